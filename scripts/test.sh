@@ -1,0 +1,36 @@
+#!/usr/bin/env bash
+# Sets up a fresh machine, then builds and runs every test: the plain build,
+# the AddressSanitizer + UndefinedBehaviorSanitizer build, and a short run of
+# each fuzzer. FUZZ_SECONDS sets the length of each fuzzer run (default 20).
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+jobs=$(nproc)
+
+bash "$root/scripts/setup.sh"
+
+echo "== plain build"
+cmake -S "$root" -B "$root/build/release" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake --build "$root/build/release" -j "$jobs"
+ctest --test-dir "$root/build/release" --output-on-failure -j "$jobs"
+
+echo "== sanitizer build (AddressSanitizer, UndefinedBehaviorSanitizer)"
+cmake -S "$root" -B "$root/build/asan" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DTALLOWMERE_SANITIZE=ON >/dev/null
+cmake --build "$root/build/asan" -j "$jobs"
+ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+  ctest --test-dir "$root/build/asan" --output-on-failure -j "$jobs"
+
+echo "== fuzzers"
+CC=clang CXX=clang++ cmake -S "$root" -B "$root/build/fuzz" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+  -DTALLOWMERE_FUZZ=ON >/dev/null
+cmake --build "$root/build/fuzz" -j "$jobs"
+seconds=${FUZZ_SECONDS:-20}
+for dir in "$root"/fuzz/*/; do
+  name=$(basename "$dir")
+  bin="$root/build/fuzz/bin/fuzz-$name"
+  [ -x "$bin" ] || { echo "missing fuzzer $bin"; exit 1; }
+  work=$(mktemp -d)
+  [ -d "$dir/corpus" ] && cp -r "$dir/corpus/." "$work/"
+  echo "-- fuzz-$name (${seconds}s)"
+  "$bin" -max_total_time="$seconds" -rss_limit_mb=2048 -print_final_stats=1 "$work" 2>&1 | tail -n 3
+  rm -rf "$work"
+done

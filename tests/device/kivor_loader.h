@@ -1,0 +1,37 @@
+// Loads the XML and HTTP library the way the program does (by name, from the
+// program's folder) and binds its table for the channels.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include "device/xml_api_binding.h"
+#include "device/xml_http_api.h"
+#include "platform/library.h"
+
+namespace tallow::test {
+
+class KivorLibrary {
+ public:
+  KivorLibrary() {
+    module_ = LoadLibraryW(u"kivor.dll");
+    if (!module_) return;
+    auto fill = reinterpret_cast<GetHTTPXMLFn>(GetProcAddress(module_, "GetHTTPXML"));
+    if (fill && fill(&table_, sizeof table_)) bound_ = BindXmlHttpApi(&table_);
+  }
+  ~KivorLibrary() {
+    BindXmlHttpApi(nullptr);
+    if (module_) FreeLibrary(module_);
+  }
+  KivorLibrary(const KivorLibrary&) = delete;
+  KivorLibrary& operator=(const KivorLibrary&) = delete;
+
+  bool ok() const { return bound_; }
+  const XmlHttpApi& api() const { return table_; }
+
+ private:
+  HMODULE module_ = nullptr;
+  XmlHttpApi table_{};
+  bool bound_ = false;
+};
+
+}  // namespace tallow::test
