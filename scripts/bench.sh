@@ -1,0 +1,13 @@
+#!/usr/bin/env bash
+# Builds the release tree and runs every benchmark of bench/, printing their
+# figures. A benchmark fails the run only when it breaks, not when it misses
+# its target: timings on a shared machine vary.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+bash "$root/scripts/setup.sh"
+cmake -S "$root" -B "$root/build/release" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake --build "$root/build/release" -j "$(nproc)"
+for bin in "$root"/build/release/bin/bench_*; do
+  echo "== $(basename "$bin")"
+  "$bin"
+done

@@ -1,0 +1,178 @@
+#include "core/version_information.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <filesystem>
+
+#include "platform/module.h"
+#include "platform/path.h"
+#include "platform/version_info.h"
+
+namespace tallow {
+namespace {
+
+std::u16string Value(const char16_t* v) { return v ? std::u16string(v) : u"<null>"; }
+
+constexpr const char16_t* kFileVersion = u"\\StringFileInfo\\%04X%04X\\FileVersion";
+constexpr const char16_t* kLegalCopyright = u"\\StringFileInfo\\%04X%04X\\LegalCopyright";
+
+class VersionInformationTest : public ::testing::Test {
+ protected:
+  void TearDown() override {
+    RestoreProgramVersionBlock();
+    SetModuleFileNameSourceForTests({});
+  }
+};
+
+TEST_F(VersionInformationTest, ProgramBlockHasOneUtf16TranslationAndItsTexts) {
+  CVersionInformation info;
+  ASSERT_TRUE(info.HasVersionBlock());
+  EXPECT_EQ(info.Language(), 0);
+  EXPECT_EQ(info.CodePage(), 1200);
+  EXPECT_EQ(Value(info.QueryValue(kFileVersion)), u"1.0.0.0");
+  // The same value by the key that the format makes.
+  EXPECT_EQ(Value(info.QueryValue(u"\\StringFileInfo\\000004B0\\FileVersion")), u"1.0.0.0");
+  EXPECT_NE(Value(info.QueryValue(kLegalCopyright)), u"<null>");
+  EXPECT_NE(std::u16string(info.QueryValue(kLegalCopyright)).find(u"Copyright"), std::u16string::npos);
+  EXPECT_EQ(info.QueryValue(u"\\StringFileInfo\\%04X%04X\\NoSuchValue"), nullptr);
+  EXPECT_EQ(info.QueryValue(nullptr), nullptr);
+}
+
+TEST_F(VersionInformationTest, HighCodePageGivesFourHexDigits) {
+  VersionBlockContents c;
+  c.stringTables.push_back({u"0409FDE9", {{u"FileVersion", u"2.3.4.5"}}});
+  c.translations.push_back({0x0409, 65001});
+  c.translations.push_back({0x0000, 1200});  // only the first translation counts
+  ReplaceProgramVersionBlock(BuildVersionBlock(c));
+  CVersionInformation info;
+  EXPECT_EQ(info.Language(), 0x0409);
+  EXPECT_EQ(info.CodePage(), 65001);
+  EXPECT_EQ(Value(info.QueryValue(kFileVersion)), u"2.3.4.5");
+}
+
+TEST_F(VersionInformationTest, WithoutABlockEveryQueryIsNull) {
+  ReplaceProgramVersionBlock({});
+  CVersionInformation info;
+  EXPECT_FALSE(info.HasVersionBlock());
+  EXPECT_EQ(info.Language(), 0);
+  EXPECT_EQ(info.CodePage(), 0);
+  EXPECT_EQ(info.QueryValue(kFileVersion), nullptr);
+}
+
+TEST_F(VersionInformationTest, WithoutATranslationTheTableIsNamedZero) {
+  VersionBlockContents c;
+  c.stringTables.push_back({u"00000000", {{u"FileVersion", u"9.9.9.9"}, {u"Empty", u""}}});
+  ReplaceProgramVersionBlock(BuildVersionBlock(c));
+  CVersionInformation info;
+  EXPECT_TRUE(info.HasVersionBlock());
+  EXPECT_EQ(info.Language(), 0);
+  EXPECT_EQ(info.CodePage(), 0);
+  EXPECT_EQ(Value(info.QueryValue(kFileVersion)), u"9.9.9.9");
+  // An empty text still counts its NUL, so it is found.
+  EXPECT_EQ(Value(info.QueryValue(u"\\StringFileInfo\\%04X%04X\\Empty")), u"");
+}
+
+TEST_F(VersionInformationTest, KeyFormatsOtherThanTwoNumbersAreRefused) {
+  CVersionInformation info;
+  const char16_t* refused[] = {
+      u"\\StringFileInfo\\%s\\FileVersion",
+      u"\\StringFileInfo\\%04X%04X%04X\\FileVersion",
+      u"\\StringFileInfo\\%04X%n\\FileVersion",
+      u"\\StringFileInfo\\%0300X\\FileVersion",
+  };
+  for (const char16_t* f : refused) EXPECT_EQ(info.QueryValue(f), nullptr);
+  // A key longer than 259 characters does not fit the key buffer.
+  std::u16string longKey = u"\\StringFileInfo\\%04X%04X\\" + std::u16string(240, u'A');
+  EXPECT_EQ(info.QueryValue(longKey.c_str()), nullptr);
+  EXPECT_EQ(Value(info.QueryValue(u"\\StringFileInfo\\%04x%04X\\fileversion")), u"1.0.0.0");
+  EXPECT_EQ(Value(info.QueryValue(u"\\StringFileInfo\\%02X%02X%u\\FileVersion")), u"<null>");
+}
+
+TEST_F(VersionInformationTest, ExePathIsFetchedUntilItSurelyFits) {
+  struct Case {
+    std::size_t length;
+    bool taken;
+  };
+  for (Case c : {Case{1, true}, Case{258, true}, Case{259, true}, Case{260, true},
+                 Case{33278, true}, Case{33279, false}}) {
+    SCOPED_TRACE(c.length);
+    WString wanted = u"/" + WString(c.length - 1, u'p');
+    SetModuleFileNameSourceForTests([&](HMODULE) { return wanted; });
+    WString path = u"stale";
+    GetExePath(path);
+    EXPECT_EQ(path, c.taken ? wanted : WString());
+  }
+  SetModuleFileNameSourceForTests([](HMODULE) { return WString(); });
+  WString path = u"stale";
+  GetExePath(path);
+  EXPECT_EQ(path, u"");
+  CVersionInformation info;
+  EXPECT_FALSE(info.HasVersionBlock());
+}
+
+TEST(VersionQueries, AnswerOnlyForTheProgramsOwnFile) {
+  const WString program = ProgramFilePath();
+  DWORD handle = 7;
+  const DWORD size = GetFileVersionInfoSizeW(program.c_str(), &handle);
+  ASSERT_GT(size, 0u);
+  EXPECT_EQ(handle, 0u);
+  std::vector<std::uint8_t> block(size);
+  EXPECT_FALSE(GetFileVersionInfoW(program.c_str(), 0, size - 1, block.data()));
+  EXPECT_EQ(GetLastError(), ERROR_INSUFFICIENT_BUFFER);
+  ASSERT_TRUE(GetFileVersionInfoW(program.c_str(), 0, size, block.data()));
+
+  void* value = nullptr;
+  std::uint32_t length = 0;
+  ASSERT_TRUE(VerQueryValueW(block.data(), u"\\", &value, &length));
+  ASSERT_EQ(length, 52u);
+  std::uint32_t signature;
+  std::memcpy(&signature, value, 4);
+  EXPECT_EQ(signature, 0xFEEF04BDu);
+  ASSERT_TRUE(VerQueryValueW(block.data(), u"\\VarFileInfo\\Translation", &value, &length));
+  EXPECT_EQ(length, 4u);
+  EXPECT_FALSE(VerQueryValueW(block.data(), u"\\VarFileInfo\\Nothing", &value, &length));
+  EXPECT_EQ(value, nullptr);
+
+  // Any other file has no block.
+  const WString folder = ProgramFolder();
+  EXPECT_EQ(GetFileVersionInfoSizeW(folder.c_str(), nullptr), 0u);
+  EXPECT_EQ(GetLastError(), ERROR_RESOURCE_TYPE_NOT_FOUND);
+  EXPECT_EQ(GetFileVersionInfoSizeW((folder + u"/no-such-file").c_str(), nullptr), 0u);
+  EXPECT_EQ(GetLastError(), ERROR_FILE_NOT_FOUND);
+}
+
+TEST(VersionQueries, MalformedBlocksAnswerNothing) {
+  VersionBlockContents c;
+  c.stringTables.push_back({u"000004B0", {{u"FileVersion", u"1.0.0.0"}}});
+  c.translations.push_back({0, 1200});
+  const std::vector<std::uint8_t> good = BuildVersionBlock(c);
+  void* value = nullptr;
+  std::uint32_t length = 0;
+  // Every cut of the root's length and every single corrupted byte: answers
+  // may change, reads stay inside the block.
+  for (std::size_t cut = 0; cut < good.size(); ++cut) {
+    std::vector<std::uint8_t> b = good;
+    b[0] = static_cast<std::uint8_t>(cut);
+    b[1] = static_cast<std::uint8_t>(cut >> 8);
+    b.resize(std::max<std::size_t>(cut, 2));
+    VerQueryValueW(b.data(), u"\\StringFileInfo\\000004B0\\FileVersion", &value, &length);
+  }
+  for (std::size_t at = 0; at < good.size(); ++at) {
+    for (std::uint8_t v : {0x00, 0x01, 0x7F, 0xFF}) {
+      std::vector<std::uint8_t> b = good;
+      b[at] = v;
+      if (at < 2) continue;  // the root length is the block's extent by contract
+      if (VerQueryValueW(b.data(), u"\\StringFileInfo\\000004B0\\FileVersion", &value, &length)) {
+        const auto* p = static_cast<const std::uint8_t*>(value);
+        ASSERT_GE(p, b.data());
+        ASSERT_LE(p + length, b.data() + b.size());
+      }
+    }
+  }
+  EXPECT_FALSE(VerQueryValueW(nullptr, u"\\", &value, &length));
+  EXPECT_EQ(GetLastError(), ERROR_INVALID_PARAMETER);
+}
+
+}  // namespace
+}  // namespace tallow

@@ -1,0 +1,283 @@
+// Connections: the exchanges with a box service and the page downloads,
+// against a loopback server that can misbehave on purpose.
+#include <dirent.h>
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "kivor_support.h"
+#include "loopback_server.h"
+
+namespace kivor_test {
+namespace {
+
+const XmlHttpApi& api = Api();
+const char kOkReply[] = "<?xml version=\"1.0\"?>\n<JOB><CODE>600</CODE></JOB>";
+
+struct ConnectionCloser {
+  void operator()(void* c) const { api.CloseConnection(c); }
+};
+using Connection = std::unique_ptr<void, ConnectionCloser>;
+
+Connection Open(const char* host = "127.0.0.1") { return Connection(api.OpenConnection(host)); }
+
+// A scratch folder for page files, removed with everything in it.
+class PageFolder {
+ public:
+  PageFolder() {
+    std::string pattern = ::testing::TempDir() + "kivor-pages-XXXXXX";
+    if (::mkdtemp(pattern.data()) == nullptr) std::abort();
+    path_ = pattern;
+  }
+  ~PageFolder() {
+    for (const std::string& name : Names()) ::unlink((path_ + "/" + name).c_str());
+    ::rmdir(path_.c_str());
+  }
+  std::string File(const std::string& name) const { return path_ + "/" + name; }
+  // Every entry, hidden ones included, sorted.
+  std::vector<std::string> Names() const {
+    std::vector<std::string> names;
+    if (DIR* dir = ::opendir(path_.c_str())) {
+      while (dirent* e = ::readdir(dir)) {
+        const std::string name = e->d_name;
+        if (name != "." && name != "..") names.push_back(name);
+      }
+      ::closedir(dir);
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+  }
+
+ private:
+  std::string path_;
+};
+
+std::string ReadFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+void WriteFile(const std::string& path, const std::string& bytes) {
+  std::ofstream(path, std::ios::binary) << bytes;
+}
+
+std::string PageBytes(size_t size) {
+  std::string page(size, '\0');
+  uint32_t x = 12345;
+  for (char& c : page) {
+    x = x * 1103515245u + 12345u;
+    c = static_cast<char>(x >> 24);
+  }
+  return page;
+}
+
+// A server that answers every request with the same bytes.
+LoopbackServer::Handler Answer(std::string response, bool keepOpen = true) {
+  return [response = std::move(response), keepOpen](int fd, const HttpRequest&) {
+    SendAll(fd, response);
+    return keepOpen;
+  };
+}
+
+int32_t Download(uint16_t port, XhDocument doc, const std::string& file) {
+  Connection conn = Open();
+  return api.HttpGetToFile(conn.get(), port, "/loadimg.cgi", doc, file.c_str(), 0);
+}
+
+class KivorHttp : public ::testing::Test {
+ protected:
+  void TearDown() override {
+    ::unsetenv("KIVOR_STALL_TIMEOUT_MS");
+    ::unsetenv("KIVOR_CONNECT_TIMEOUT_MS");
+  }
+  Doc doc;
+};
+
+TEST_F(KivorHttp, PostSendsTheBoxRequestAndParsesTheReply) {
+  LoopbackServer server(Answer(Response(200, kOkReply)));
+  BuildDocumentListing(doc, "1234", 2);
+  Connection conn = Open();
+  ASSERT_NE(api.HttpPost(conn.get(), server.port(), "/ScanBox.cgi", doc), 0);
+
+  const std::string body =
+      "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+      "<JOB><COMMAND>LIST</COMMAND><TYPE>STORAGE</TYPE><PARAM><STORAGE>"
+      "<PASSWORD>1234</PASSWORD><FOLDERID>00000002</FOLDERID></STORAGE></PARAM></JOB>";
+  const std::string expected = "POST /ScanBox.cgi?version=2 HTTP/1.1\r\n"
+                               "Host: 127.0.0.1:" + std::to_string(server.port()) + "\r\n"
+                               "Content-Type: text/xml; charset=UTF-8\r\n"
+                               "Content-Length: " + std::to_string(body.size()) + "\r\n"
+                               "\r\n" + body;
+  ASSERT_EQ(server.requests().size(), 1u);
+  EXPECT_EQ(server.requests()[0].raw, expected);
+  const std::vector<std::pair<int32_t, std::string>> nodes = {{kJob, ""}, {kCode, "600"}};
+  EXPECT_EQ(Walk(doc), nodes);
+}
+
+TEST_F(KivorHttp, PostWithoutAGoodReplyFails) {
+  const std::string big = "<JOB>" + std::string(4u << 20, ' ') + "</JOB>";
+  struct Case {
+    const char* what;
+    std::string response;
+    bool keepOpen;
+  };
+  const Case cases[] = {
+      {"404", Response(404, kOkReply), true},
+      {"500", Response(500, kOkReply), true},
+      {"204", Response(204, ""), true},
+      {"redirect", Response(302, "", 0, "Location: http://127.0.0.1:1/ScanBox.cgi\r\n"), true},
+      {"not XML", Response(200, "<JOB><CODE>600</CODE>"), true},
+      {"empty body", Response(200, ""), true},
+      {"cut body", Response(200, kOkReply, sizeof kOkReply + 10), false},
+      {"oversize with length", Response(200, big), true},
+      {"oversize without length", Response(200, big, kNoLength), false},
+  };
+  for (const Case& c : cases) {
+    LoopbackServer server(Answer(c.response, c.keepOpen));
+    ASSERT_TRUE(api.ParseReply(doc, kOkReply, sizeof kOkReply - 1));
+    Connection conn = Open();
+    EXPECT_EQ(api.HttpPost(conn.get(), server.port(), "/ScanBox.cgi", doc), 0) << c.what;
+    EXPECT_EQ(api.FirstNode(doc, -1), nullptr) << c.what;  // no stale reply to walk
+  }
+}
+
+TEST_F(KivorHttp, DownloadStoresThePageUnderItsName) {
+  const std::string page = PageBytes(1u << 20);
+  LoopbackServer server(Answer(Response(200, page, kLengthOfBody, "Content-Type: image/jpeg\r\n")));
+  PageFolder folder;
+  WriteFile(folder.File("0000ABCD_2.jpg"), "old page");
+  api.SetParameter(doc, "FileID", "0000ABCD");
+  api.SetParameter(doc, "PageNumber", "2");
+
+  ASSERT_NE(Download(server.port(), doc, folder.File("0000ABCD_2.jpg")), 0);
+  EXPECT_EQ(ReadFile(folder.File("0000ABCD_2.jpg")), page);
+  EXPECT_EQ(folder.Names(), std::vector<std::string>{"0000ABCD_2.jpg"});
+  ASSERT_EQ(server.requests().size(), 1u);
+  EXPECT_EQ(server.requests()[0].raw, "GET /loadimg.cgi?FileID=0000ABCD&PageNumber=2 HTTP/1.1\r\n"
+                                      "Host: 127.0.0.1:" + std::to_string(server.port()) +
+                                          "\r\n\r\n");
+}
+
+TEST_F(KivorHttp, FailedDownloadLeavesNoFileAndKeepsAnOldOne) {
+  const std::string page = PageBytes(100000);
+  struct Case {
+    const char* what;
+    std::string response;
+    bool keepOpen;
+  };
+  const Case cases[] = {
+      {"404", Response(404, page), true},
+      {"206", Response(206, page), true},
+      {"empty body", Response(200, ""), true},
+      {"cut body", Response(200, page, page.size() + 1000), false},
+      {"cut chunked body",
+       "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n10\r\n0123456789abcdef\r\n", false},
+      {"announced oversize", Response(200, page, (256ll << 20) + 1), false},
+  };
+  for (bool oldPageExists : {false, true}) {
+    for (const Case& c : cases) {
+      LoopbackServer server(Answer(c.response, c.keepOpen));
+      PageFolder folder;
+      std::vector<std::string> expected;
+      if (oldPageExists) {
+        WriteFile(folder.File("0000ABCD_1.tif"), "old page");
+        expected.push_back("0000ABCD_1.tif");
+      }
+      EXPECT_EQ(Download(server.port(), doc, folder.File("0000ABCD_1.tif")), 0) << c.what;
+      EXPECT_EQ(folder.Names(), expected) << c.what;
+      if (oldPageExists) {
+        EXPECT_EQ(ReadFile(folder.File("0000ABCD_1.tif")), "old page") << c.what;
+      }
+    }
+  }
+}
+
+TEST_F(KivorHttp, StalledTransfersAreAbandoned) {
+  ::setenv("KIVOR_STALL_TIMEOUT_MS", "300", 1);
+  LoopbackServer server([](int fd, const HttpRequest&) {
+    SendAll(fd, "HTTP/1.1 200 OK\r\nContent-Length: 100000\r\n\r\nsome bytes");
+    WaitForPeer(fd);
+    return false;
+  });
+  PageFolder folder;
+  Connection conn = Open();
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_EQ(api.HttpGetToFile(conn.get(), server.port(), "/loadimg.cgi", doc,
+                              folder.File("0000ABCD_1.jpg").c_str(), 0),
+            0);
+  EXPECT_EQ(api.HttpPost(conn.get(), server.port(), "/ScanBox.cgi", doc), 0);
+  // The default stall limit is 30 s; a few seconds each shows the override.
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(25));
+  EXPECT_TRUE(folder.Names().empty());
+}
+
+TEST_F(KivorHttp, RefusedConnectionAndPortZeroFail) {
+  const uint16_t port = UnusedPort();
+  PageFolder folder;
+  Connection conn = Open();
+  EXPECT_EQ(api.HttpPost(conn.get(), port, "/ScanBox.cgi", doc), 0);
+  EXPECT_EQ(api.HttpGetToFile(conn.get(), port, "/loadimg.cgi", doc,
+                              folder.File("0000ABCD_1.jpg").c_str(), 0),
+            0);
+  LoopbackServer server(Answer(Response(200, kOkReply)));
+  EXPECT_EQ(api.HttpPost(conn.get(), 0, "/ScanBox.cgi", doc), 0);
+  EXPECT_EQ(api.HttpGetToFile(conn.get(), 0, "/loadimg.cgi", doc,
+                              folder.File("0000ABCD_1.jpg").c_str(), 0),
+            0);
+  EXPECT_EQ(api.HttpGetToFile(conn.get(), server.port(), "/loadimg.cgi", doc,
+                              (folder.File("missing") + "/0000ABCD_1.jpg").c_str(), 0),
+            0);
+  EXPECT_EQ(api.HttpGetToFile(conn.get(), server.port(), "/loadimg.cgi", doc, nullptr, 0), 0);
+  EXPECT_EQ(api.HttpPost(conn.get(), server.port(), "no-slash", doc), 0);
+  EXPECT_TRUE(server.requests().empty());
+  EXPECT_TRUE(folder.Names().empty());
+}
+
+TEST_F(KivorHttp, ConnectionsOutliveTheirObjects) {
+  const std::string page = PageBytes(300000);
+  LoopbackServer server([&page](int fd, const HttpRequest& request) {
+    if (request.line.starts_with("POST")) {
+      SendAll(fd, Response(200, kOkReply));
+    } else {
+      SendAll(fd, Response(200, page));
+    }
+    return true;
+  });
+  PageFolder folder;
+  for (int i = 1; i <= 5; ++i) {
+    Connection conn = Open();
+    ASSERT_NE(api.HttpGetToFile(conn.get(), server.port(), "/loadimg.cgi", doc,
+                                folder.File("0000ABCD_" + std::to_string(i) + ".jpg").c_str(), 0),
+              0);
+    ASSERT_NE(api.HttpPost(conn.get(), server.port(), "/ScanBox.cgi", doc), 0);
+  }
+  EXPECT_EQ(server.requests().size(), 10u);
+  EXPECT_EQ(server.connectionsAccepted(), 1);
+  EXPECT_EQ(folder.Names().size(), 5u);
+}
+
+TEST(KivorConnection, HostsAreChecked) {
+  for (const char* good : {"127.0.0.1", "localhost", "mfp-2.office.example", "::1", "[::1]",
+                           "fe80::1%eth0", "[fe80::1%eth0]"}) {
+    Connection conn = Open(good);
+    EXPECT_NE(conn.get(), nullptr) << good;
+  }
+  for (const char* bad : {"", " 127.0.0.1", "127.0.0.1 ", "a b", "a\tb", "a\r\nHost: x", "a/b",
+                          "a?b", "a#b", "user@host", "a\\b", "host:80", "[::1", "::1]", "[]",
+                          "[::g]", "fe80::1%", "a%41", "a[b]"}) {
+    EXPECT_EQ(api.OpenConnection(bad), nullptr) << bad;
+  }
+  EXPECT_EQ(api.OpenConnection(nullptr), nullptr);
+  EXPECT_EQ(api.OpenConnection(std::string(300, 'a').c_str()), nullptr);
+}
+
+}  // namespace
+}  // namespace kivor_test
