@@ -44,7 +44,7 @@ struct SharedPool {
   std::mutex locks[CURL_LOCK_DATA_LAST];
 };
 
-SharedPool* g_pool = nullptr;  // lives until exit: handles may outlive any owner
+SharedPool* g_pool = nullptr;  // set up with the first connection, torn down at unload
 bool g_curlReady = false;
 std::once_flag g_curlOnce;
 
@@ -75,6 +75,19 @@ void InitCurl() {
   }
   g_pool = pool.release();
   g_curlReady = true;
+}
+
+// The program unloads the library only after its last connection closed;
+// whatever curl still holds goes with it, so that nothing is left behind in
+// a process that goes on without the library.
+__attribute__((destructor)) void ReleaseCurl() {
+  if (!g_curlReady) return;
+  if (g_pool != nullptr && curl_share_cleanup(g_pool->share) == CURLSHE_OK) {
+    delete g_pool;
+    g_pool = nullptr;
+  }
+  curl_global_cleanup();
+  g_curlReady = false;
 }
 
 // A positive number of milliseconds from the environment, else |fallback|.
