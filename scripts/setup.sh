@@ -8,7 +8,8 @@ packages=(
   clang libclang-rt-14-dev
   libgtest-dev libgmock-dev
   libpugixml-dev libcurl4-openssl-dev libcpp-httplib-dev
-  libtiff-dev libjpeg62-turbo-dev
+  libtiff-dev libjpeg62-turbo-dev libqpdf-dev
+  qpdf poppler-utils libtiff-tools img2pdf
   libfontconfig-dev
   curl
 )
