@@ -358,5 +358,15 @@ TEST(MfpSimStart, RefusesBadArguments) {
   }
 }
 
+TEST(MfpSimStart, RefusesAPortInUse) {
+  SimProcess first;
+  try {
+    SimProcess second(SimOptions{"", {}, "127.0.0.1", {"--port", std::to_string(first.Port())}});
+    ADD_FAILURE() << "two simulators on port " << first.Port();
+  } catch (const std::runtime_error& e) {
+    EXPECT_NE(std::string(e.what()).find("exit code 2"), std::string::npos) << e.what();
+  }
+}
+
 }  // namespace
 }  // namespace tallow::test

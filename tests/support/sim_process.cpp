@@ -46,7 +46,8 @@ std::string ExitText(int status) {
 SimProcess::SimProcess() : SimProcess(SimOptions{}) {}
 
 SimProcess::SimProcess(const SimOptions& options) {
-  std::vector<std::string> args = {MFP_SIM_PATH, "--port", "0", "--bind", options.bind};
+  std::vector<std::string> args = {MFP_SIM_PATH, "--port", "0", "--bind", options.bind,
+                                   "--search-port", std::to_string(options.searchPort)};
   if (!options.config.empty()) {
     args.push_back("--config");
     args.push_back(dir_.Write("mfp-sim.xml", options.config));
@@ -55,7 +56,20 @@ SimProcess::SimProcess(const SimOptions& options) {
     args.push_back("--fault");
     args.push_back(f);
   }
+  for (const std::string& u : options.usb) {
+    args.push_back("--usb");
+    args.push_back(u);
+  }
   args.insert(args.end(), options.extraArgs.begin(), options.extraArgs.end());
+  usbRegistry_ = options.usbRegistry.empty() ? dir_.File("usb") : options.usbRegistry;
+  std::vector<std::string> env;
+  for (char** e = environ; *e; ++e) {
+    if (std::strncmp(*e, "TALLOWMERE_USB_REGISTRY=", 24) != 0) env.emplace_back(*e);
+  }
+  env.push_back("TALLOWMERE_USB_REGISTRY=" + usbRegistry_);
+  std::vector<char*> envp;
+  for (std::string& e : env) envp.push_back(e.data());
+  envp.push_back(nullptr);
   std::vector<char*> argv;
   for (std::string& a : args) argv.push_back(a.data());
   argv.push_back(nullptr);
@@ -65,7 +79,7 @@ SimProcess::SimProcess(const SimOptions& options) {
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
   posix_spawn_file_actions_adddup2(&actions, fds[1], STDOUT_FILENO);
-  int rc = ::posix_spawn(&pid_, MFP_SIM_PATH, &actions, nullptr, argv.data(), environ);
+  int rc = ::posix_spawn(&pid_, MFP_SIM_PATH, &actions, nullptr, argv.data(), envp.data());
   posix_spawn_file_actions_destroy(&actions);
   ::close(fds[1]);
   stdoutFd_ = fds[0];
@@ -75,10 +89,20 @@ SimProcess::SimProcess(const SimOptions& options) {
     throw std::runtime_error(std::string("cannot start " MFP_SIM_PATH ": ") + std::strerror(rc));
   }
 
-  // The ready line: "mfp-sim http <address> <port>".
+  // The ready line: "mfp-sim http <address> <port>", then, after it, one
+  // "mfp-sim usb <name>" per USB device (other lines are passed over).
   std::string line;
   const Clock::time_point deadline = Clock::now() + kStartTimeout;
-  while (line.find('\n') == std::string::npos && line.size() < 256) {
+  auto haveReadyLines = [&] {
+    std::size_t first = line.find('\n');
+    if (first == std::string::npos) return false;
+    std::size_t usbLines = 0;
+    for (std::size_t at = first + 1, nl; (nl = line.find('\n', at)) != std::string::npos; at = nl + 1) {
+      if (line.compare(at, 12, "mfp-sim usb ") == 0) ++usbLines;
+    }
+    return usbLines >= options.usb.size();
+  };
+  while (!haveReadyLines() && line.size() < 256 + 160 * options.usb.size()) {
     auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
     pollfd p{stdoutFd_, POLLIN, 0};
     int ready = left.count() > 0 ? ::poll(&p, 1, static_cast<int>(left.count())) : 0;
@@ -107,6 +131,9 @@ SimProcess::SimProcess(const SimOptions& options) {
     throw std::runtime_error("mfp-sim: unexpected ready line \"" + line + "\"");
   }
   port_ = static_cast<std::uint16_t>(port);
+  for (std::size_t at = line.find('\n') + 1, nl; (nl = line.find('\n', at)) != std::string::npos; at = nl + 1) {
+    if (line.compare(at, 12, "mfp-sim usb ") == 0) usbDevices_.push_back(line.substr(at + 12, nl - at - 12));
+  }
 }
 
 SimProcess::~SimProcess() {

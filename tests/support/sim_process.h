@@ -21,6 +21,13 @@ struct SimOptions {
   std::vector<std::string> faults;  // each passed as --fault
   std::string bind = "127.0.0.1";   // must be in 127.0.0.0/8
   std::vector<std::string> extraArgs;
+  int searchPort = 0;               // --search-port; 0: no discovery answers
+  // USB devices, each passed as --usb ("NAME[,id=HWID][,desc=TEXT][,escape=notimpl]").
+  std::vector<std::string> usb = {};
+  // The run-time USB registry folder handed to the simulator; empty: a
+  // folder of the simulator's own scratch folder, so that parallel tests do
+  // not see each other's devices.
+  std::string usbRegistry = {};
 };
 
 class SimProcess {
@@ -36,6 +43,11 @@ class SimProcess {
 
   std::uint16_t Port() const { return port_; }
   const std::string& Address() const { return address_; }
+  // The USB registry folder the simulator was given (also without devices).
+  // A test that opens the devices sets TALLOWMERE_USB_REGISTRY to it.
+  const std::string& UsbRegistry() const { return usbRegistry_; }
+  // The USB devices of the ready lines, in order.
+  const std::vector<std::string>& UsbDevices() const { return usbDevices_; }
   pid_t Pid() const { return pid_; }
 
   // Replaces all faults ("<target> <kind> [arg]" each); an empty list clears
@@ -61,6 +73,8 @@ class SimProcess {
   int stdoutFd_ = -1;
   std::string address_;
   std::uint16_t port_ = 0;
+  std::string usbRegistry_;
+  std::vector<std::string> usbDevices_;
 };
 
 }  // namespace tallow::test

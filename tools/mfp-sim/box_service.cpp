@@ -75,6 +75,8 @@ FaultTarget TargetOf(const BoxRequest& r) {
   if (*r.command == "LIST") return r.Param("FOLDERID") ? FaultTarget::kListDocs : FaultTarget::kListBoxes;
   if (*r.command == "GETIMAGEINFO") return FaultTarget::kImageInfo;
   if (*r.command == "DELETE") return FaultTarget::kDelete;
+  if (*r.command == "GETFILE") return FaultTarget::kGetFile;
+  if (*r.command == "GETDATA") return FaultTarget::kGetData;
   return FaultTarget::kScanbox;
 }
 

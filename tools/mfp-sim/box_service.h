@@ -40,7 +40,7 @@ struct BoxRequest {
 BoxRequest ParseBoxRequest(std::string_view xml);
 
 // The fault target that a request falls under; kScanbox for anything that
-// is not one of the four commands.
+// is not one of the four commands or the two of the USB page transfer.
 FaultTarget TargetOf(const BoxRequest& request);
 
 // "scanbox version=2 LIST PASSWORD=1234 FOLDERID=00000001"

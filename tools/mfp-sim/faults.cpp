@@ -19,6 +19,8 @@ constexpr Name kTargets[] = {
     {"delete", static_cast<int>(FaultTarget::kDelete)},
     {"loadimg", static_cast<int>(FaultTarget::kLoadimg)},
     {"scanbox", static_cast<int>(FaultTarget::kScanbox)},
+    {"getfile", static_cast<int>(FaultTarget::kGetFile)},
+    {"getdata", static_cast<int>(FaultTarget::kGetData)},
 };
 
 constexpr Name kKinds[] = {
@@ -75,7 +77,7 @@ std::optional<Fault> ParseFault(std::string_view spec, std::string& error) {
   std::optional<int> target = Lookup(kTargets, w[0]);
   if (!target) {
     error = "fault \"" + shown + "\": unknown target (list-boxes, list-docs, imageinfo, delete, "
-            "loadimg, scanbox)";
+            "loadimg, scanbox, getfile, getdata)";
     return std::nullopt;
   }
   std::optional<int> kind = Lookup(kKinds, w[1]);

@@ -13,7 +13,8 @@
 
 namespace tallow::mfpsim {
 
-enum class FaultTarget { kListBoxes, kListDocs, kImageInfo, kDelete, kLoadimg, kScanbox };
+// kGetFile and kGetData are the USB page transfer's requests.
+enum class FaultTarget { kListBoxes, kListDocs, kImageInfo, kDelete, kLoadimg, kScanbox, kGetFile, kGetData };
 
 enum class FaultKind {
   kCode,       // ScanBox: <JOB><CODE>N</CODE></JOB>; loadimg: HTTP 404

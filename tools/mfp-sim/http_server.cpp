@@ -229,7 +229,8 @@ void HttpServer::Impl::Loadimg(const httplib::Request& req, httplib::Response& r
   }
   auto body = std::make_shared<Body>();
   if (fault && fault->kind == FaultKind::kMalformed) {
-    body->Append(std::string("\x00\x01garbage\xFF\xFE not an image", 25));
+    static constexpr char kGarbage[] = "\x00\x01garbage\xFF\xFE not an image";
+    body->Append(std::string(kGarbage, sizeof kGarbage - 1));
   } else {
     *body = std::move(image->body);
     if (fault && fault->kind == FaultKind::kOversize) {
@@ -277,6 +278,12 @@ HttpServer::HttpServer(Store& store, PageCache& pages, FaultSet& faults, Request
   // connections meanwhile.
   s.new_task_queue = [] { return new httplib::ThreadPool(32); };
   s.set_tcp_nodelay(true);
+  // The library's default also sets SO_REUSEPORT, which would let a second
+  // simulator listen on a port already taken; a busy port must be an error.
+  s.set_socket_options([](socket_t sock) {
+    int yes = 1;
+    setsockopt(sock, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
+  });
   s.set_keep_alive_max_count(100);
   s.set_keep_alive_timeout(5);
   s.set_payload_max_length(2 * kMaxRequestBytes);

@@ -16,10 +16,12 @@
 #include <thread>
 #include <vector>
 
+#include "discovery_responder.h"
 #include "faults.h"
 #include "http_server.h"
 #include "pages.h"
 #include "store.h"
+#include "usb_device.h"
 
 namespace {
 
@@ -61,7 +63,10 @@ bool ReadFile(const std::string& path, std::string& text, std::string& error) {
 int main(int argc, char** argv) {
   std::string configPath, bind = "127.0.0.1";
   int port = 8080;
+  int searchPort = 61000;
   std::vector<Fault> faultList;
+  UsbOptions usbOptions;
+  std::string usbError;
 
   for (int i = 1; i < argc; ++i) {
     std::string arg = argv[i];
@@ -86,6 +91,14 @@ int main(int argc, char** argv) {
       long p = std::strtol(v.c_str(), &end, 10);
       if (v.empty() || *end != '\0' || p < 0 || p > 65535) return Usage("bad port " + v);
       port = static_cast<int>(p);
+    } else if (arg == "--search-port") {
+      if (!value(v)) return Usage("--search-port needs a number");
+      char* end = nullptr;
+      long p = std::strtol(v.c_str(), &end, 10);
+      if (v.empty() || *end != '\0' || p < 0 || p > 65535) return Usage("bad search port " + v);
+      searchPort = static_cast<int>(p);
+    } else if (usbOptions.Take(argc, argv, i, usbError)) {
+      if (!usbError.empty()) return Usage(usbError);
     } else if (arg == "--fault") {
       if (!value(v)) return Usage("--fault needs a spec");
       std::string error;
@@ -129,7 +142,19 @@ int main(int argc, char** argv) {
     std::cerr << "mfp-sim: " << error << "\n";
     return kExitUsage;
   }
+  // Discovery answers before the ready line, so a search right after it finds us.
+  DiscoveryResponder discovery(store, bind, static_cast<std::uint16_t>(server.Port()));
+  if (!discovery.Start(static_cast<std::uint16_t>(searchPort), error)) {
+    std::cerr << "mfp-sim: " << error << "\n";
+    return kExitUsage;
+  }
+  UsbDevices usb(store, pages, faults, log);
+  if (!usb.Start(usbOptions, error)) {
+    std::cerr << "mfp-sim: " << error << "\n";
+    return kExitUsage;
+  }
   std::cout << "mfp-sim http " << bind << " " << server.Port() << std::endl;
+  usb.PrintReadyLines(std::cout);
 
   std::promise<bool> done;
   std::future<bool> finished = done.get_future();
@@ -142,6 +167,7 @@ int main(int argc, char** argv) {
 
   int sig = 0;
   sigwait(&stopSignals, &sig);
+  usb.Stop();
   server.Stop();
   // Stop closes every connection, so the workers end at once; should one
   // hang anyway, a simulator that was told to stop must not linger for it.

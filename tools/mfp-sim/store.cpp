@@ -3,6 +3,7 @@
 #include <pugixml.hpp>
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
 #include <set>
 
@@ -106,7 +107,7 @@ std::optional<StoreData> ParseStoreConfig(std::string_view xml, std::string& err
   if (!p.CheckAttributes(root, {"name", "rootname"}) || !p.Text(root, "name", data.name)) {
     return std::nullopt;
   }
-  if (pugi::xml_attribute rn = root.attribute("rootname")) {
+  if (root.attribute("rootname")) {
     std::string text;
     if (!p.Text(root, "rootname", text)) return std::nullopt;
     data.rootname = text;

@@ -1,0 +1,43 @@
+// The JPEG writer: colour pages arrive as JPEG files already, so saving them
+// as JPEG copies each page file of the range to a file of its own, named
+// after the chosen name with "-" and the page number before its extension.
+#pragma once
+
+#include "convert/convertor.h"
+
+namespace tallow {
+
+class CJpgPassthruConvertor : public IConvertor {
+ public:
+  ~CJpgPassthruConvertor() override = default;
+  // IConvertor::Open; its one path becomes the base name and the output
+  // list stays empty until SetPageRange.
+  HRESULT Open(const char16_t* folder, const char16_t* name) override;
+  void Reset() override;
+  // Copies page first + i to output path i. The first failed copy stops and
+  // is returned; the copies before it stay. The page entries are not used.
+  HRESULT Convert(const ImageInfo* pages, std::uint32_t documentId) override;
+  const char16_t* GetExtension() const override;
+  // Stores the range and builds one output path per page; E_FAIL before Open
+  // (the range stays stored).
+  HRESULT SetPageRange(int first, int last) override;
+
+  const WString& BaseOutputName() const { return m_baseOutputName; }
+
+ private:
+  WString m_baseOutputName;
+};
+
+// Holds the naming of per-page output files.
+class CImageConvert {
+ public:
+  CImageConvert() = default;
+  virtual ~CImageConvert() = default;
+
+  // Appends, for every page first..last (none when last < first), |base|
+  // with "-" and the page number inserted before the last "." of its file
+  // name; a file name without "." gets them at its end.
+  void BuildPageFileNames(int first, int last, const WString& base, WStringList& list);
+};
+
+}  // namespace tallow

@@ -1,0 +1,22 @@
+// Bounds on what one page file may make the codec libraries read, allocate
+// and produce. Page files come from the device and are untrusted.
+#pragma once
+
+#include <cstdint>
+
+namespace dumel {
+
+struct PageLimits {
+  // A page file larger than this is refused; a scanned page is far smaller.
+  std::uint64_t maxFileBytes = std::uint64_t{256} << 20;
+  // Width times height: A3 at 1200 dpi is under 2^29.
+  std::uint64_t maxPixels = std::uint64_t{1} << 29;
+  // Each side.
+  std::uint32_t maxSide = 1u << 18;
+  // One allocation inside libtiff, and one band of decoded rows.
+  std::int64_t maxSingleAlloc = std::int64_t{256} << 20;
+  // Pages of one document.
+  std::int64_t maxPages = 100000;
+};
+
+}  // namespace dumel

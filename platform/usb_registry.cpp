@@ -1,0 +1,143 @@
+#include "platform/usb_registry.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdlib>
+
+namespace tallow {
+
+namespace {
+
+bool HasControl(std::string_view s) {
+  return std::any_of(s.begin(), s.end(),
+                     [](char c) { return static_cast<unsigned char>(c) < 0x20 || c == 0x7F; });
+}
+
+bool IsPathValue(std::string_view s) {
+  return !s.empty() && s.front() == '/' && s.size() <= kMaxUsbSocketPath && !HasControl(s);
+}
+
+// A whole file of at most kMaxUsbEntryBytes; nothing when it is larger or
+// cannot be read.
+std::optional<std::string> ReadSmallFile(const std::string& path) {
+  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
+  if (fd < 0) return std::nullopt;
+  struct stat st;
+  std::string text;
+  bool ok = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
+  char buf[1024];
+  while (ok) {
+    ssize_t n = ::read(fd, buf, sizeof buf);
+    if (n < 0) ok = false;
+    if (n <= 0) break;
+    text.append(buf, static_cast<std::size_t>(n));
+    if (text.size() > kMaxUsbEntryBytes) ok = false;
+  }
+  ::close(fd);
+  if (!ok) return std::nullopt;
+  return text;
+}
+
+}  // namespace
+
+std::string UsbRegistryFolder() {
+  if (const char* env = std::getenv(kUsbRegistryEnv); env && *env) return env;
+  if (const char* run = std::getenv("XDG_RUNTIME_DIR"); run && *run) {
+    return std::string(run) + "/tallowmere-usb";
+  }
+  return "/tmp/tallowmere-usb-" + std::to_string(::getuid());
+}
+
+std::optional<std::size_t> Utf16Length(std::string_view s) {
+  std::size_t units = 0;
+  for (std::size_t i = 0; i < s.size();) {
+    unsigned char c = static_cast<unsigned char>(s[i]);
+    std::size_t len = c < 0x80 ? 1 : (c & 0xE0) == 0xC0 ? 2 : (c & 0xF0) == 0xE0 ? 3
+                                   : (c & 0xF8) == 0xF0 ? 4 : 0;
+    if (len == 0 || i + len > s.size()) return std::nullopt;
+    char32_t cp = len == 1 ? c : len == 2 ? (c & 0x1F) : len == 3 ? (c & 0x0F) : (c & 0x07);
+    for (std::size_t k = 1; k < len; ++k) {
+      unsigned char d = static_cast<unsigned char>(s[i + k]);
+      if ((d & 0xC0) != 0x80) return std::nullopt;
+      cp = (cp << 6) | (d & 0x3F);
+    }
+    static constexpr char32_t kMin[] = {0, 0, 0x80, 0x800, 0x10000};
+    if (cp < kMin[len] || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return std::nullopt;
+    units += cp >= 0x10000 ? 2 : 1;
+    i += len;
+  }
+  return units;
+}
+
+std::optional<UsbRegistryEntry> ParseUsbRegistryEntry(std::string_view text) {
+  if (text.size() > kMaxUsbEntryBytes) return std::nullopt;
+  UsbRegistryEntry e;
+  bool seen[5] = {};
+  while (!text.empty()) {
+    std::size_t nl = text.find('\n');
+    std::string_view line = text.substr(0, nl);
+    text = nl == std::string_view::npos ? std::string_view{} : text.substr(nl + 1);
+    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+    if (line.empty() || line.front() == '#') continue;
+    std::size_t eq = line.find('=');
+    if (eq == std::string_view::npos) return std::nullopt;
+    std::string_view key = line.substr(0, eq), value = line.substr(eq + 1);
+    static constexpr std::string_view kKeys[] = {"name", "description", "hardware-id", "socket",
+                                                 "lock"};
+    std::string* fields[] = {&e.name, &e.description, &e.hardwareId, &e.socketPath, &e.lockPath};
+    for (std::size_t k = 0; k < 5; ++k) {
+      if (key != kKeys[k]) continue;
+      if (seen[k]) return std::nullopt;
+      seen[k] = true;
+      fields[k]->assign(value);
+    }
+  }
+  std::optional<std::size_t> units = Utf16Length(e.name);
+  if (!units || *units == 0 || *units > kMaxUsbNameUnits || HasControl(e.name)) return std::nullopt;
+  if (!Utf16Length(e.description) || HasControl(e.description)) return std::nullopt;
+  if (!Utf16Length(e.hardwareId) || HasControl(e.hardwareId)) return std::nullopt;
+  if (!IsPathValue(e.socketPath) || !IsPathValue(e.lockPath)) return std::nullopt;
+  return e;
+}
+
+std::string FormatUsbRegistryEntry(const UsbRegistryEntry& e) {
+  return "name=" + e.name + "\ndescription=" + e.description + "\nhardware-id=" + e.hardwareId +
+         "\nsocket=" + e.socketPath + "\nlock=" + e.lockPath + "\n";
+}
+
+std::vector<UsbRegistryEntry> ReadUsbRegistry(const std::string& folder) {
+  std::vector<std::string> files;
+  if (DIR* dir = ::opendir(folder.c_str())) {
+    const std::string_view suffix = kUsbEntrySuffix;
+    while (dirent* d = ::readdir(dir)) {
+      std::string_view n = d->d_name;
+      if (n.size() > suffix.size() && n.substr(n.size() - suffix.size()) == suffix && n[0] != '.') {
+        files.emplace_back(n);
+      }
+      if (files.size() >= kMaxUsbEntries) break;
+    }
+    ::closedir(dir);
+  }
+  std::sort(files.begin(), files.end());
+  std::vector<UsbRegistryEntry> entries;
+  for (const std::string& f : files) {
+    std::optional<std::string> text = ReadSmallFile(folder + "/" + f);
+    if (!text) continue;
+    if (std::optional<UsbRegistryEntry> e = ParseUsbRegistryEntry(*text)) entries.push_back(*e);
+  }
+  return entries;
+}
+
+std::optional<UsbRegistryEntry> FindUsbRegistryEntry(const std::string& folder,
+                                                     std::string_view name) {
+  for (UsbRegistryEntry& e : ReadUsbRegistry(folder)) {
+    if (e.name == name) return std::move(e);
+  }
+  return std::nullopt;
+}
+
+}  // namespace tallow

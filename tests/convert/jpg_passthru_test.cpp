@@ -1,0 +1,146 @@
+#include "convert/jpg_passthru_convertor.h"
+
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <filesystem>
+
+#include "platform/clock.h"
+#include "test_folder.h"
+
+namespace tallow {
+namespace {
+
+using testing::FolderListing;
+using testing::ReadText;
+using testing::ScopedEnv;
+using testing::Wide;
+using testing::WriteText;
+
+TEST(BuildPageFileNames, NumberGoesBeforeTheFileNamesLastDot) {
+  struct Case {
+    const char16_t* base;
+    int first;
+    int last;
+    WStringList names;
+  };
+  for (const Case& c : {
+           Case{u"/f/scan.jpg", 1, 3, {u"/f/scan-1.jpg", u"/f/scan-2.jpg", u"/f/scan-3.jpg"}},
+           Case{u"/f/scan.jpeg", 2, 2, {u"/f/scan-2.jpeg"}},
+           Case{u"/f/a.b.jpg", 9, 10, {u"/f/a.b-9.jpg", u"/f/a.b-10.jpg"}},
+           Case{u"/f/scan.jpg", 1, 1, {u"/f/scan-1.jpg"}},
+           Case{u"/f/scan.jpg", 3, 2, {}},
+           // A "." in a folder is not the extension's.
+           Case{u"/my.docs/scan", 1, 1, {u"/my.docs/scan-1"}},
+           // The range may end at the largest page number and still end.
+           Case{u"/f/s.jpg", INT_MAX - 1, INT_MAX, {u"/f/s-2147483646.jpg", u"/f/s-2147483647.jpg"}},
+       }) {
+    SCOPED_TRACE(ToAnsi(c.base));
+    WStringList list = {u"kept"};
+    CImageConvert().BuildPageFileNames(c.first, c.last, c.base, list);
+    WStringList expected = {u"kept"};
+    expected.insert(expected.end(), c.names.begin(), c.names.end());
+    EXPECT_EQ(list, expected);
+  }
+}
+
+class JpgWriter : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    std::filesystem::create_directory(Work());
+    std::filesystem::create_directory(Out());
+    ASSERT_EQ(writer_.Open(Wide(Out()).c_str(), u"doc.jpg"), S_OK);
+    ASSERT_EQ(writer_.SetWorkFolder(Wide(Work()).c_str()), S_OK);
+  }
+  std::string Work() const { return dir_.File("save"); }
+  std::string Out() const { return dir_.File("out"); }
+  // Page n of document 0x1A2B as the download stores it.
+  void Page(int n) { WriteText(Work() + "/00001A2B_" + std::to_string(n) + ".jpg", "page " + std::to_string(n)); }
+
+  test::TempDir dir_;
+  CJpgPassthruConvertor writer_;
+};
+
+TEST_F(JpgWriter, OpenKeepsTheNameAsBaseAndSetPageRangeFillsTheList) {
+  EXPECT_TRUE(writer_.m_outputPaths.empty());
+  EXPECT_EQ(writer_.BaseOutputName(), Wide(Out() + "/doc.jpg"));
+  ASSERT_EQ(writer_.SetPageRange(2, 4), S_OK);
+  EXPECT_EQ(writer_.m_outputPaths,
+            (WStringList{Wide(Out() + "/doc-2.jpg"), Wide(Out() + "/doc-3.jpg"), Wide(Out() + "/doc-4.jpg")}));
+  // A second range replaces the list.
+  ASSERT_EQ(writer_.SetPageRange(1, 1), S_OK);
+  EXPECT_EQ(writer_.m_outputPaths, (WStringList{Wide(Out() + "/doc-1.jpg")}));
+}
+
+TEST_F(JpgWriter, TimeStampNameGetsPageNumbers) {
+  ScopedEnv zone("TZ", "UTC0");
+  ::tzset();
+  SetCurrentTimeSourceForTests([] { return std::int64_t{1796806000}; });
+  const HRESULT opened = writer_.Open(Wide(Out()).c_str(), nullptr);
+  SetCurrentTimeSourceForTests({});
+  ASSERT_EQ(opened, S_OK);
+  ASSERT_EQ(writer_.SetPageRange(1, 2), S_OK);
+  EXPECT_EQ(writer_.m_outputPaths, (WStringList{Wide(Out() + "/20261209084640-1.jpg"),
+                                                Wide(Out() + "/20261209084640-2.jpg")}));
+}
+
+TEST_F(JpgWriter, ConvertCopiesEachPageOfTheRange) {
+  for (int n = 1; n <= 5; ++n) Page(n);
+  WriteText(Out() + "/doc-3.jpg", "an older file");  // overwritten without a question
+  ASSERT_EQ(writer_.SetPageRange(2, 4), S_OK);
+  ASSERT_EQ(writer_.Convert(nullptr, 0x1A2B), S_OK);
+  EXPECT_EQ(FolderListing(Out()), "doc-2.jpg doc-3.jpg doc-4.jpg ");
+  for (int n = 2; n <= 4; ++n) {
+    EXPECT_EQ(ReadText(Out() + "/doc-" + std::to_string(n) + ".jpg"), "page " + std::to_string(n));
+  }
+  // Convert changes nothing and may run again.
+  EXPECT_EQ(writer_.Convert(nullptr, 0x1A2B), S_OK);
+}
+
+TEST_F(JpgWriter, MissingSecondPageStopsTheCopyAndKeepsTheFirst) {
+  Page(1);
+  Page(3);
+  ASSERT_EQ(writer_.SetPageRange(1, 3), S_OK);
+  EXPECT_EQ(writer_.Convert(nullptr, 0x1A2B), HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND));
+  EXPECT_EQ(GetLastError(), ERROR_FILE_NOT_FOUND);
+  // Page 3 was not tried, and no half copy is left anywhere.
+  EXPECT_EQ(FolderListing(Out()), "doc-1.jpg ");
+  EXPECT_EQ(ReadText(Out() + "/doc-1.jpg"), "page 1");
+}
+
+TEST_F(JpgWriter, RangesThatCopyNothing) {
+  Page(1);
+  ASSERT_EQ(writer_.SetPageRange(2, 1), S_OK);
+  EXPECT_TRUE(writer_.m_outputPaths.empty());
+  EXPECT_EQ(writer_.Convert(nullptr, 0x1A2B), S_OK);
+  // A range changed behind the list's back has no target for every page.
+  ASSERT_EQ(writer_.SetPageRange(1, 1), S_OK);
+  writer_.m_lastPage = 3;
+  EXPECT_EQ(writer_.Convert(nullptr, 0x1A2B), E_FAIL);
+  EXPECT_EQ(FolderListing(Out()), "");
+}
+
+TEST(JpgWriterState, SetPageRangeBeforeOpenFails) {
+  CJpgPassthruConvertor writer;
+  EXPECT_EQ(writer.SetPageRange(1, 3), E_FAIL);
+  EXPECT_EQ(writer.m_firstPage, 1);
+  EXPECT_EQ(writer.m_lastPage, 3);
+  EXPECT_TRUE(writer.m_outputPaths.empty());
+}
+
+TEST(JpgWriterState, FailedOpenAndResetEmptyTheWriter) {
+  test::TempDir dir;
+  CJpgPassthruConvertor writer;
+  ASSERT_EQ(writer.Open(Wide(dir.Path()).c_str(), u"a.jpg"), S_OK);
+  ASSERT_EQ(writer.SetPageRange(1, 2), S_OK);
+  writer.Reset();
+  EXPECT_TRUE(writer.BaseOutputName().empty());
+  EXPECT_TRUE(writer.m_outputPaths.empty());
+  EXPECT_EQ(writer.SetPageRange(1, 2), E_FAIL);
+  ASSERT_EQ(writer.Open(Wide(dir.Path()).c_str(), u"a.jpg"), S_OK);
+  EXPECT_EQ(writer.Open(Wide(dir.File("missing")).c_str(), u"a.jpg"), E_FAIL);
+  EXPECT_TRUE(writer.BaseOutputName().empty());
+}
+
+}  // namespace
+}  // namespace tallow

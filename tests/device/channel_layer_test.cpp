@@ -1,0 +1,174 @@
+// The channel layer: transport choice, boxes by tree key, and the date sort
+// that keeps the channel's table in step with the sorted columns.
+#include <gtest/gtest.h>
+
+#include "device/channel_layer.h"
+#include "device/net_channel.h"
+#include "device/usb_channel.h"
+
+namespace tallow {
+namespace {
+
+struct Doc {
+  std::uint32_t id;
+  const char16_t* name;
+  const char16_t* stamp;
+  int pages;
+  int format;
+};
+
+void FillTable(BoxTables& t, std::initializer_list<Doc> docs) {
+  t = BoxTables{};
+  t.fileCount = 0;
+  for (const Doc& d : docs) {
+    BoxFileRecord& r = t.files[t.fileCount++];
+    r.FILEID = d.id;
+    CopyToField(r.FILENAME, kNameLength, d.name);
+    CopyToField(r.TIMESTAMP, kTimeStampLength, d.stamp);
+    r.PAGES = d.pages;
+    r.IMAGEFORMAT = d.format;
+  }
+}
+
+struct Columns {
+  WStringList names, stamps, pages;
+  std::int32_t formats[kMaxFormatEntries];
+};
+
+Columns SortedColumns(int usbFlag) {
+  Columns c;
+  std::fill(std::begin(c.formats), std::end(c.formats), -7);
+  GetFileListColumns(usbFlag, c.names, c.stamps, c.pages, c.formats);
+  SortFileListByDate(usbFlag, c.names, c.stamps, c.pages, c.formats);
+  return c;
+}
+
+class ChannelLayerTest : public ::testing::TestWithParam<int> {
+ protected:
+  BoxTables& Tables() { return GetParam() == kUsbFlag ? UsbBoxTables() : NetBoxTables(); }
+};
+
+TEST_P(ChannelLayerTest, DateSortMovesTheOlderDocumentFirstWithItsIdAndFormat) {
+  FillTable(Tables(), {{0xA, u"March 5", u"2020/03/05", 2, kImageFormatColor},
+                       {0xB, u"March 4", u"2020-03-04 17:30", 5, kImageFormatMono}});
+  Columns c = SortedColumns(GetParam());
+  EXPECT_EQ(c.names, (WStringList{u"March 4", u"March 5"}));
+  EXPECT_EQ(c.stamps, (WStringList{u"2020/03/04 17:30:00", u"2020/03/05 00:00:00"}));
+  EXPECT_EQ(c.pages, (WStringList{u"5", u"2"}));
+  EXPECT_EQ(c.formats[0], kImageFormatMono);
+  EXPECT_EQ(c.formats[1], kImageFormatColor);
+  EXPECT_EQ(c.formats[2], -7);
+  EXPECT_EQ(Tables().files[0].FILEID, 0xBu);
+  EXPECT_EQ(Tables().files[0].IMAGEFORMAT, kImageFormatMono);
+  EXPECT_EQ(Tables().files[1].FILEID, 0xAu);
+}
+
+TEST_P(ChannelLayerTest, UnparsableMiddleStampKeepsItsNeighboursApart) {
+  FillTable(Tables(), {{1, u"first", u"2020/03/05 10:00:00", 1, 1},
+                       {2, u"middle", u"yesterday", 1, 1},
+                       {3, u"last", u"2020/03/04 10:00:00", 1, 1}});
+  Columns c = SortedColumns(GetParam());
+  EXPECT_EQ(c.names, (WStringList{u"first", u"middle", u"last"}));
+  EXPECT_EQ(c.stamps[2], u"2020/03/04 10:00:00");
+  EXPECT_EQ(Tables().files[0].FILEID, 1u);
+}
+
+TEST_P(ChannelLayerTest, EqualStampsAreNeitherSwappedNorRewritten) {
+  FillTable(Tables(), {{1, u"a", u"2020-03-04 10:00", 1, 1}, {2, u"b", u"2020/03/04 10:00:00", 1, 0}});
+  Columns c = SortedColumns(GetParam());
+  EXPECT_EQ(c.names, (WStringList{u"a", u"b"}));
+  EXPECT_EQ(c.stamps, (WStringList{u"2020-03-04 10:00", u"2020/03/04 10:00:00"}));
+}
+
+TEST_P(ChannelLayerTest, FailedListingGivesNoColumns) {
+  Tables() = BoxTables{};
+  Tables().fileCount = -1;
+  Columns c;
+  c.formats[0] = -7;
+  GetFileListColumns(GetParam(), c.names, c.stamps, c.pages, c.formats);
+  EXPECT_TRUE(c.names.empty() && c.stamps.empty() && c.pages.empty());
+  EXPECT_EQ(c.formats[0], -7);
+}
+
+TEST_P(ChannelLayerTest, BoxesAreFoundByTreeKey) {
+  BoxTables& t = Tables();
+  t = BoxTables{};
+  EXPECT_EQ(FindFolderIndex(GetParam(), 0), 0);  // the root, even with no listing
+  EXPECT_EQ(FindFolderIndex(GetParam(), 77), -1);
+  t.folderCount = 3;
+  t.folders[1].treeKey = 77;
+  t.folders[2].treeKey = 99;
+  t.folders[2].ATTRIBUTE = kBoxNeedsPassword;
+  EXPECT_EQ(FindFolderIndex(GetParam(), 99), 2);
+  EXPECT_EQ(IsFolderPasswordProtected(GetParam(), 99), 1);
+  EXPECT_EQ(IsFolderPasswordProtected(GetParam(), 77), 0);
+  EXPECT_EQ(IsFolderPasswordProtected(GetParam(), 1234), 0);
+  // The root and a key that shows no box list nothing.
+  EXPECT_EQ(ListFolderFilesByKey(GetParam(), 0, u"127.0.0.1", 9, 0, u"", nullptr), 0);
+  EXPECT_EQ(ListFolderFilesByKey(GetParam(), 1234, u"127.0.0.1", 9, 1, u"", nullptr), 0);
+
+  WString name = u"stale";
+  EXPECT_FALSE(GetFolderNameAt(5, name, GetParam()));
+  EXPECT_TRUE(name.empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(BothChannels, ChannelLayerTest, ::testing::Values(0, kUsbFlag),
+                         [](const auto& info) { return info.param == kUsbFlag ? "Usb" : "Network"; });
+
+TEST(ChannelLayer, DeviceAddressFollowsTheTransport) {
+  MFPInfo mfp;
+  mfp.IPv4Address = u"127.0.0.1";
+  mfp.deviceInternalName = u"usb-mfp-0";
+  EXPECT_EQ(GetDeviceAddress(mfp), u"127.0.0.1");
+  mfp.isUSB = TRUE;
+  EXPECT_EQ(GetDeviceAddress(mfp), u"usb-mfp-0");
+}
+
+TEST(ChannelLayer, ListDateTimeTexts) {
+  DATE d = 0;
+  ASSERT_EQ(VarDateFromStr(u"2026/12/09 08:46:40", LOCALE_USER_DEFAULT, 0, &d), S_OK);
+  EXPECT_EQ(FormatListDateTime(d, DateStatus::Valid), u"2026/12/09 08:46:40");
+  EXPECT_EQ(FormatListDateTime(d, DateStatus::Invalid), u"Invalid DateTime");
+  EXPECT_EQ(FormatListDateTime(d, DateStatus::Null), u"");
+}
+
+TEST(OleDate, ReadsTheFormsAnMfpSends) {
+  struct Case {
+    const char16_t* text;
+    bool ok;
+    double value;
+  };
+  const Case cases[] = {
+      {u"1899/12/30", true, 0.0},
+      {u"1899/12/31 12:00", true, 1.5},
+      {u"1899/12/29 06:00:00", true, -1.25},
+      {u"2026-12-09 08:46:40", true, 46365 + (8 * 3600 + 46 * 60 + 40) / 86400.0},
+      {u"  2026/12/09  ", true, 46365},
+      {u"2026/02/29", false, 0},
+      {u"2026/13/01", false, 0},
+      {u"2026/12/09 24:00", false, 0},
+      {u"2026/12/09 08:46:40 PM", false, 0},
+      {u"2026/12-09", false, 0},
+      {u"2026/12/0908:46", false, 0},
+      {u"", false, 0},
+      {u"yesterday", false, 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(ToAnsi(c.text));
+    DATE d = -99;
+    HRESULT hr = VarDateFromStr(c.text, LOCALE_USER_DEFAULT, 0, &d);
+    EXPECT_EQ(SUCCEEDED(hr), c.ok);
+    if (c.ok) EXPECT_NEAR(d, c.value, 1e-9);
+  }
+}
+
+TEST(OleDate, DatesBeforeTheEpochSortByTimeOfDay) {
+  FillTable(NetBoxTables(), {{1, u"later", u"1899/12/29 18:00", 1, 1},
+                             {2, u"earlier", u"1899/12/29 06:00", 1, 1}});
+  Columns c = SortedColumns(0);
+  EXPECT_EQ(c.names, (WStringList{u"earlier", u"later"}));
+  EXPECT_EQ(c.stamps[0], u"1899/12/29 06:00:00");
+}
+
+}  // namespace
+}  // namespace tallow
