@@ -2,7 +2,17 @@
 // that keeps the channel's table in step with the sorted columns.
 #include <gtest/gtest.h>
 
+#include <stdlib.h>
+#include <sys/stat.h>
+
+#include <memory>
+
+#include "core/work_folders.h"
 #include "device/channel_layer.h"
+#include "device/sti_binding.h"
+#include "kivor_loader.h"
+#include "platform/library.h"
+#include "support/sim_process.h"
 #include "device/net_channel.h"
 #include "device/usb_channel.h"
 
@@ -169,6 +179,75 @@ TEST(OleDate, DatesBeforeTheEpochSortByTimeOfDay) {
   EXPECT_EQ(c.names, (WStringList{u"earlier", u"later"}));
   EXPECT_EQ(c.stamps[0], u"1899/12/29 06:00:00");
 }
+
+// Saving and previewing reach the page files and image information through
+// whichever channel the MFP settings name.
+class ChannelLayerSimTest : public ::testing::TestWithParam<bool> {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(kivor_.ok());
+    sti_ = LoadLibraryW(u"sti.dll");
+    ASSERT_NE(sti_, nullptr);
+    BindStiCreateInstance(GetProcAddress(sti_, "StiCreateInstanceW"));
+    test::SimOptions options;
+    options.config = R"(<mfp name="Sim"><box id="1" name="Scans">
+      <doc id="5A0" name="Scan" pages="2" color="1" width="640" height="480" dpi="150"/>
+      </box></mfp>)";
+    options.usb = {"chan-usb-0,id=usb\\vid_1144&pid_0001"};
+    sim_ = std::make_unique<test::SimProcess>(options);
+    setenv("TALLOWMERE_USB_REGISTRY", sim_->UsbRegistry().c_str(), 1);
+    CreateWorkFolders();
+    mfp_.isUSB = GetParam() ? TRUE : FALSE;
+    mfp_.IPv4Address = u"127.0.0.1";
+    mfp_.httpPortNumber = sim_->Port();
+    mfp_.deviceInternalName = u"chan-usb-0";
+  }
+  void TearDown() override {
+    sim_.reset();
+    BindStiCreateInstance(nullptr);
+    if (sti_) FreeLibrary(sti_);
+  }
+  static bool Exists(const WString& path) {
+    struct stat st;
+    return stat(ToAnsi(path).c_str(), &st) == 0 && st.st_size > 0;
+  }
+
+  test::KivorLibrary kivor_;
+  HMODULE sti_ = nullptr;
+  std::unique_ptr<test::SimProcess> sim_;
+  MFPInfo mfp_;
+};
+
+TEST_P(ChannelLayerSimTest, SavesAndPreviewsPagesThroughTheChosenChannel) {
+  WStringList boxes{u"stale"};
+  ASSERT_EQ(RefreshFolderList(mfp_, boxes), 1);
+  EXPECT_EQ(boxes, (WStringList{GetParam() ? u"USB" : u"127.0.0.1", u"Scans"}));
+  WString name;
+  EXPECT_TRUE(GetFolderName(mfp_, name, 1));
+  EXPECT_EQ(name, u"Scans");
+
+  ASSERT_EQ(ListFolderFiles(mfp_, 0, 1, u"", nullptr), 1);
+  ImageInfo info{};
+  EXPECT_EQ(DownloadPageForSave(mfp_, 0, 2, &info), 1);
+  EXPECT_EQ(info.XPIXEL, 640);
+  EXPECT_EQ(info.YRESOLUTION, 150);
+  EXPECT_TRUE(Exists(SaveFolderPath() + u"/000005A0_2.jpg"));
+  EXPECT_EQ(DownloadPageForPreview(mfp_, 0, 1), 1);
+  EXPECT_TRUE(Exists(PreviewFolderPath() + u"/000005A0_1.jpg"));
+
+  // A page that cannot be downloaded is not asked about.
+  sim_->ClearLog();
+  info = ImageInfo{};
+  EXPECT_EQ(DownloadPageForSave(mfp_, 0, 9, &info), 0);
+  for (const std::string& line : sim_->Log()) EXPECT_EQ(line.find("GETIMAGEINFO"), std::string::npos) << line;
+
+  int error = -1;
+  EXPECT_EQ(DeleteDeviceFile(mfp_, 0, &error), 1);
+  EXPECT_EQ(error, -1);
+}
+
+INSTANTIATE_TEST_SUITE_P(BothChannels, ChannelLayerSimTest, ::testing::Values(false, true),
+                         [](const auto& info) { return info.param ? "Usb" : "Network"; });
 
 }  // namespace
 }  // namespace tallow

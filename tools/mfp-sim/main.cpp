@@ -32,7 +32,9 @@ constexpr std::streamsize kMaxConfigBytes = 16 << 20;
 
 int Usage(const std::string& message) {
   std::cerr << "mfp-sim: " << message << "\n"
-            << "usage: mfp-sim [--config FILE] [--bind 127.x.y.z] [--port N] [--fault SPEC]...\n";
+            << "usage: mfp-sim [--config FILE] [--bind 127.x.y.z] [--port N] [--search-port N]\n"
+               "               [--usb NAME[,id=HWID][,desc=TEXT][,escape=notimpl]]... [--usb-block-size N]\n"
+               "               [--fault SPEC]...\n";
   return kExitUsage;
 }
 
@@ -168,12 +170,16 @@ int main(int argc, char** argv) {
   int sig = 0;
   sigwait(&stopSignals, &sig);
   usb.Stop();
-  server.Stop();
-  // Stop closes every connection, so the workers end at once; should one
-  // hang anyway, a simulator that was told to stop must not linger for it.
-  if (finished.wait_for(std::chrono::seconds(2)) != std::future_status::ready) {
-    std::_Exit(0);
+  // Stop closes every connection, so the workers end at once. A stop that
+  // comes before the server has started listening is lost, so it is given
+  // again until serving ends; should a worker hang anyway, a simulator that
+  // was told to stop must not linger for it.
+  bool ended = false;
+  for (int i = 0; i < 40 && !ended; ++i) {
+    server.Stop();
+    ended = finished.wait_for(std::chrono::milliseconds(50)) == std::future_status::ready;
   }
+  if (!ended) std::_Exit(0);
   serving.join();
   return 0;
 }
