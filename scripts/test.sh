@@ -30,7 +30,15 @@ for dir in "$root"/fuzz/*/; do
   [ -x "$bin" ] || { echo "missing fuzzer $bin"; exit 1; }
   work=$(mktemp -d)
   [ -d "$dir/corpus" ] && cp -r "$dir/corpus/." "$work/"
+  dict=()
+  for d in "$dir"/*.dict; do [ -f "$d" ] && dict=(-dict="$d"); done
   echo "-- fuzz-$name (${seconds}s)"
-  "$bin" -max_total_time="$seconds" -rss_limit_mb=2048 -print_final_stats=1 "$work" 2>&1 | tail -n 3
-  rm -rf "$work"
+  if ! "$bin" -max_total_time="$seconds" -rss_limit_mb=2048 -print_final_stats=1 "${dict[@]}" \
+       "$work" > "$work.log" 2>&1; then
+    cat "$work.log"
+    echo "fuzz-$name failed"
+    exit 1
+  fi
+  grep -E '^(Done|stat::number_of_executed_units)' "$work.log" || true
+  rm -rf "$work" "$work.log"
 done
