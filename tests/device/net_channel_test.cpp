@@ -26,6 +26,8 @@ namespace {
 using test::SimOptions;
 using test::SimProcess;
 using test::TempDir;
+using test::FilesIn;
+using test::ReadFile;
 
 constexpr const char16_t* kHost = u"127.0.0.1";
 
@@ -40,24 +42,6 @@ const char* kStore = R"(<mfp name="Sim MFP">
     <doc id="2001" name="Invoice" timestamp="2026/11/30 17:45:00" pages="1" color="0"/>
   </box>
 </mfp>)";
-
-std::vector<std::string> FilesIn(const std::string& folder) {
-  std::vector<std::string> names;
-  if (DIR* d = opendir(folder.c_str())) {
-    while (dirent* e = readdir(d)) {
-      std::string n = e->d_name;
-      if (n != "." && n != "..") names.push_back(n);
-    }
-    closedir(d);
-  }
-  std::sort(names.begin(), names.end());
-  return names;
-}
-
-std::string ReadFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
 
 class NetChannelTest : public ::testing::Test {
  protected:

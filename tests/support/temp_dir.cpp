@@ -1,12 +1,16 @@
 #include "support/temp_dir.h"
 
+#include <dirent.h>
 #include <ftw.h>
 #include <stdlib.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <fstream>
+#include <iterator>
 #include <stdexcept>
 #include <vector>
 
@@ -46,6 +50,25 @@ std::string TempDir::Write(std::string_view name, std::string_view content) cons
   ok = std::fclose(f) == 0 && ok;
   if (!ok) throw std::runtime_error("cannot write " + path);
   return path;
+}
+
+std::vector<std::string> FilesIn(const std::string& folder, std::string_view suffix) {
+  std::vector<std::string> names;
+  if (DIR* d = opendir(folder.c_str())) {
+    while (dirent* e = readdir(d)) {
+      std::string_view n = e->d_name;
+      if (n == "." || n == ".." || !n.ends_with(suffix)) continue;
+      names.emplace_back(n);
+    }
+    closedir(d);
+  }
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+std::string ReadFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
 }  // namespace tallow::test

@@ -3,6 +3,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace tallow::test {
 
@@ -24,5 +25,10 @@ class TempDir {
  private:
   std::string path_;
 };
+
+// The names in |folder| (not "." and ".."), sorted, that end with |suffix|.
+std::vector<std::string> FilesIn(const std::string& folder, std::string_view suffix = {});
+// The whole content of a file; empty when it cannot be read.
+std::string ReadFile(const std::string& path);
 
 }  // namespace tallow::test

@@ -22,6 +22,8 @@ namespace {
 
 using test::FakeReply;
 using test::FakeSti;
+using test::FilesIn;
+using test::ReadFile;
 
 constexpr const char16_t* kDevice = u"{6BDD1FC6-810F-11D0-BEC7-08002BE2092F}\\0000";
 
@@ -30,24 +32,6 @@ std::string Xml(const std::string& inner) {
 }
 std::string Code(int code) { return "<CODE>" + std::to_string(code) + "</CODE>"; }
 std::string DataSize(std::uint32_t n) { return Format("<DATASIZE>%08X</DATASIZE>", n); }
-
-std::vector<std::string> FilesIn(const std::string& folder) {
-  std::vector<std::string> names;
-  if (DIR* d = opendir(folder.c_str())) {
-    while (dirent* e = readdir(d)) {
-      std::string n = e->d_name;
-      if (n != "." && n != "..") names.push_back(n);
-    }
-    closedir(d);
-  }
-  std::sort(names.begin(), names.end());
-  return names;
-}
-
-std::string ReadFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
 
 class UsbFakeDeviceTest : public ::testing::Test {
  protected:

@@ -27,6 +27,8 @@ namespace {
 using test::SimOptions;
 using test::SimProcess;
 using test::TempDir;
+using test::FilesIn;
+using test::ReadFile;
 
 const char* kStore = R"(<mfp name="Sim MFP">
   <box id="1" name="Scans">
@@ -39,25 +41,6 @@ const char* kStore = R"(<mfp name="Sim MFP">
     <doc id="2001" name="Invoice" pages="1" color="0" width="200" height="200"/>
   </box>
 </mfp>)";
-
-std::vector<std::string> FilesIn(const std::string& folder, const std::string& suffix = "") {
-  std::vector<std::string> names;
-  if (DIR* d = opendir(folder.c_str())) {
-    while (dirent* e = readdir(d)) {
-      std::string n = e->d_name;
-      bool match = n.size() >= suffix.size() && n.compare(n.size() - suffix.size(), suffix.size(), suffix) == 0;
-      if (n != "." && n != ".." && match) names.push_back(n);
-    }
-    closedir(d);
-  }
-  std::sort(names.begin(), names.end());
-  return names;
-}
-
-std::string ReadFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
 
 // Loads the Still Image stand-in by name, as the program does, and binds its
 // entry for the channel.
