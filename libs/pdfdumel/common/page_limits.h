@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 namespace dumel {
 
@@ -18,5 +19,22 @@ struct PageLimits {
   // Pages of one document.
   std::int64_t maxPages = 100000;
 };
+
+// The checks both libraries make before touching a page: an output and a
+// work folder are named, and the page range is sound and within the limits.
+inline bool CheckPageRequest(const std::string& output, const std::string& workFolder,
+                             std::int32_t firstPage, std::int32_t lastPage,
+                             const PageLimits& limits, std::string& reason) {
+  if (output.empty() || workFolder.empty()) {
+    reason = "no output or work folder";
+    return false;
+  }
+  if (firstPage < 1 || lastPage < firstPage ||
+      std::int64_t{lastPage} - firstPage + 1 > limits.maxPages) {
+    reason = "bad page range";
+    return false;
+  }
+  return true;
+}
 
 }  // namespace dumel

@@ -279,13 +279,8 @@ bool Write(QPDF& pdf, const std::string& target, std::string& reason) {
 }  // namespace
 
 bool EncodePdf(const PdfRequest& request, const PageLimits& limits, std::string& reason) {
-  if (request.output.empty() || request.workFolder.empty()) {
-    reason = "no output or work folder";
-    return false;
-  }
-  if (request.firstPage < 1 || request.lastPage < request.firstPage ||
-      std::int64_t{request.lastPage} - request.firstPage + 1 > limits.maxPages) {
-    reason = "bad page range";
+  if (!CheckPageRequest(request.output, request.workFolder, request.firstPage, request.lastPage,
+                        limits, reason)) {
     return false;
   }
   if (request.colorFlag != CODEC_PDF_COLOR && request.colorFlag != CODEC_PDF_MONO) {

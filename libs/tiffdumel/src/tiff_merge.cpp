@@ -202,13 +202,8 @@ bool CopyPage(const std::string& path, std::uint64_t fileSize, TIFF* out, const 
 }  // namespace
 
 bool EncodeMultiTiff(const TiffRequest& request, const PageLimits& limits, std::string& reason) {
-  if (request.output.empty() || request.workFolder.empty()) {
-    reason = "no output or work folder";
-    return false;
-  }
-  if (request.firstPage < 1 || request.lastPage < request.firstPage ||
-      std::int64_t{request.lastPage} - request.firstPage + 1 > limits.maxPages) {
-    reason = "bad page range";
+  if (!CheckPageRequest(request.output, request.workFolder, request.firstPage, request.lastPage,
+                        limits, reason)) {
     return false;
   }
   try {
