@@ -1,0 +1,170 @@
+#include "platform/ui/ui_thread.h"
+
+#include <condition_variable>
+#include <deque>
+#include <mutex>
+#include <set>
+#include <thread>
+
+namespace tallow::ui {
+
+namespace {
+
+struct Queued {
+  std::function<void()> call;
+  // Set for sent calls: the sender waits on it.
+  bool* done = nullptr;
+};
+
+struct UiState {
+  std::mutex mutex;
+  std::condition_variable queued;
+  std::condition_variable finished;
+  std::deque<Queued> queue;
+  std::set<HWND> windows;
+  UiBackend* backend = nullptr;
+  std::thread::id uiThread;
+};
+
+UiState& State() {
+  static UiState state;
+  return state;
+}
+
+// Carries message boxes asked for on any thread to the back end, on the UI
+// thread: a worker's box is modal there while the worker waits for it.
+class BoxRouter : public MessageBoxBackend {
+ public:
+  int Show(HWND owner, WStringView text, WStringView caption, UINT type) override {
+    return CallOnUi([&] {
+      UiBackend* backend = CurrentBackend();
+      return backend ? backend->ShowMessageBox(owner, text, caption, type) : 0;
+    });
+  }
+};
+BoxRouter g_boxRouter;
+
+void Enqueue(Queued item) {
+  UiBackend* backend;
+  {
+    UiState& s = State();
+    std::lock_guard lock(s.mutex);
+    s.queue.push_back(std::move(item));
+    backend = s.backend;
+    s.queued.notify_all();
+  }
+  if (backend) backend->Wake();
+}
+
+}  // namespace
+
+void AttachUiThread(UiBackend* backend) {
+  UiState& s = State();
+  {
+    std::lock_guard lock(s.mutex);
+    s.backend = backend;
+    s.uiThread = std::this_thread::get_id();
+  }
+  InstallMessageBoxBackend(&g_boxRouter);
+}
+
+void DetachUiThread() {
+  InstallMessageBoxBackend(nullptr);
+  UiState& s = State();
+  {
+    std::lock_guard lock(s.mutex);
+    s.backend = nullptr;
+    s.uiThread = std::thread::id();
+    s.windows.clear();
+  }
+  // From here every call runs in place; what was queued before runs now.
+  RunPending();
+}
+
+UiBackend* CurrentBackend() {
+  UiState& s = State();
+  std::lock_guard lock(s.mutex);
+  return s.backend;
+}
+
+bool IsUiThread() {
+  UiState& s = State();
+  std::lock_guard lock(s.mutex);
+  return s.backend == nullptr || s.uiThread == std::this_thread::get_id();
+}
+
+void PostToUi(std::function<void()> call) { Enqueue(Queued{std::move(call), nullptr}); }
+
+void SendToUi(const std::function<void()>& call) {
+  UiState& s = State();
+  bool done = false;
+  UiBackend* backend = nullptr;
+  {
+    // Checked and queued under one lock, so that a detach in between cannot
+    // leave the call waiting in a queue nobody runs.
+    std::lock_guard lock(s.mutex);
+    if (s.backend && s.uiThread != std::this_thread::get_id()) {
+      s.queue.push_back(Queued{call, &done});
+      backend = s.backend;
+      s.queued.notify_all();
+    }
+  }
+  if (!backend) {
+    call();
+    return;
+  }
+  backend->Wake();
+  std::unique_lock lock(s.mutex);
+  s.finished.wait(lock, [&] { return done; });
+}
+
+bool RunOnePending() {
+  UiState& s = State();
+  Queued item;
+  {
+    std::lock_guard lock(s.mutex);
+    if (s.queue.empty()) return false;
+    item = std::move(s.queue.front());
+    s.queue.pop_front();
+  }
+  item.call();
+  if (item.done) {
+    std::lock_guard lock(s.mutex);
+    *item.done = true;
+    s.finished.notify_all();
+  }
+  return true;
+}
+
+int RunPending() {
+  int count = 0;
+  while (RunOnePending()) ++count;
+  return count;
+}
+
+bool WaitForPending(std::chrono::milliseconds timeout) {
+  UiState& s = State();
+  std::unique_lock lock(s.mutex);
+  return s.queued.wait_for(lock, timeout, [&] { return !s.queue.empty(); });
+}
+
+void RegisterWindow(HWND hwnd) {
+  UiState& s = State();
+  std::lock_guard lock(s.mutex);
+  s.windows.insert(hwnd);
+}
+
+void UnregisterWindow(HWND hwnd) {
+  UiState& s = State();
+  std::lock_guard lock(s.mutex);
+  s.windows.erase(hwnd);
+}
+
+bool IsWindow(HWND hwnd) {
+  if (!hwnd) return false;
+  UiState& s = State();
+  std::lock_guard lock(s.mutex);
+  return s.windows.count(hwnd) != 0;
+}
+
+}  // namespace tallow::ui
