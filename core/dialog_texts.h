@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-#include "core/dialog_window.h"
+#include "platform/dialog_window.h"
 
 namespace tallow {
 

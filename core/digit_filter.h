@@ -3,7 +3,7 @@
 
 #include <cstdint>
 
-#include "core/edit_control.h"
+#include "platform/edit_control.h"
 
 namespace tallow {
 

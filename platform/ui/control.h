@@ -3,7 +3,7 @@
 // as a sent window message does.
 #pragma once
 
-#include "core/edit_control.h"
+#include "platform/edit_control.h"
 #include "platform/text.h"
 #include "platform/ui/dialog_template.h"
 #include "platform/ui/ui_defs.h"

@@ -9,7 +9,7 @@
 #include <memory>
 #include <vector>
 
-#include "core/dialog_window.h"
+#include "platform/dialog_window.h"
 #include "platform/ui/control.h"
 #include "platform/ui/dialog_template.h"
 #include "platform/ui/ui_defs.h"
