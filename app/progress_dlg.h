@@ -1,0 +1,91 @@
+// The progress window (template 206): the modal progress of a save, or a
+// line of text while Simple Mode is prepared or the program starts.
+#pragma once
+
+#include <mutex>
+
+#include "app/convert_dlg.h"
+#include "platform/ui/dialog.h"
+
+namespace tallow::app {
+
+enum ProgressDlgMode {
+  kProgressSave = 0,              // modal, once per save
+  kProgressPreparingSimple = 1,   // modeless "Now Preparing Simple Mode"
+  kProgressStarting = 2,          // modeless "Now Starting Application"
+};
+
+enum SaveFailureCode {
+  kSaveDownloadFailed = 602,
+  kSaveConvertFailed = 603,
+};
+
+inline constexpr int IDC_PROGRESS_BAR = 5001;
+inline constexpr int IDC_PROGRESS_STATUS = 5101;
+inline constexpr int IDC_PROGRESS_OK = 5201;
+inline constexpr int IDC_PROGRESS_CANCEL = 5202;
+
+class CProgressDlg : public ui::CDialog {
+ public:
+  // Modes 1 and 2 create their window at once; their users destroy it.
+  CProgressDlg(int mode, ui::CDialog* parent);
+  ~CProgressDlg() override;
+
+  // Runs the save progress modally. The reports of the save begun with
+  // BeginSave count from then on, those made before the window opened
+  // included; after the dialog has ended, late reports are ignored.
+  int DoModal();
+  // Before the save road starts its worker: forgets the last save.
+  void BeginSave();
+
+  // Save worker (any thread). done <= last: pages done of the range;
+  // done > last: the save has completed.
+  void UpdateSaveProgress(int done, int last);
+  // Save worker: the save failed (SaveFailureCode); the box, then the close.
+  void ReportSaveFailure(int code);
+  // Save worker: its final report after a cancel; the dialog closes.
+  void ReportCancelled();
+
+  WString m_strStatus;
+  ui::Control* m_btnOk = nullptr;
+  ui::Control* m_btnCancel = nullptr;
+  ui::Control* m_progress = nullptr;
+  int m_nTotal = 100;  // the bar's upper bound
+  int m_nMode;
+  CConvertDlg* m_pOwner = nullptr;
+
+ protected:
+  BOOL OnInitDialog() override;
+  void DoDataExchange(ui::CDataExchange* dx) override;
+  void DeclareMessageMap(ui::MessageMap& map) override;
+  // The cancel key asks the worker to stop, as the Cancel button does.
+  void OnCancel() override;
+  // Ends the dialog only once the worker has made its final report.
+  void OnClose() override;
+
+ private:
+  enum class Phase { kSaving, kCompleted, kFailed, kEnded };
+
+  void OnBnClickedOk();
+  void OnBnClickedCancel();
+  // UI thread: shows the state reached so far.
+  void ApplyState();
+  void ShowCompletion();
+  // Any thread: the failure box owned by this dialog, the status line, the
+  // close request.
+  void FinishFailure(int code, bool showBox);
+  void SetStatus(const WString& text);
+
+  std::mutex lock_;  // guards what follows; shared with the save worker
+  Phase phase_ = Phase::kSaving;
+  bool accepting_ = true;  // a save is running or about to
+  bool windowOpen_ = false;
+  bool cancelAsked_ = false;
+  bool failureHandled_ = false;  // its box shown or on its way
+  int failureCode_ = 0;
+  int done_ = 0;
+  int last_ = 0;
+  bool hasProgress_ = false;
+};
+
+}  // namespace tallow::app

@@ -1,0 +1,313 @@
+#include "app/progress_dlg.h"
+
+#include <atomic>
+#include <thread>
+
+#include "app_fixture.h"
+#include "platform/ui/ui_thread.h"
+
+namespace tallow::app::testing {
+namespace {
+
+using namespace tallow::ui;
+
+// The main window's part in a save: it takes the cancel request.
+class FakeOwner : public CConvertDlg {
+ public:
+  FakeOwner() : CConvertDlg(0) {}
+  void CancelConvert() override { ++cancels; }
+  std::atomic<int> cancels{0};
+};
+
+// What the dialog shows at one moment.
+struct Snapshot {
+  WString status;
+  int pos = -1;
+  bool okEnabled = false;
+  bool cancelEnabled = false;
+  bool okDefault = false;
+  bool cancelDefault = false;
+};
+
+Snapshot Take(CDialog& d) {
+  Snapshot s;
+  s.status = d.GetDlgItemText(IDC_PROGRESS_STATUS);
+  s.pos = d.GetDlgItem(IDC_PROGRESS_BAR)->GetPos();
+  s.okEnabled = d.GetDlgItem(IDC_PROGRESS_OK)->IsEnabled();
+  s.cancelEnabled = d.GetDlgItem(IDC_PROGRESS_CANCEL)->IsEnabled();
+  s.okDefault = d.GetDlgItem(IDC_PROGRESS_OK)->IsDefaultButton();
+  s.cancelDefault = d.GetDlgItem(IDC_PROGRESS_CANCEL)->IsDefaultButton();
+  return s;
+}
+
+void ExpectSaving(const Snapshot& s, int pos, bool cancelEnabled = true) {
+  EXPECT_EQ(s.status, u"Now Saving Document(s)");
+  EXPECT_EQ(s.pos, pos);
+  EXPECT_FALSE(s.okEnabled);
+  EXPECT_EQ(s.cancelEnabled, cancelEnabled);
+}
+
+void ExpectCompleted(const Snapshot& s) {
+  EXPECT_EQ(s.status, u"Saved successfully");
+  EXPECT_EQ(s.pos, 100);
+  EXPECT_TRUE(s.okEnabled);
+  EXPECT_TRUE(s.okDefault);
+  EXPECT_FALSE(s.cancelEnabled);
+  EXPECT_FALSE(s.cancelDefault);
+}
+
+class ProgressDlgTest : public AppDialogTest {
+ protected:
+  void TearDown() override {
+    if (worker.joinable()) worker.join();
+  }
+  // As the save road: owner and total set, then the modal run.
+  int RunSave() {
+    dlg.m_pOwner = &owner;
+    dlg.m_nTotal = 100;
+    return dlg.DoModal();
+  }
+  FakeOwner owner;
+  CProgressDlg dlg{kProgressSave, &owner};
+  std::thread worker;
+};
+
+TEST_F(ProgressDlgTest, OpensSavingWithItsTextsAndTheCloseEntryGrayed) {
+  ui.OnDialog([&](CDialog& d) {
+    EXPECT_EQ(d.GetWindowText(), u"Progress");
+    EXPECT_FALSE(d.IsCloseCommandEnabled());
+    int lower = -1, upper = -1;
+    d.GetDlgItem(IDC_PROGRESS_BAR)->GetRange(&lower, &upper);
+    EXPECT_EQ(lower, 0);
+    EXPECT_EQ(upper, 100);
+    ExpectSaving(Take(d), 0);
+    d.InputCloseBox();  // grayed: nothing happens
+    EXPECT_FALSE(d.IsEnded());
+    dlg.ReportCancelled();
+  });
+  EXPECT_EQ(RunSave(), IDCANCEL);
+}
+
+TEST_F(ProgressDlgTest, BarFillsNinetyStepsOverThePageRange) {
+  struct Case {
+    int done, last, pos;
+  };
+  const Case cases[] = {
+      {1, 3, 30}, {2, 3, 60}, {3, 3, 90},  // the last page gives 90
+      {50, 100, 45},                       // more pages than steps still moves
+      {3, 5, 54},                          // a range not starting at 1
+      {0, 0, 0},                           // an empty range divides by nothing
+      {2000000000, 2000000000, 90},        // the product does not overflow
+  };
+  ui.OnDialog([&](CDialog& d) {
+    for (const Case& c : cases) {
+      dlg.UpdateSaveProgress(c.done, c.last);
+      EXPECT_EQ(d.GetDlgItem(IDC_PROGRESS_BAR)->GetPos(), c.pos) << c.done << "/" << c.last;
+    }
+    dlg.ReportCancelled();
+  });
+  EXPECT_EQ(RunSave(), IDCANCEL);
+}
+
+TEST_F(ProgressDlgTest, WorkerCompletesAndOkIsTheOnlyEnabledDefaultButton) {
+  Snapshot before, after;
+  ui.OnDialog([&](CDialog& d) {
+    worker = std::thread([&] {
+      for (int page = 1; page <= 3; ++page) dlg.UpdateSaveProgress(page, 3);
+      PostToUi([&] { before = Take(d); });
+      dlg.UpdateSaveProgress(4, 3);
+      dlg.UpdateSaveProgress(2, 3);  // nothing moves after completion
+      PostToUi([&] {
+        after = Take(d);
+        d.InputEscape();  // Cancel is disabled: the key does nothing
+        d.InputEnter();   // OK, the default
+      });
+    });
+  });
+  EXPECT_EQ(RunSave(), IDOK);
+  worker.join();
+  ExpectSaving(before, 90);
+  ExpectCompleted(after);
+  EXPECT_EQ(owner.cancels, 0);
+  EXPECT_TRUE(ui.MessageBoxes().empty());
+
+  // The next save starts afresh.
+  dlg.BeginSave();
+  Snapshot next;
+  ui.OnDialog([&](CDialog& d) {
+    next = Take(d);
+    dlg.ReportCancelled();
+  });
+  EXPECT_EQ(RunSave(), IDCANCEL);
+  ExpectSaving(next, 0);
+}
+
+TEST_F(ProgressDlgTest, FailureShowsItsBoxThenTheStatusThenCloses) {
+  struct Case {
+    int code;
+    const char16_t* text;
+    const char16_t* caption;
+  };
+  const Case cases[] = {
+      {kSaveDownloadFailed, u"Unable to download the file.", u"Communication"},
+      {kSaveConvertFailed, u"Failed to save the file.", u"Save"},
+      {0, nullptr, nullptr},  // an unknown code: no box, the dialog still closes
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.code);
+    HeadlessBackend& local = ui;
+    const std::size_t boxesBefore = ui.MessageBoxes().size();
+    FakeOwner localOwner;
+    CProgressDlg progress(kProgressSave, &localOwner);
+    progress.m_pOwner = &localOwner;
+    Snapshot atBox;
+    bool openAtBox = false;
+    local.OnMessageBox([&](const MessageBoxRecord&) {
+      openAtBox = progress.GetSafeHwnd() != nullptr;
+      atBox = Take(progress);
+      return IDOK;
+    });
+    std::thread failing;
+    local.OnDialog([&](CDialog&) {
+      failing = std::thread([&] {
+        progress.UpdateSaveProgress(1, 2);
+        progress.ReportSaveFailure(c.code);
+        progress.UpdateSaveProgress(3, 2);  // the worker's final report: ignored
+      });
+    });
+    EXPECT_EQ(progress.DoModal(), IDCANCEL);
+    failing.join();
+    EXPECT_EQ(progress.m_strStatus, u"Failed to save the file.");
+    if (!c.text) {
+      EXPECT_EQ(local.MessageBoxes().size(), boxesBefore);
+      continue;
+    }
+    ASSERT_EQ(local.MessageBoxes().size(), boxesBefore + 1);
+    const MessageBoxRecord& box = local.MessageBoxes().back();
+    EXPECT_EQ(box.text, c.text);
+    EXPECT_EQ(box.caption, c.caption);
+    EXPECT_EQ(box.type, MB_ICONERROR);
+    EXPECT_EQ(box.owner, static_cast<HWND>(&progress));
+    EXPECT_TRUE(openAtBox);
+    ExpectSaving(atBox, 45);  // the status changes only after the box
+  }
+}
+
+TEST_F(ProgressDlgTest, WorkerThatFinishesBeforeTheWindowExistsIsShownWhenItOpens) {
+  // Completion.
+  worker = std::thread([&] {
+    dlg.UpdateSaveProgress(1, 1);
+    dlg.UpdateSaveProgress(2, 1);
+  });
+  worker.join();
+  Snapshot atOpen;
+  ui.OnDialog([&](CDialog& d) {
+    atOpen = Take(d);
+    d.InputClick(IDC_PROGRESS_OK);
+  });
+  EXPECT_EQ(RunSave(), IDOK);
+  ExpectCompleted(atOpen);
+
+  // Failure: its box comes once the window is there, owned by it.
+  dlg.BeginSave();
+  worker = std::thread([&] { dlg.ReportSaveFailure(kSaveDownloadFailed); });
+  worker.join();
+  EXPECT_TRUE(ui.MessageBoxes().empty());
+  ui.OnDialog([&](CDialog& d) { ExpectSaving(Take(d), 0); });
+  EXPECT_EQ(RunSave(), IDCANCEL);
+  ASSERT_EQ(ui.MessageBoxes().size(), 1u);
+  EXPECT_EQ(ui.MessageBoxes()[0].text, u"Unable to download the file.");
+  EXPECT_EQ(ui.MessageBoxes()[0].owner, static_cast<HWND>(&dlg));
+  EXPECT_EQ(dlg.m_strStatus, u"Failed to save the file.");
+
+  // Pages only: the bar stands where the worker had come.
+  dlg.BeginSave();
+  dlg.UpdateSaveProgress(2, 4);
+  ui.OnDialog([&](CDialog& d) {
+    ExpectSaving(Take(d), 45);
+    dlg.ReportCancelled();
+  });
+  EXPECT_EQ(RunSave(), IDCANCEL);
+}
+
+TEST_F(ProgressDlgTest, CancelDuringABurstOfReportsStopsTheBarAndWaitsForTheWorker) {
+  constexpr int kLast = 100;
+  constexpr int kCancelAfter = 10;
+  std::atomic<int> stoppedAt{0};
+  Snapshot afterCancel;
+  bool openAfterCancel = false;
+  ui.OnDialog([&](CDialog& d) {
+    worker = std::thread([&] {
+      for (int page = 1; page <= kLast; ++page) {
+        if (owner.cancels > 0) {
+          stoppedAt = page;
+          break;
+        }
+        dlg.UpdateSaveProgress(page, kLast);
+        if (page == kCancelAfter) PostToUi([&] { d.InputClick(IDC_PROGRESS_CANCEL); });
+      }
+      // The dialog is still open after the cancel, showing where it stopped.
+      PostToUi([&] {
+        openAfterCancel = !d.IsEnded();
+        afterCancel = Take(d);
+        d.InputClick(IDC_PROGRESS_CANCEL);  // disabled: no second request
+      });
+      dlg.UpdateSaveProgress(kLast + 1, kLast);  // a completion after the cancel
+    });
+  });
+  EXPECT_EQ(RunSave(), IDCANCEL);
+  worker.join();
+  EXPECT_EQ(owner.cancels, 1);
+  EXPECT_GT(stoppedAt, kCancelAfter);
+  EXPECT_TRUE(openAfterCancel);
+  // The sent report of page 11 ran after the click and left the bar alone.
+  ExpectSaving(afterCancel, 90 * kCancelAfter / kLast, false);
+  EXPECT_TRUE(ui.MessageBoxes().empty());
+}
+
+TEST_F(ProgressDlgTest, CancelKeyAndCloseRequestAskTheWorkerInsteadOfLeavingIt) {
+  Snapshot afterKey;
+  bool openAfterKey = false;
+  ui.OnDialog([&](CDialog& d) {
+    d.InputEscape();
+    d.WindowProc(WM_CLOSE);  // a stray close request while the worker runs
+    openAfterKey = !d.IsEnded();
+    afterKey = Take(d);
+    worker = std::thread([&] {
+      dlg.ReportSaveFailure(kSaveConvertFailed);  // after a cancel: no box
+      dlg.ReportCancelled();
+    });
+  });
+  EXPECT_EQ(RunSave(), IDCANCEL);
+  worker.join();
+  EXPECT_TRUE(openAfterKey);
+  EXPECT_EQ(owner.cancels, 1);
+  ExpectSaving(afterKey, 0, false);
+  EXPECT_TRUE(ui.MessageBoxes().empty());
+}
+
+TEST_F(ProgressDlgTest, ModelessModesShowOnlyTheirLine) {
+  struct Case {
+    int mode;
+    const char16_t* status;
+  };
+  for (const Case& c : {Case{kProgressPreparingSimple, u"Now Preparing Simple Mode"},
+                        Case{kProgressStarting, u"Now Starting Application"}}) {
+    CProgressDlg window(c.mode, nullptr);
+    ASSERT_NE(window.GetSafeHwnd(), nullptr);
+    EXPECT_TRUE(window.IsWindowVisible());
+    EXPECT_FALSE(window.IsCloseCommandEnabled());
+    EXPECT_EQ(window.GetDlgItemText(IDC_PROGRESS_STATUS), c.status);
+    EXPECT_FALSE(window.GetDlgItem(IDC_PROGRESS_BAR)->IsVisible());
+    EXPECT_FALSE(window.GetDlgItem(IDC_PROGRESS_OK)->IsEnabled());
+    EXPECT_FALSE(window.GetDlgItem(IDC_PROGRESS_CANCEL)->IsEnabled());
+    window.InputEscape();
+    window.InputCloseBox();
+    EXPECT_NE(window.GetSafeHwnd(), nullptr);  // its user destroys it
+    window.DestroyWindow();
+    EXPECT_EQ(window.GetSafeHwnd(), nullptr);
+  }
+}
+
+}  // namespace
+}  // namespace tallow::app::testing
