@@ -19,6 +19,12 @@ cmake --build "$root/build/asan" -j "$jobs"
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
   ctest --test-dir "$root/build/asan" --output-on-failure -j "$jobs"
 
+echo "== thread sanitizer build (the threaded user-interface tests)"
+cmake -S "$root" -B "$root/build/tsan" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DTALLOWMERE_TSAN=ON >/dev/null
+cmake --build "$root/build/tsan" -j "$jobs" --target ui_test app_dialogs_test
+TSAN_OPTIONS=halt_on_error=1 ctest --test-dir "$root/build/tsan" --output-on-failure -j "$jobs" \
+  -R '^(UiTest|UiWithoutBackend|ProgressDlgTest|PasswordDlgTest|AboutDlgTest)\.'
+
 echo "== fuzzers"
 CC=clang CXX=clang++ cmake -S "$root" -B "$root/build/fuzz" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DTALLOWMERE_FUZZ=ON >/dev/null
