@@ -54,41 +54,31 @@ WString TableText(std::int32_t id) { return FindMessageText(id).value_or(WString
 
 SettingInfo::SettingInfo() : folderPath(GetDesktopFolder()) {}
 
-void SetSettingInfo(const SettingInfo& info) {
+namespace {
+
+// The current copies are read and written only as whole records, under the lock.
+template <class Record>
+void Publish(Record CurrentCopies::*field, const Record& value) {
   CurrentCopies& c = Current();
   std::lock_guard<std::mutex> lock(c.lock);
-  c.setting = info;
+  c.*field = value;
 }
 
-SettingInfo GetSettingInfo() {
+template <class Record>
+Record Snapshot(Record CurrentCopies::*field) {
   CurrentCopies& c = Current();
   std::lock_guard<std::mutex> lock(c.lock);
-  return c.setting;
+  return c.*field;
 }
 
-void SetMFPInfo(const MFPInfo& info) {
-  CurrentCopies& c = Current();
-  std::lock_guard<std::mutex> lock(c.lock);
-  c.mfp = info;
-}
+}  // namespace
 
-MFPInfo GetMFPInfo() {
-  CurrentCopies& c = Current();
-  std::lock_guard<std::mutex> lock(c.lock);
-  return c.mfp;
-}
-
-void SetPasswordInfo(const PasswordInfo& info) {
-  CurrentCopies& c = Current();
-  std::lock_guard<std::mutex> lock(c.lock);
-  c.password = info;
-}
-
-PasswordInfo GetPasswordInfo() {
-  CurrentCopies& c = Current();
-  std::lock_guard<std::mutex> lock(c.lock);
-  return c.password;
-}
+void SetSettingInfo(const SettingInfo& info) { Publish(&CurrentCopies::setting, info); }
+SettingInfo GetSettingInfo() { return Snapshot(&CurrentCopies::setting); }
+void SetMFPInfo(const MFPInfo& info) { Publish(&CurrentCopies::mfp, info); }
+MFPInfo GetMFPInfo() { return Snapshot(&CurrentCopies::mfp); }
+void SetPasswordInfo(const PasswordInfo& info) { Publish(&CurrentCopies::password, info); }
+PasswordInfo GetPasswordInfo() { return Snapshot(&CurrentCopies::password); }
 
 WString GetDesktopFolder() {
   WString path;
