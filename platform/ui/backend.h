@@ -3,30 +3,101 @@
 // show; the back end runs the loops and brings the user's input back in.
 #pragma once
 
+#include <memory>
+
 #include "platform/message_box.h"
 #include "platform/text.h"
+#include "platform/ui/dialog_template.h"
+#include "platform/ui/ui_defs.h"
 #include "platform/window_handle.h"
 
 namespace tallow::ui {
 
 class CDialog;
+class CMenu;
+class CTreeCtrl;
 class Control;
+struct FileDialogRequest;
+
+// Dialog base units in pixels: the average character width and the height of
+// the dialog's font, as the other system's MapDialogRect uses them.
+struct BaseUnits {
+  int x = 0;
+  int y = 0;
+  friend bool operator==(const BaseUnits&, const BaseUnits&) = default;
+};
+
+// Dialog units to pixels with |units| (MulDiv by 4 across, 8 down).
+Rect DialogUnitsToPixels(const Rect& dlu, BaseUnits units);
+
+// What a window's frame adds around its client area, in pixels; the top
+// holds the caption and the menu bar.
+struct FrameMetrics {
+  int left = 0;
+  int top = 0;
+  int right = 0;
+  int bottom = 0;
+};
+
+// The pixels a back end made of a page picture; only it reads them.
+class DecodedImage {
+ public:
+  virtual ~DecodedImage() = default;
+};
 
 class UiBackend {
  public:
   virtual ~UiBackend() = default;
   // Runs until |dialog| has ended: pumps the layer's message queue
-  // (RunOnePending) and delivers the user's input. UI thread only.
+  // (RunOnePending), calls dialog.OnModalIdle() once nothing is queued, and
+  // delivers the user's input. UI thread only.
   virtual void RunModalLoop(CDialog& dialog) = 0;
   // Shows a message box and returns the button chosen. UI thread only.
   virtual int ShowMessageBox(HWND owner, WStringView text, WStringView caption, UINT type) = 0;
   // A message was queued, from any thread: wake the event loop.
   virtual void Wake() {}
+
+  // Geometry. The defaults are those of a plain desktop at 96 dpi.
+  virtual BaseUnits DialogBaseUnits(const DialogTemplate& t);
+  virtual FrameMetrics WindowFrame(const DialogTemplate& t);
+  virtual Rect WorkArea();
+
   // Mirrors of the layer's windows, for back ends that show them.
   virtual void WindowCreated(CDialog&) {}
   virtual void WindowDestroyed(CDialog&) {}
+  // Caption, visibility, enabled state, placement, icons, system menu.
   virtual void WindowChanged(CDialog&) {}
   virtual void ControlChanged(Control&) {}
+  // DrawMenuBar: the menu bar shows its items anew.
+  virtual void MenuChanged(CDialog&) {}
+  // What was drawn into the dialog (control null) or one of its controls changed.
+  virtual void SurfaceChanged(CDialog&, Control*) {}
+
+  // Modal pickers, UI thread only. Each answers IDOK or IDCANCEL.
+  // A popup menu at |screen|: the command chosen, 0 for none.
+  virtual int TrackPopupMenu(const CMenu&, UINT /*flags*/, Point /*screen*/, CDialog* /*owner*/) {
+    return 0;
+  }
+  // The save or open dialog: on IDOK, |path| as the user gave it and the
+  // 1-based filter then chosen.
+  virtual int RunFileDialog(const FileDialogRequest&, WString* /*path*/, int* /*filterIndex*/) {
+    return IDCANCEL;
+  }
+  virtual int BrowseForFolder(HWND /*owner*/, WStringView /*title*/, WString* /*folder*/) {
+    return IDCANCEL;
+  }
+
+  // Page pictures: the back end's pixels of the file at |path| (already
+  // known to be a JPEG or TIFF of its size). False: the file does not load.
+  // A back end that draws nothing may leave |pixels| empty.
+  virtual bool DecodeImage(WStringView /*path*/, std::shared_ptr<const DecodedImage>* /*pixels*/) {
+    return true;
+  }
+  // The item of |tree| at |client| as the back end lays it out; false leaves
+  // it to the layer's own layout.
+  virtual bool TreeHitTest(const CTreeCtrl&, Point /*client*/, HTREEITEM* /*item*/) {
+    return false;
+  }
 };
 
 }  // namespace tallow::ui

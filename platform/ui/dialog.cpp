@@ -1,5 +1,6 @@
 #include "platform/ui/dialog.h"
 
+#include <algorithm>
 #include <climits>
 
 #include "platform/ui/ui_thread.h"
@@ -36,10 +37,108 @@ WString ToWide(int value) {
   return WString(s.begin(), s.end());
 }
 
+// Where the other system keeps a minimised window.
+constexpr Rect kIconicRect{-32000, -32000, 160, 28};
+
+// The screen position of the message being handled (UI thread only).
+Point g_messagePos;
+
+// The controls of the group that |member| belongs to: from the nearest
+// control with WS_GROUP at or before it up to the next one with WS_GROUP.
+std::vector<Control*> GroupOf(const CDialog& dialog, const Control* member) {
+  const auto& all = dialog.Controls();
+  std::size_t at = 0;
+  while (at < all.size() && all[at].get() != member) ++at;
+  if (at == all.size()) return {};
+  std::size_t first = at;
+  while (first > 0 && !(all[first]->GetStyle() & WS_GROUP)) --first;
+  std::vector<Control*> group;
+  for (std::size_t i = first; i < all.size(); ++i) {
+    if (i > first && (all[i]->GetStyle() & WS_GROUP)) break;
+    group.push_back(all[i].get());
+  }
+  return group;
+}
+
+std::vector<Control*> RadiosOf(const CDialog& dialog, const Control* member) {
+  std::vector<Control*> radios;
+  for (Control* c : GroupOf(dialog, member)) {
+    if (c->Kind() == ControlKind::kRadio) radios.push_back(c);
+  }
+  return radios;
+}
+
+std::unique_ptr<CMenu> MakeSystemMenu() {
+  auto menu = std::make_unique<CMenu>();
+  menu->AppendMenu(MF_STRING | MF_GRAYED, SC_RESTORE, u"Restore");
+  menu->AppendMenu(MF_STRING, SC_MOVE, u"Move");
+  menu->AppendMenu(MF_STRING, SC_MINIMIZE, u"Minimize");
+  menu->AppendMenu(MF_SEPARATOR);
+  menu->AppendMenu(MF_STRING, SC_CLOSE, u"Close");
+  return menu;
+}
+
+LPARAM PackSize(int cx, int cy) {
+  return static_cast<LPARAM>((static_cast<unsigned>(cy) & 0xFFFFu) << 16 |
+                             (static_cast<unsigned>(cx) & 0xFFFFu));
+}
+
 }  // namespace
 
+int MulDiv(int value, int numerator, int denominator) {
+  if (denominator == 0) return -1;
+  const long long product = static_cast<long long>(value) * numerator;
+  long long d = denominator;
+  long long n = product;
+  if (d < 0) {
+    d = -d;
+    n = -n;
+  }
+  // Rounded half away from zero.
+  const long long q = n >= 0 ? (n + d / 2) / d : -((-n + d / 2) / d);
+  if (q > INT_MAX || q < INT_MIN) return -1;
+  return static_cast<int>(q);
+}
+
+Rect DialogUnitsToPixels(const Rect& dlu, BaseUnits units) {
+  return Rect{MulDiv(dlu.x, units.x, 4), MulDiv(dlu.y, units.y, 8), MulDiv(dlu.cx, units.x, 4),
+              MulDiv(dlu.cy, units.y, 8)};
+}
+
+BaseUnits UiBackend::DialogBaseUnits(const DialogTemplate& t) {
+  // The usual desktop font of 8 points at 96 dpi, scaled for other sizes.
+  const int points = t.fontPoints > 0 ? t.fontPoints : 8;
+  return BaseUnits{std::max(1, (6 * points + 4) / 8), std::max(1, (13 * points + 4) / 8)};
+}
+
+FrameMetrics UiBackend::WindowFrame(const DialogTemplate& t) {
+  constexpr int kBorder = 3;
+  constexpr int kCaption = 22;
+  constexpr int kMenuBar = 19;
+  return FrameMetrics{kBorder, kBorder + kCaption + (t.menuId ? kMenuBar : 0), kBorder, kBorder};
+}
+
+// A plain desktop with its taskbar at the bottom.
+Rect UiBackend::WorkArea() { return Rect{0, 0, 1280, 984}; }
+
+Rect GetWorkArea() {
+  if (UiBackend* backend = CurrentBackend()) return backend->WorkArea();
+  return Rect{0, 0, 1280, 984};
+}
+
+Point GetMessagePos() { return g_messagePos; }
+Point GetCursorPos() { return g_messagePos; }
+void SetMessagePos(Point screen) { g_messagePos = screen; }
+
 const std::function<void()>* MessageMap::Find(int id, int code) const {
-  for (const Entry& e : entries_) {
+  for (const auto& e : commands_) {
+    if (e.id == id && e.code == code) return &e.handler;
+  }
+  return nullptr;
+}
+
+const MessageMap::NotifyHandler* MessageMap::FindNotify(int id, int code) const {
+  for (const auto& e : notifies_) {
     if (e.id == id && e.code == code) return &e.handler;
   }
   return nullptr;
@@ -107,6 +206,35 @@ void DDV_MaxChars(CDataExchange* dx, const WString& value, int maxChars) {
   if (Control* c = dx->LastControl()) c->SetLimitText(maxChars);
 }
 
+void DDX_Radio(CDataExchange* dx, int firstId, int& value) {
+  Control* first = dx->PrepareCtrl(firstId);
+  if (!first) return;
+  const std::vector<Control*> radios = RadiosOf(*dx->m_pDlgWnd, first);
+  if (dx->m_bSaveAndValidate) {
+    value = -1;
+    for (std::size_t i = 0; i < radios.size(); ++i) {
+      if (radios[i]->GetCheck() == BST_CHECKED) {
+        value = static_cast<int>(i);
+        break;
+      }
+    }
+    return;
+  }
+  for (std::size_t i = 0; i < radios.size(); ++i) {
+    radios[i]->SetCheck(static_cast<int>(i) == value ? BST_CHECKED : BST_UNCHECKED);
+  }
+}
+
+void DDX_CBIndex(CDataExchange* dx, int id, int& value) {
+  auto* combo = dynamic_cast<CComboBox*>(dx->PrepareCtrl(id));
+  if (!combo) return;
+  if (dx->m_bSaveAndValidate) {
+    value = combo->GetCurSel();
+  } else {
+    combo->SetCurSel(value);
+  }
+}
+
 void DDX_Control(CDataExchange* dx, int id, Control*& control) {
   if (dx->Failed()) return;
   control = dx->m_pDlgWnd->GetDlgItem(id);
@@ -125,26 +253,82 @@ CDialog* CDialog::FromHandle(HWND hwnd) {
   return IsWindow(hwnd) ? static_cast<CDialog*>(hwnd) : nullptr;
 }
 
+namespace {
+std::unique_ptr<Control> MakeControl(CDialog& dialog, const ControlTemplate& t) {
+  switch (t.kind) {
+    case ControlKind::kUpDown: return std::make_unique<CSpinButtonCtrl>(dialog, t);
+    case ControlKind::kComboBox: return std::make_unique<CComboBox>(dialog, t);
+    case ControlKind::kListView: return std::make_unique<CListCtrl>(dialog, t);
+    case ControlKind::kTreeView: return std::make_unique<CTreeCtrl>(dialog, t);
+    default: return std::make_unique<Control>(dialog, t);
+  }
+}
+}  // namespace
+
 bool CDialog::MakeWindow(CDialog* parent) {
-  if (!template_ || created_ || !CurrentBackend()) return false;
+  UiBackend* backend = CurrentBackend();
+  if (!template_ || created_ || !backend) return false;
   parent_ = parent ? parent : parent_;
+  const BaseUnits units = backend->DialogBaseUnits(*template_);
+  frame_ = backend->WindowFrame(*template_);
   controls_.clear();
   for (const ControlTemplate& t : template_->controls) {
-    controls_.push_back(std::make_unique<Control>(*this, t));
+    controls_.push_back(MakeControl(*this, t));
+    controls_.back()->SetPixelRect(DialogUnitsToPixels(t.rect, units));
   }
+  BindBuddies();
   caption_ = template_->caption ? template_->caption : u"";
   visible_ = (template_->style & WS_VISIBLE) != 0;
-  enabled_ = true;
-  closeEnabled_ = true;
+  enabled_ = (template_->style & WS_DISABLED) == 0;
+  iconic_ = (template_->style & WS_MINIMIZE) != 0;
   ended_ = false;
+  shownOnce_ = false;
+  paintPending_ = false;
   result_ = 0;
   focusId_ = 0;
+  bigIcon_ = smallIcon_ = 0;
+  surface_.Clear();
+  menu_ = template_->menuId ? CMenu::Load(template_->menuId) : nullptr;
+  GetSystemMenu(TRUE);
+
+  // Where the window stands: centred in the work area, or at the template's
+  // place over its owner's client area.
+  const Rect client = DialogUnitsToPixels(Rect{0, 0, template_->rect.cx, template_->rect.cy}, units);
+  const int cx = client.cx + frame_.left + frame_.right;
+  const int cy = client.cy + frame_.top + frame_.bottom;
+  const Rect area = backend->WorkArea();
+  if (template_->style & DS_CENTER) {
+    windowRect_ = Rect{area.x + (area.cx - cx) / 2, area.y + (area.cy - cy) / 2, cx, cy};
+  } else {
+    Point origin;
+    if (parent_ && parent_->created_) parent_->ClientToScreen(&origin);
+    const Rect at = DialogUnitsToPixels(template_->rect, units);
+    windowRect_ = Rect{origin.x + at.x, origin.y + at.y, cx, cy};
+  }
+
   map_.Clear();
   DeclareMessageMap(map_);
   created_ = true;
   RegisterWindow(GetSafeHwnd());
-  CurrentBackend()->WindowCreated(*this);
+  backend->WindowCreated(*this);
+  if (visible_) Invalidate(FALSE);
   return true;
+}
+
+void CDialog::BindBuddies() {
+  for (std::size_t i = 1; i < controls_.size(); ++i) {
+    auto* spin = dynamic_cast<CSpinButtonCtrl*>(controls_[i].get());
+    if (!spin || !(spin->style_ & UDS_AUTOBUDDY)) continue;
+    Control* buddy = controls_[i - 1].get();  // the control before it
+    spin->SetBuddy(buddy);
+    if (spin->style_ & UDS_ALIGNRIGHT) {
+      // The up-down takes the right end of its buddy, which narrows by as much.
+      const Rect b = buddy->pixelRect_;
+      const int width = std::min(spin->pixelRect_.cx, b.cx);
+      buddy->pixelRect_.cx = b.cx - width;
+      spin->pixelRect_ = Rect{b.x + b.cx - width, b.y, width, b.cy};
+    }
+  }
 }
 
 void CDialog::DestroyNow() {
@@ -154,13 +338,16 @@ void CDialog::DestroyNow() {
   created_ = false;
   controls_.clear();
   map_.Clear();
+  menu_.reset();
+  systemMenu_.reset();
+  surface_.Clear();
+  paintPending_ = false;
 }
 
 int CDialog::DoModal() {
   return CallOnUi([&] {
     if (!MakeWindow(parent_)) return kModalFailed;
     modal_ = true;
-    visible_ = true;
     // The owner takes no input while its modal child runs.
     const bool ownerWasEnabled = parent_ && parent_->created_ && parent_->enabled_;
     if (ownerWasEnabled) parent_->EnableWindow(false);
@@ -172,6 +359,14 @@ int CDialog::DoModal() {
     DestroyNow();
     return result;
   });
+}
+
+void CDialog::OnModalIdle() {
+  if (!created_ || ended_ || shownOnce_) return;
+  shownOnce_ = true;
+  // The dialog manager shows a modal dialog once its queue is empty, as a
+  // normal window even when its template made it minimised.
+  ShowWindow(SW_SHOWNORMAL);
 }
 
 bool CDialog::Create(CDialog* parent) {
@@ -223,8 +418,13 @@ WString CDialog::GetWindowText() const { return CallOnUi([&] { return caption_; 
 
 void CDialog::ShowWindow(int command) {
   CallOnUi([&] {
+    if (!created_) return;
+    const bool wasVisible = visible_;
     visible_ = command != SW_HIDE;
-    if (created_) CurrentBackend()->WindowChanged(*this);
+    CurrentBackend()->WindowChanged(*this);
+    if (command == SW_MINIMIZE) Minimize();
+    if (command == SW_RESTORE || command == SW_SHOWNORMAL) Restore();
+    if (visible_ && !wasVisible) Invalidate(FALSE);
   });
 }
 
@@ -239,13 +439,32 @@ void CDialog::EnableWindow(bool enable) {
 
 bool CDialog::IsWindowEnabled() const { return CallOnUi([&] { return created_ && enabled_; }); }
 
+void CDialog::SetForegroundWindow() {
+  CallOnUi([&] {
+    if (created_) CurrentBackend()->WindowChanged(*this);
+  });
+}
+
 void CDialog::GotoDlgCtrl(Control* control) {
   if (control) control->SetFocus();
 }
 
+Control* CDialog::GetFocus() const { return GetDlgItem(GetFocusId()); }
 int CDialog::GetFocusId() const { return CallOnUi([&] { return focusId_; }); }
+
 void CDialog::SetFocusId(int id) {
-  CallOnUi([&] { focusId_ = id; });
+  CallOnUi([&] {
+    if (id == focusId_) return;
+    const int old = focusId_;
+    focusId_ = id;
+    // Edits tell their parent when the focus leaves and reaches them.
+    if (Control* c = GetDlgItem(old); c && c->Kind() == ControlKind::kEdit) {
+      OnCommand(old, EN_KILLFOCUS);
+    }
+    if (Control* c = GetDlgItem(id); c && c->Kind() == ControlKind::kEdit && focusId_ == id) {
+      OnCommand(id, EN_SETFOCUS);
+    }
+  });
 }
 
 int CDialog::GetDefID() const {
@@ -257,14 +476,189 @@ int CDialog::GetDefID() const {
   });
 }
 
-void CDialog::EnableCloseCommand(bool enable) {
+void CDialog::SetDefID(int id) {
   CallOnUi([&] {
-    closeEnabled_ = enable;
-    if (created_) CurrentBackend()->WindowChanged(*this);
+    for (const auto& c : controls_) {
+      if (c->Kind() != ControlKind::kButton) continue;
+      if (c->GetDlgCtrlID() == id) {
+        c->SetButtonStyle(BS_DEFPUSHBUTTON);
+      } else if (c->IsDefaultButton()) {
+        c->SetButtonStyle(BS_PUSHBUTTON);
+      }
+    }
   });
 }
 
-bool CDialog::IsCloseCommandEnabled() const { return CallOnUi([&] { return closeEnabled_; }); }
+HICON CDialog::SetIcon(HICON icon, BOOL big) {
+  return CallOnUi([&] {
+    HICON& slot = big ? bigIcon_ : smallIcon_;
+    const HICON previous = slot;
+    slot = icon;
+    if (created_) CurrentBackend()->WindowChanged(*this);
+    return previous;
+  });
+}
+
+HICON CDialog::GetIcon(BOOL big) const {
+  return CallOnUi([&] { return big ? bigIcon_ : smallIcon_; });
+}
+
+void CDialog::DrawMenuBar() {
+  CallOnUi([&] {
+    if (created_ && menu_) CurrentBackend()->MenuChanged(*this);
+  });
+}
+
+CMenu* CDialog::GetSystemMenu(BOOL revert) {
+  return CallOnUi([&]() -> CMenu* {
+    if (!revert) return systemMenu_.get();
+    systemMenu_ = MakeSystemMenu();
+    const HWND hwnd = GetSafeHwnd();
+    systemMenu_->OnChange([this, hwnd] {
+      if (FromHandle(hwnd) == this) CurrentBackend()->WindowChanged(*this);
+    });
+    return nullptr;
+  });
+}
+
+void CDialog::EnableCloseCommand(bool enable) {
+  if (CMenu* menu = GetSystemMenu(FALSE)) {
+    CallOnUi([&] { menu->EnableMenuItem(SC_CLOSE, MF_BYCOMMAND | (enable ? MF_ENABLED : MF_GRAYED)); });
+  }
+}
+
+bool CDialog::IsCloseCommandEnabled() const {
+  return CallOnUi([&] {
+    if (!systemMenu_) return true;
+    const UINT state = systemMenu_->GetMenuState(SC_CLOSE, MF_BYCOMMAND);
+    return state != kMenuFailed && !(state & (MF_GRAYED | MF_DISABLED));
+  });
+}
+
+Rect CDialog::GetWindowRect() const {
+  return CallOnUi([&] { return iconic_ ? kIconicRect : windowRect_; });
+}
+
+Rect CDialog::GetClientRect() const {
+  return CallOnUi([&] {
+    if (iconic_) return Rect{};
+    return Rect{0, 0, std::max(0, windowRect_.cx - frame_.left - frame_.right),
+                std::max(0, windowRect_.cy - frame_.top - frame_.bottom)};
+  });
+}
+
+void CDialog::ClientToScreen(Point* point) const {
+  if (!point) return;
+  const Rect w = GetWindowRect();
+  const FrameMetrics f = CallOnUi([&] { return frame_; });
+  point->x += w.x + f.left;
+  point->y += w.y + f.top;
+}
+
+void CDialog::ScreenToClient(Point* point) const {
+  if (!point) return;
+  const Rect w = GetWindowRect();
+  const FrameMetrics f = CallOnUi([&] { return frame_; });
+  point->x -= w.x + f.left;
+  point->y -= w.y + f.top;
+}
+
+void CDialog::MoveWindow(int x, int y, int cx, int cy, BOOL repaint) {
+  CallOnUi([&] {
+    if (!created_) return;
+    const Rect r{x, y, std::max(0, cx), std::max(0, cy)};
+    if (iconic_) {
+      windowRect_ = r;  // where it comes back to
+      CurrentBackend()->WindowChanged(*this);
+      return;
+    }
+    const bool sized = r.cx != windowRect_.cx || r.cy != windowRect_.cy;
+    windowRect_ = r;
+    CurrentBackend()->WindowChanged(*this);
+    if (sized) SendSize();
+    if (repaint) Invalidate(TRUE);
+  });
+}
+
+void CDialog::CenterWindow(CDialog* alternateOwner) {
+  CallOnUi([&] {
+    if (!created_) return;
+    const Rect area = GetWorkArea();
+    CDialog* owner = alternateOwner ? alternateOwner : parent_;
+    Rect over = area;
+    if (owner && owner->created_ && owner->visible_ && !owner->iconic_ && !iconic_ && visible_) {
+      over = owner->windowRect_;
+    }
+    const int cx = windowRect_.cx;
+    const int cy = windowRect_.cy;
+    int x = over.x + (over.cx - cx) / 2;
+    int y = over.y + (over.cy - cy) / 2;
+    // Kept inside the work area where it fits.
+    if (x + cx > area.right()) x = area.right() - cx;
+    if (x < area.x) x = area.x;
+    if (y + cy > area.bottom()) y = area.bottom() - cy;
+    if (y < area.y) y = area.y;
+    MoveWindow(x, y, cx, cy, TRUE);
+  });
+}
+
+bool CDialog::IsIconic() const { return CallOnUi([&] { return created_ && iconic_; }); }
+
+void CDialog::Minimize() {
+  if (iconic_) return;
+  iconic_ = true;
+  CurrentBackend()->WindowChanged(*this);
+  WindowProc(WM_SIZE, SIZE_MINIMIZED, PackSize(0, 0));
+}
+
+void CDialog::Restore() {
+  if (!iconic_) return;
+  iconic_ = false;
+  CurrentBackend()->WindowChanged(*this);
+  SendSize();
+  Invalidate(TRUE);
+}
+
+void CDialog::SendSize() {
+  const Rect client = GetClientRect();
+  WindowProc(WM_SIZE, SIZE_RESTORED, PackSize(client.cx, client.cy));
+}
+
+void CDialog::InputMoved(int x, int y) {
+  if (!created_ || iconic_) return;
+  windowRect_.x = x;
+  windowRect_.y = y;
+}
+
+void CDialog::Invalidate(BOOL erase) {
+  CallOnUi([&] {
+    if (!created_) return;
+    UiBackend* backend = CurrentBackend();
+    if (erase) {
+      surface_.Clear();
+      backend->SurfaceChanged(*this, nullptr);
+      for (const auto& c : controls_) {
+        if (c->GetSurface().Ops().empty()) continue;
+        c->MutableSurface().Clear();
+        backend->SurfaceChanged(*this, c.get());
+      }
+    }
+    if (paintPending_) return;
+    paintPending_ = true;
+    const HWND hwnd = GetSafeHwnd();
+    PostToUi([hwnd] {
+      if (CDialog* d = FromHandle(hwnd)) d->UpdateWindow();
+    });
+  });
+}
+
+void CDialog::UpdateWindow() {
+  CallOnUi([&] {
+    if (!created_ || !paintPending_) return;
+    paintPending_ = false;
+    if (visible_) WindowProc(WM_PAINT);
+  });
+}
 
 BOOL CDialog::UpdateData(BOOL saveAndValidate) {
   return CallOnUi([&] {
@@ -275,17 +669,17 @@ BOOL CDialog::UpdateData(BOOL saveAndValidate) {
   });
 }
 
-void CDialog::PostMessageW(UINT message) {
+void CDialog::PostMessageW(UINT message, WPARAM wParam, LPARAM lParam) {
   const HWND hwnd = GetSafeHwnd();
   if (!hwnd) return;
-  PostToUi([hwnd, message] {
-    if (CDialog* dialog = FromHandle(hwnd)) dialog->WindowProc(message);
+  PostToUi([hwnd, message, wParam, lParam] {
+    if (CDialog* dialog = FromHandle(hwnd)) dialog->WindowProc(message, wParam, lParam);
   });
 }
 
-void CDialog::SendMessageW(UINT message) {
+void CDialog::SendMessageW(UINT message, WPARAM wParam, LPARAM lParam) {
   CallOnUi([&] {
-    if (created_) WindowProc(message);
+    if (created_) WindowProc(message, wParam, lParam);
   });
 }
 
@@ -309,29 +703,76 @@ void CDialog::InputClick(int id) {
   if (c->Kind() == ControlKind::kCheckBox) {
     c->SetCheck(c->GetCheck() == BST_CHECKED ? BST_UNCHECKED : BST_CHECKED);
   }
+  if (c->Kind() == ControlKind::kRadio && (c->GetStyle() & BS_TYPEMASK) == BS_AUTORADIOBUTTON) {
+    // An automatic radio button checks itself and clears the rest of its group.
+    for (Control* peer : RadiosOf(*this, c)) {
+      peer->SetCheck(peer == c ? BST_CHECKED : BST_UNCHECKED);
+    }
+  }
   c->SetFocus();
+  if (!created_) return;
   OnCommand(id, BN_CLICKED);
 }
 
-void CDialog::InputEscape() {
+void CDialog::InputKey(WPARAM key) {
   if (!created_ || !enabled_) return;
-  // The dialog manager sends IDCANCEL whether or not such a button exists,
-  // but not through a disabled Cancel button.
-  if (Control* c = GetDlgItem(IDCANCEL); c && !c->IsEnabled()) return;
-  OnCommand(IDCANCEL, BN_CLICKED);
+  Control* focus = GetFocus();
+  MSG msg{focus ? focus->GetSafeHwnd() : GetSafeHwnd(), WM_KEYDOWN, key, 0};
+  if (PreTranslateMessage(&msg) || !created_) return;
+  // Not the dialog's: the focused control has it. An up-down with arrow
+  // keys steps when its buddy has the focus.
+  focus = GetFocus();
+  if (!focus) return;
+  if (key == VK_UP || key == VK_DOWN) {
+    for (const auto& c : controls_) {
+      auto* spin = dynamic_cast<CSpinButtonCtrl*>(c.get());
+      if (spin && spin->GetBuddy() == focus && (spin->GetStyle() & UDS_ARROWKEYS)) {
+        spin->InputKeyDown(key);
+        return;
+      }
+    }
+  }
+  focus->InputKeyDown(key);
 }
 
-void CDialog::InputEnter() {
-  if (!created_ || !enabled_) return;
-  const int id = GetDefID();
-  Control* c = GetDlgItem(id);
-  if (c && !c->IsEnabled()) return;
-  OnCommand(id, BN_CLICKED);
+BOOL CDialog::PreTranslateMessage(MSG* msg) { return IsDialogMessage(msg); }
+
+BOOL CDialog::IsDialogMessage(MSG* msg) {
+  if (!msg || msg->message != WM_KEYDOWN) return FALSE;
+  if (msg->wParam == VK_ESCAPE) {
+    // The dialog manager sends IDCANCEL whether or not such a button
+    // exists, but not through a disabled Cancel button.
+    if (Control* c = GetDlgItem(IDCANCEL); c && !c->IsEnabled()) return TRUE;
+    OnCommand(IDCANCEL, BN_CLICKED);
+    return TRUE;
+  }
+  if (msg->wParam == VK_RETURN) {
+    // A focused push button is pressed itself; otherwise the default one.
+    int id = GetDefID();
+    if (Control* f = GetFocus(); f && f->Kind() == ControlKind::kButton) id = f->GetDlgCtrlID();
+    if (Control* c = GetDlgItem(id); c && !c->IsEnabled()) return TRUE;
+    OnCommand(id, BN_CLICKED);
+    return TRUE;
+  }
+  return FALSE;
 }
 
-void CDialog::InputCloseBox() {
-  if (!created_ || !enabled_ || !closeEnabled_) return;
-  WindowProc(WM_CLOSE);
+void CDialog::InputCloseBox() { InputSysCommand(SC_CLOSE); }
+
+void CDialog::InputSysCommand(UINT id) {
+  if (!created_ || !enabled_) return;
+  if (systemMenu_) {
+    const UINT state = systemMenu_->GetMenuState(id, MF_BYCOMMAND);
+    if (state != kMenuFailed && (state & (MF_GRAYED | MF_DISABLED)) && id != SC_RESTORE) return;
+  }
+  WindowProc(WM_SYSCOMMAND, id, 0);
+}
+
+void CDialog::InputMenuCommand(int id) {
+  if (!created_ || !enabled_ || !menu_) return;
+  const UINT state = menu_->GetMenuState(static_cast<UINT>(id), MF_BYCOMMAND);
+  if (state == kMenuFailed || (state & (MF_GRAYED | MF_DISABLED))) return;
+  OnCommand(id, 0);
 }
 
 void CDialog::OnCommand(int id, int code) {
@@ -347,8 +788,55 @@ void CDialog::OnCommand(int id, int code) {
   if (id == IDCANCEL) OnCancel();
 }
 
-void CDialog::WindowProc(UINT message) {
-  if (message == WM_CLOSE) OnClose();
+LRESULT CDialog::SendNotify(NMHDR& header) {
+  return CallOnUi([&]() -> LRESULT {
+    if (!created_) return 0;
+    const auto* handler = map_.FindNotify(header.idFrom, header.code);
+    if (!handler) return 0;
+    auto call = *handler;
+    LRESULT result = 0;
+    call(&header, &result);
+    return result;
+  });
+}
+
+void CDialog::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
+  switch (message) {
+    case WM_CLOSE:
+      OnClose();
+      break;
+    case WM_SYSCOMMAND:
+      OnSysCommand(static_cast<UINT>(wParam), lParam);
+      break;
+    case WM_PAINT:
+      OnPaint();
+      break;
+    case WM_SIZE:
+      OnSize(static_cast<UINT>(wParam), static_cast<int>(lParam & 0xFFFF),
+             static_cast<int>((lParam >> 16) & 0xFFFF));
+      break;
+    case WM_COMMAND:
+      OnCommand(static_cast<int>(wParam & 0xFFFF), static_cast<int>((wParam >> 16) & 0xFFFF));
+      break;
+    default:
+      break;
+  }
+}
+
+void CDialog::OnSysCommand(UINT id, LPARAM /*param*/) {
+  switch (id & 0xFFF0u) {
+    case SC_CLOSE:
+      WindowProc(WM_CLOSE);
+      break;
+    case SC_MINIMIZE:
+      ShowWindow(SW_MINIMIZE);
+      break;
+    case SC_RESTORE:
+      ShowWindow(SW_RESTORE);
+      break;
+    default:
+      break;
+  }
 }
 
 BOOL CDialog::OnInitDialog() {

@@ -10,20 +10,26 @@
 #include <vector>
 
 #include "platform/dialog_window.h"
+#include "platform/ui/backend.h"
 #include "platform/ui/control.h"
 #include "platform/ui/dialog_template.h"
+#include "platform/ui/menu.h"
+#include "platform/ui/paint.h"
 #include "platform/ui/ui_defs.h"
 
 namespace tallow::ui {
 
 class CDialog;
 
-// Handlers by control id and notification code (WM_COMMAND). A command
+// Handlers by control id and notification code: WM_COMMAND (buttons, edits,
+// menu commands with code 0) and WM_NOTIFY (list and tree views). A command
 // without an entry gets the dialog's default handling.
 class MessageMap {
  public:
+  using NotifyHandler = std::function<void(NMHDR*, LRESULT*)>;
+
   void OnCommand(int id, int code, std::function<void()> handler) {
-    entries_.push_back({id, code, std::move(handler)});
+    commands_.push_back({id, code, std::move(handler)});
   }
   template <class D>
   void OnCommand(int id, int code, D* self, void (D::*handler)()) {
@@ -33,17 +39,35 @@ class MessageMap {
   void OnClicked(int id, D* self, void (D::*handler)()) {
     OnCommand(id, BN_CLICKED, self, handler);
   }
+  // A menu command (WM_COMMAND with code 0).
+  template <class D>
+  void OnMenuCommand(int id, D* self, void (D::*handler)()) {
+    OnCommand(id, 0, self, handler);
+  }
+  void OnNotify(int id, int code, NotifyHandler handler) {
+    notifies_.push_back({id, code, std::move(handler)});
+  }
+  template <class D>
+  void OnNotify(int id, int code, D* self, void (D::*handler)(NMHDR*, LRESULT*)) {
+    OnNotify(id, code, [self, handler](NMHDR* h, LRESULT* r) { (self->*handler)(h, r); });
+  }
   // The handler of (id, code), or null.
   const std::function<void()>* Find(int id, int code) const;
-  void Clear() { entries_.clear(); }
+  const NotifyHandler* FindNotify(int id, int code) const;
+  void Clear() {
+    commands_.clear();
+    notifies_.clear();
+  }
 
  private:
+  template <class H>
   struct Entry {
     int id;
     int code;
-    std::function<void()> handler;
+    H handler;
   };
-  std::vector<Entry> entries_;
+  std::vector<Entry<std::function<void()>>> commands_;
+  std::vector<Entry<NotifyHandler>> notifies_;
 };
 
 // One run of DoDataExchange. A failed validation shows its message, puts the
@@ -74,11 +98,23 @@ void DDX_Text(CDataExchange* dx, int id, WString& value);
 // fails with "Please enter an integer.".
 void DDX_Text(CDataExchange* dx, int id, int& value);
 void DDX_Check(CDataExchange* dx, int id, int& value);
+// The radio group that starts at |firstId| (up to the next control with
+// WS_GROUP): the index among its radio buttons of the one checked, -1 none.
+void DDX_Radio(CDataExchange* dx, int firstId, int& value);
+// The selected row of a combo box, -1 none.
+void DDX_CBIndex(CDataExchange* dx, int id, int& value);
 // Saving: fails when |value| is longer than |maxChars|. Loading: sets the
 // limit on the control last exchanged.
 void DDV_MaxChars(CDataExchange* dx, const WString& value, int maxChars);
-// Binds a member to the control of |id|.
+// Binds a member to the control of |id|; null when the dialog has no such
+// control or it is of another kind.
 void DDX_Control(CDataExchange* dx, int id, Control*& control);
+template <class T>
+void DDX_Control(CDataExchange* dx, int id, T*& control) {
+  Control* c = nullptr;
+  DDX_Control(dx, id, c);
+  control = dynamic_cast<T*>(c);
+}
 
 class CDialog : public DialogWindow {
  public:
@@ -90,7 +126,8 @@ class CDialog : public DialogWindow {
 
   // Makes the window, runs OnInitDialog and the back end's modal loop, and
   // answers what EndDialog was given; kModalFailed without a template or a
-  // back end, or while the window already exists.
+  // back end, or while the window already exists. The window shows when the
+  // loop first finds nothing queued, unless the dialog has ended by then.
   int DoModal();
   // Modeless: makes the window and runs OnInitDialog.
   bool Create(CDialog* parent = nullptr);
@@ -105,6 +142,7 @@ class CDialog : public DialogWindow {
   bool IsModal() const { return modal_; }
   bool IsEnded() const { return ended_; }
   CDialog* GetParent() const { return parent_; }
+  const std::vector<std::unique_ptr<Control>>& Controls() const { return controls_; }
 
   Control* GetDlgItem(int id) const;
   void SetDlgItemText(int id, WStringView text);
@@ -115,23 +153,55 @@ class CDialog : public DialogWindow {
   bool IsWindowVisible() const;
   void EnableWindow(bool enable);
   bool IsWindowEnabled() const;
+  void SetForegroundWindow();
   void GotoDlgCtrl(Control* control);
+  Control* GetFocus() const;
   int GetFocusId() const;
   void SetFocusId(int id);
   // The button Enter presses: the one drawn as default, else IDOK.
   int GetDefID() const;
-  // The system menu's Close entry (EnableMenuItem of SC_CLOSE); grayed, the
-  // close box does nothing.
+  // DM_SETDEFID: |id| becomes the default button, the old one a plain one.
+  void SetDefID(int id);
+  // WM_SETICON.
+  HICON SetIcon(HICON icon, BOOL big);
+  HICON GetIcon(BOOL big) const;
+
+  // The menu bar made from the template's menu (null when it has none), and
+  // DrawMenuBar, which shows its changes.
+  CMenu* GetMenu() const { return menu_.get(); }
+  void DrawMenuBar();
+  // The system menu: Move, Minimise, Close, and what the dialog appends.
+  CMenu* GetSystemMenu(BOOL revert);
+  // Shorthands for the system menu's Close entry; grayed, the close box does nothing.
   void EnableCloseCommand(bool enable);
   bool IsCloseCommandEnabled() const;
+
+  // Placement, in screen pixels. A minimised window lies wholly at negative
+  // coordinates; moving it sets where it comes back to.
+  Rect GetWindowRect() const;
+  Rect GetClientRect() const;
+  void MoveWindow(int x, int y, int cx, int cy, BOOL repaint = TRUE);
+  // Over the owner (or |alternateOwner|) when that is shown, else in the
+  // work area; a minimised or hidden window goes to the work area.
+  void CenterWindow(CDialog* alternateOwner = nullptr);
+  bool IsIconic() const;
+  void ClientToScreen(Point* point) const;
+  void ScreenToClient(Point* point) const;
+
+  // Painting: Invalidate queues a WM_PAINT (OnPaint) for when the queue
+  // gets to it; erasing clears what was drawn in the dialog and its controls.
+  void Invalidate(BOOL erase = TRUE);
+  void UpdateWindow();  // paints now when a paint is due
+  const Surface& GetSurface() const { return surface_; }
+  Surface& MutableSurface() { return surface_; }
 
   // FALSE when a validation failed.
   BOOL UpdateData(BOOL saveAndValidate = TRUE);
 
   // Queued for the UI thread; dropped if the window is gone by then.
-  void PostMessageW(UINT message);
+  void PostMessageW(UINT message, WPARAM wParam = 0, LPARAM lParam = 0);
   // Handled on the UI thread before it returns.
-  void SendMessageW(UINT message);
+  void SendMessageW(UINT message, WPARAM wParam = 0, LPARAM lParam = 0);
   int MessageBox(WStringView text, WStringView caption, UINT type);
 
   // DialogWindow, for the text tables.
@@ -145,13 +215,22 @@ class CDialog : public DialogWindow {
   // disabled control or window is ignored.
   void InputType(int id, WStringView text);
   void InputClick(int id);
-  void InputEscape();  // IDCANCEL, as the other system's dialog manager
-  void InputEnter();   // the default button
+  void InputKey(WPARAM key);  // goes through PreTranslateMessage
+  void InputEscape() { InputKey(VK_ESCAPE); }
+  void InputEnter() { InputKey(VK_RETURN); }
   void InputCloseBox();
+  void InputMenuCommand(int id);   // an enabled item of the menu bar
+  void InputSysCommand(UINT id);   // an enabled item of the system menu
+  void InputMinimize() { InputSysCommand(SC_MINIMIZE); }
+  void InputRestore() { InputSysCommand(SC_RESTORE); }
+  void InputMoved(int x, int y);   // the user dragged the window
 
   // Dispatch (UI thread).
   void OnCommand(int id, int code);
-  void WindowProc(UINT message);
+  LRESULT SendNotify(NMHDR& header);
+  void WindowProc(UINT message, WPARAM wParam = 0, LPARAM lParam = 0);
+  // Called by the modal loop when nothing is queued.
+  void OnModalIdle();
 
  protected:
   // The base loads the members into the controls (UpdateData(FALSE)).
@@ -163,25 +242,57 @@ class CDialog : public DialogWindow {
   virtual void OnCancel();
   // WM_CLOSE: as IDCANCEL.
   virtual void OnClose();
+  // Keys before the dialog's own handling; TRUE: taken. The base is the
+  // dialog manager: Enter presses the default button, Esc is IDCANCEL.
+  virtual BOOL PreTranslateMessage(MSG* msg);
+  BOOL IsDialogMessage(MSG* msg);
+  // WM_SYSCOMMAND; the base moves, minimises, restores and closes.
+  virtual void OnSysCommand(UINT id, LPARAM param);
+  virtual void OnPaint() {}
+  virtual void OnSize(UINT /*type*/, int /*cx*/, int /*cy*/) {}
+  virtual HICON OnQueryDragIcon() { return 0; }
 
  private:
   bool MakeWindow(CDialog* parent);
   void DestroyNow();
+  void SetPlacement(const Rect& rect);
+  void Minimize();
+  void Restore();
+  void SendSize();
+  void BindBuddies();
+  FrameMetrics Frame() const { return frame_; }
 
   const DialogTemplate* template_;
   CDialog* parent_;
   std::vector<std::unique_ptr<Control>> controls_;
   MessageMap map_;
+  std::unique_ptr<CMenu> menu_;
+  std::unique_ptr<CMenu> systemMenu_;
   WString caption_;
   // Read by GetSafeHwnd on any thread.
   std::atomic<bool> created_{false};
   bool modal_ = false;
   bool ended_ = false;
   bool visible_ = false;
+  bool shownOnce_ = false;
   bool enabled_ = true;
-  bool closeEnabled_ = true;
+  bool iconic_ = false;
+  bool paintPending_ = false;
   int result_ = 0;
   int focusId_ = 0;
+  HICON bigIcon_ = 0;
+  HICON smallIcon_ = 0;
+  Rect windowRect_;   // screen pixels, when not minimised
+  FrameMetrics frame_;
+  Surface surface_;
 };
+
+// The work area of the screen (SystemParametersInfo SPI_GETWORKAREA).
+Rect GetWorkArea();
+// The screen position of the message being handled, and of the cursor; the
+// layer takes both from the user's last pointing input.
+Point GetMessagePos();
+Point GetCursorPos();
+void SetMessagePos(Point screen);
 
 }  // namespace tallow::ui

@@ -1,7 +1,8 @@
-// Dialog templates as data: what a dialog resource of the other system
-// holds, laid out so that a back end can build the window from it.
+// Resources as data: what the dialog, menu and icon resources of the other
+// system hold, laid out so that a back end can build the windows from them.
 #pragma once
 
+#include <cstdint>
 #include <span>
 
 #include "platform/text.h"
@@ -11,7 +12,7 @@ namespace tallow::ui {
 
 enum class ControlKind {
   kStatic,      // text label
-  kIcon,        // static showing an icon resource (text = icon id)
+  kIcon,        // static showing an icon resource (resourceId)
   kPicture,     // static frame a dialog paints a picture into
   kButton,      // push button (BS_DEFPUSHBUTTON makes it the default)
   kCheckBox,
@@ -43,10 +44,40 @@ struct DialogTemplate {
   const char16_t* fontName;
   int fontPoints;
   std::span<const ControlTemplate> controls;
-  int menuId = 0;
+  int menuId = 0;     // the window's menu bar, 0 for none
 };
 
-// The program's templates (res/), or null for an unknown id.
+// A menu item: a command (id, text), a separator (MF_SEPARATOR), or a popup
+// (MF_POPUP) with its own items. MF_CHECKED and MF_GRAYED give its state.
+struct MenuItemTemplate {
+  int id;
+  const char16_t* text;
+  UINT flags;
+  std::span<const MenuItemTemplate> items;
+};
+
+struct MenuTemplate {
+  int id;
+  std::span<const MenuItemTemplate> items;
+};
+
+// An icon drawn as a square of characters, one a pixel, each looked up in
+// the palette; a character the palette lacks is transparent.
+struct IconColour {
+  char key;
+  std::uint32_t argb;
+};
+
+struct IconImage {
+  int id;
+  int size;  // pixels across and down; rows holds |size| rows of |size| characters
+  std::span<const char* const> rows;
+  std::span<const IconColour> palette;
+};
+
+// The program's resources (res/), or null for an unknown id.
 const DialogTemplate* FindDialogTemplate(int id);
+const MenuTemplate* FindMenuTemplate(int id);
+const IconImage* FindIconImage(int id);
 
 }  // namespace tallow::ui

@@ -16,13 +16,19 @@ HeadlessBackend::~HeadlessBackend() {
 
 void HeadlessBackend::RunModalLoop(CDialog& dialog) {
   opened_.push_back(dialog.TemplateId());
-  if (onDialog_) {
-    // A copy: the handler may open a nested dialog that replaces it.
-    DialogHandler handler = onDialog_;
-    handler(dialog);
-  }
+  bool handedOver = false;
   while (!dialog.IsEnded()) {
     if (RunOnePending()) continue;
+    dialog.OnModalIdle();
+    if (!handedOver) {
+      handedOver = true;
+      if (onDialog_ && !dialog.IsEnded()) {
+        // A copy: the handler may open a nested dialog that replaces it.
+        DialogHandler handler = onDialog_;
+        handler(dialog);
+      }
+      continue;
+    }
     if (!WaitForPending(stallTimeout_)) {
       stalled_ = true;
       return;  // DoModal answers kModalFailed
@@ -38,6 +44,28 @@ int HeadlessBackend::ShowMessageBox(HWND owner, WStringView text, WStringView ca
   }
   boxes_.push_back(record);
   return record.answer;
+}
+
+int HeadlessBackend::TrackPopupMenu(const CMenu& menu, UINT /*flags*/, Point screen,
+                                    CDialog* owner) {
+  ++popups_;
+  if (!onPopup_) return 0;
+  PopupHandler handler = onPopup_;
+  return handler(menu, screen, owner);
+}
+
+int HeadlessBackend::RunFileDialog(const FileDialogRequest& request, WString* path,
+                                   int* filterIndex) {
+  files_.push_back(request);
+  if (!onFile_) return IDCANCEL;
+  FileHandler handler = onFile_;
+  return handler(request, path, filterIndex);
+}
+
+int HeadlessBackend::BrowseForFolder(HWND owner, WStringView /*title*/, WString* folder) {
+  if (!onFolder_) return IDCANCEL;
+  FolderHandler handler = onFolder_;
+  return handler(owner, folder);
 }
 
 }  // namespace tallow::ui

@@ -1,7 +1,8 @@
 // The back end without a screen: windows live only in the layer's memory and
-// the test plays the user. Each modal dialog and message box, as it opens,
-// goes to the test's handler, which acts on it on the UI thread; a dialog
-// that is still open afterwards keeps running its loop on posted calls.
+// the test plays the user. Each modal dialog, message box, file dialog,
+// folder browser and popup menu, as it opens, goes to the test's handler,
+// which acts on it on the UI thread; a dialog that is still open afterwards
+// keeps running its loop on posted calls.
 #pragma once
 
 #include <chrono>
@@ -11,6 +12,8 @@
 #include "platform/cursor.h"
 #include "platform/ui/backend.h"
 #include "platform/ui/dialog.h"
+#include "platform/ui/file_dialog.h"
+#include "platform/ui/menu.h"
 #include "platform/ui/ui_thread.h"
 
 namespace tallow::ui {
@@ -27,6 +30,11 @@ class HeadlessBackend : public UiBackend, public CursorBackend {
  public:
   using DialogHandler = std::function<void(CDialog&)>;
   using BoxHandler = std::function<int(const MessageBoxRecord&)>;
+  // Answers IDOK with the path typed and the filter chosen, or IDCANCEL.
+  using FileHandler = std::function<int(const FileDialogRequest&, WString* path, int* filterIndex)>;
+  using FolderHandler = std::function<int(HWND owner, WString* folder)>;
+  // The command chosen, 0 for none.
+  using PopupHandler = std::function<int(const CMenu&, Point screen, CDialog* owner)>;
 
   // Attaches the calling thread as the UI thread; the destructor detaches.
   HeadlessBackend();
@@ -34,35 +42,53 @@ class HeadlessBackend : public UiBackend, public CursorBackend {
   HeadlessBackend(const HeadlessBackend&) = delete;
   HeadlessBackend& operator=(const HeadlessBackend&) = delete;
 
-  // Called on each modal dialog once it is initialised.
+  // Called on each modal dialog once it is initialised and shown, that is
+  // when its loop first finds nothing queued.
   void OnDialog(DialogHandler handler) { onDialog_ = std::move(handler); }
   // Answers each message box; without one every box answers IDOK.
   void OnMessageBox(BoxHandler handler) { onBox_ = std::move(handler); }
+  // Without these, file dialogs, folder browsers and popup menus are cancelled.
+  void OnFileDialog(FileHandler handler) { onFile_ = std::move(handler); }
+  void OnFolderDialog(FolderHandler handler) { onFolder_ = std::move(handler); }
+  void OnPopupMenu(PopupHandler handler) { onPopup_ = std::move(handler); }
   // How long a modal loop waits for a queued call before it gives up with
   // kModalFailed, so that a test never hangs.
   void SetStallTimeout(std::chrono::milliseconds timeout) { stallTimeout_ = timeout; }
+  void SetWorkArea(const Rect& area) { workArea_ = area; }
 
   // Runs the queued calls (those of a window that is not modal, say).
   int RunPosted() { return RunPending(); }
 
   const std::vector<MessageBoxRecord>& MessageBoxes() const { return boxes_; }
+  const std::vector<FileDialogRequest>& FileDialogs() const { return files_; }
   // Template ids of the modal dialogs, in the order they opened.
   const std::vector<int>& OpenedDialogs() const { return opened_; }
+  int PopupMenusShown() const { return popups_; }
   bool Stalled() const { return stalled_; }
   HCURSOR Cursor() const { return cursor_; }
 
   // UiBackend
   void RunModalLoop(CDialog& dialog) override;
   int ShowMessageBox(HWND owner, WStringView text, WStringView caption, UINT type) override;
+  Rect WorkArea() override { return workArea_; }
+  int TrackPopupMenu(const CMenu& menu, UINT flags, Point screen, CDialog* owner) override;
+  int RunFileDialog(const FileDialogRequest& request, WString* path, int* filterIndex) override;
+  int BrowseForFolder(HWND owner, WStringView title, WString* folder) override;
   // CursorBackend
   void Show(HCURSOR cursor) override { cursor_ = cursor; }
 
  private:
   DialogHandler onDialog_;
   BoxHandler onBox_;
+  FileHandler onFile_;
+  FolderHandler onFolder_;
+  PopupHandler onPopup_;
   std::chrono::milliseconds stallTimeout_{10000};
+  Rect workArea_{0, 0, 1280, 984};  // a plain desktop with its taskbar
   std::vector<MessageBoxRecord> boxes_;
+  std::vector<FileDialogRequest> files_;
   std::vector<int> opened_;
+  int popups_ = 0;
   bool stalled_ = false;
   HCURSOR cursor_ = kNoCursor;
 };

@@ -46,14 +46,6 @@ WString FromWx(const wxString& s) {
   return FromAnsi(std::string_view(utf8.data(), utf8.length()));
 }
 
-int MulDiv(int value, int numerator, int denominator) {
-  const long long product = static_cast<long long>(value) * numerator;
-  // Rounded half away from zero, as the other system's MulDiv.
-  const long long half = denominator / 2;
-  return static_cast<int>(product >= 0 ? (product + half) / denominator
-                                       : (product - half) / denominator);
-}
-
 // Worker threads may wake the loop while the back end goes away.
 std::mutex g_wakeMutex;
 bool g_wxAlive = false;
@@ -97,11 +89,6 @@ UINT ButtonsOf(UINT type) { return type & 0x0Fu; }
 UINT IconOf(UINT type) { return type & 0xF0u; }
 
 }  // namespace
-
-Rect DialogUnitsToPixels(const Rect& dlu, BaseUnits units) {
-  return Rect{MulDiv(dlu.x, units.x, 4), MulDiv(dlu.y, units.y, 8), MulDiv(dlu.cx, units.x, 4),
-              MulDiv(dlu.cy, units.y, 8)};
-}
 
 struct WxBackend::Impl {
   struct Window {

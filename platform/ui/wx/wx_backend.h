@@ -16,16 +16,6 @@
 
 namespace tallow::ui {
 
-// Dialog base units in pixels: the average character width and the height of
-// the dialog's font, as the other system's MapDialogRect uses them.
-struct BaseUnits {
-  int x = 0;
-  int y = 0;
-};
-
-// Dialog units to pixels with |units| (MulDiv by 4 across, 8 down).
-Rect DialogUnitsToPixels(const Rect& dlu, BaseUnits units);
-
 class WxBackend : public UiBackend, public CursorBackend {
  public:
   using DialogHandler = std::function<void(CDialog&)>;

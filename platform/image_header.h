@@ -1,0 +1,36 @@
+// The format and pixel size of a page file from the device, read from its
+// header alone, so that a page can be laid out before it is decoded. Page
+// files are untrusted: anything malformed is refused, never guessed at.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <span>
+
+#include "platform/text.h"
+
+namespace tallow {
+
+enum class ImageFormat { kJpeg, kTiff };
+
+struct ImageHeader {
+  ImageFormat format;
+  int width;
+  int height;
+};
+
+// Larger files are refused unread.
+inline constexpr std::uint64_t kMaxImageFileBytes = 256ull * 1024 * 1024;
+// No page is wider or taller than this many pixels; a larger size is a
+// broken or hostile file.
+inline constexpr int kMaxImageSide = 1000000;
+
+// The format and pixel size of the image in |data| (a whole file), or nullopt
+// when it is neither a JPEG nor a TIFF whose first image has a positive size.
+std::optional<ImageHeader> ReadImageHeader(std::span<const std::uint8_t> data);
+
+// Reads the file (regular files only, at most kMaxImageFileBytes) and parses
+// it; nullopt when it cannot be read or parsed.
+std::optional<ImageHeader> ReadImageFileHeader(WStringView path);
+
+}  // namespace tallow

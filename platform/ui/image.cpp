@@ -1,0 +1,30 @@
+#include "platform/ui/image.h"
+
+#include "platform/ui/paint.h"
+#include "platform/ui/ui_thread.h"
+
+namespace tallow::ui {
+
+HRESULT CImage::Load(WStringView path) {
+  data_.reset();
+  const std::optional<ImageHeader> header = ReadImageFileHeader(path);
+  if (!header) return E_FAIL;
+  auto data = std::make_shared<ImageData>();
+  data->path.assign(path);
+  data->format = header->format;
+  data->width = header->width;
+  data->height = header->height;
+  if (UiBackend* backend = CurrentBackend()) {
+    if (!backend->DecodeImage(data->path, &data->pixels)) return E_FAIL;
+  }
+  data_ = std::move(data);
+  return S_OK;
+}
+
+BOOL CImage::StretchBlt(CDC& dc, int x, int y, int w, int h, int sx, int sy, int sw, int sh,
+                        DWORD /*rop*/) const {
+  if (!data_) return FALSE;
+  return dc.DrawImage(data_, Rect{x, y, w, h}, Rect{sx, sy, sw, sh});
+}
+
+}  // namespace tallow::ui

@@ -1,0 +1,52 @@
+#include "res/menus.h"
+
+namespace tallow::res {
+
+using namespace tallow::ui;
+
+namespace {
+
+constexpr MenuItemTemplate kSettingsItems[] = {
+    {30003, u"Select MFP", MF_STRING, {}},
+    {30002, u"Basic Settings", MF_STRING, {}},
+};
+
+// The window starts in Advanced Mode's state; the mode switch moves the check
+// and the gray to whichever mode is current.
+constexpr MenuItemTemplate kModeItems[] = {
+    {30102, u"Advanced Mode", MF_STRING | MF_CHECKED | MF_GRAYED, {}},
+    {30103, u"Simple Mode", MF_STRING, {}},
+};
+
+constexpr MenuItemTemplate kMainMenuItems[] = {
+    {0, u"Settings", MF_POPUP, kSettingsItems},
+    {0, u"Mode Change", MF_POPUP, kModeItems},
+};
+
+constexpr MenuItemTemplate kDocumentItems[] = {
+    {30201, u"Delete", MF_STRING, {}},
+};
+
+// Only the popup's items are ever shown (as the list's context menu), so the
+// popup itself needs no text.
+constexpr MenuItemTemplate kDocumentMenuItems[] = {
+    {0, u"", MF_POPUP, kDocumentItems},
+};
+
+}  // namespace
+
+const MenuTemplate kMainMenu = {IDR_MAIN_MENU, kMainMenuItems};
+const MenuTemplate kDocumentMenu = {IDR_DOCUMENT_MENU, kDocumentMenuItems};
+
+}  // namespace tallow::res
+
+namespace tallow::ui {
+
+const MenuTemplate* FindMenuTemplate(int id) {
+  for (const MenuTemplate* m : {&res::kMainMenu, &res::kDocumentMenu}) {
+    if (m->id == id) return m;
+  }
+  return nullptr;
+}
+
+}  // namespace tallow::ui
