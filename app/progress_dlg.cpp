@@ -74,7 +74,7 @@ void CProgressDlg::DeclareMessageMap(MessageMap& map) {
 BOOL CProgressDlg::OnInitDialog() {
   CDialog::OnInitDialog();
   SetDlgItemTexts(kProgressDlgTexts, *this);
-  EnableCloseCommand(false);
+  if (CMenu* system = GetSystemMenu(FALSE)) system->EnableMenuItem(SC_CLOSE, MF_BYCOMMAND | MF_GRAYED);
   const bool saving = m_nMode == kProgressSave;
   if (Control* ok = GetDlgItem(IDC_PROGRESS_OK)) ok->EnableWindow(false);
   if (Control* cancel = GetDlgItem(IDC_PROGRESS_CANCEL)) cancel->EnableWindow(saving);

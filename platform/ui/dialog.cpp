@@ -593,11 +593,17 @@ void CDialog::CenterWindow(CDialog* alternateOwner) {
     const int cy = windowRect_.cy;
     int x = over.x + (over.cx - cx) / 2;
     int y = over.y + (over.cy - cy) / 2;
-    // Kept inside the work area where it fits.
-    if (x + cx > area.right()) x = area.right() - cx;
-    if (x < area.x) x = area.x;
-    if (y + cy > area.bottom()) y = area.bottom() - cy;
-    if (y < area.y) y = area.y;
+    // Kept inside the work area: its left or top edge first.
+    if (x < area.x) {
+      x = area.x;
+    } else if (x + cx > area.right()) {
+      x = area.right() - cx;
+    }
+    if (y < area.y) {
+      y = area.y;
+    } else if (y + cy > area.bottom()) {
+      y = area.bottom() - cy;
+    }
     MoveWindow(x, y, cx, cy, TRUE);
   });
 }
