@@ -310,7 +310,7 @@ TEST_F(UiTest, InvalidationsMakeOnePaintAndErasingClearsWhatWasDrawn) {
     EXPECT_FALSE(image.StretchBlt(dc, 1, 36, 0, 50, 0, 0, 200, 100, SRCCOPY));
   }
   ASSERT_EQ(frame->GetSurface().Ops().size(), 1u);
-  const DrawOp& op = frame->GetSurface().Ops()[0];
+  const DrawOp op = frame->GetSurface().Ops()[0];
   EXPECT_EQ(op.kind, DrawOp::Kind::kImage);
   EXPECT_EQ(op.dest, (Rect{1, 36, 100, 50}));
   EXPECT_EQ(op.src, (Rect{0, 0, 200, 100}));
