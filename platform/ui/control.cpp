@@ -899,4 +899,10 @@ void CTreeCtrl::InputClick(Point client) {
   parent_.SendNotify(nm);
 }
 
+void CTreeCtrl::InputSelect(HTREEITEM item) {
+  if (!enabled_ || !visible_ || !parent_.IsWindowEnabled() || !Get(item)) return;
+  SetFocus();
+  SelectItem(item);
+}
+
 }  // namespace tallow::ui

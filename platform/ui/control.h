@@ -267,6 +267,8 @@ class CTreeCtrl : public Control {
   // The user clicks at |client| (a left click), as a back end reports it:
   // the tree selects the item hit, then tells the parent (NM_CLICK).
   void InputClick(Point client);
+  // The user moves the selection with the keys: no click is told.
+  void InputSelect(HTREEITEM item);
 
   static constexpr int kItemHeight = 16;
   static constexpr int kIndent = 19;

@@ -37,6 +37,9 @@ WString ToWide(int value) {
   return WString(s.begin(), s.end());
 }
 
+// The closed field of a drop-down list, in dialog units.
+constexpr int kComboFieldDlu = 13;
+
 // Where the other system keeps a minimised window.
 constexpr Rect kIconicRect{-32000, -32000, 160, 28};
 
@@ -274,7 +277,11 @@ bool CDialog::MakeWindow(CDialog* parent) {
   controls_.clear();
   for (const ControlTemplate& t : template_->controls) {
     controls_.push_back(MakeControl(*this, t));
-    controls_.back()->SetPixelRect(DialogUnitsToPixels(t.rect, units));
+    Rect px = DialogUnitsToPixels(t.rect, units);
+    // A drop-down list's template height is that of its open list; the
+    // window is as tall as its closed field.
+    if (t.kind == ControlKind::kComboBox) px.cy = std::min(px.cy, MulDiv(kComboFieldDlu, units.y, 8));
+    controls_.back()->SetPixelRect(px);
   }
   BindBuddies();
   caption_ = template_->caption ? template_->caption : u"";
@@ -464,6 +471,7 @@ void CDialog::SetFocusId(int id) {
     if (Control* c = GetDlgItem(id); c && c->Kind() == ControlKind::kEdit && focusId_ == id) {
       OnCommand(id, EN_SETFOCUS);
     }
+    if (created_) CurrentBackend()->WindowChanged(*this);
   });
 }
 
@@ -513,9 +521,10 @@ CMenu* CDialog::GetSystemMenu(BOOL revert) {
   return CallOnUi([&]() -> CMenu* {
     if (!revert) return systemMenu_.get();
     systemMenu_ = MakeSystemMenu();
-    const HWND hwnd = GetSafeHwnd();
-    systemMenu_->OnChange([this, hwnd] {
-      if (FromHandle(hwnd) == this) CurrentBackend()->WindowChanged(*this);
+    // The menu lives and dies with this window.
+    systemMenu_->OnChange([this] {
+      UiBackend* backend = CurrentBackend();
+      if (created_ && backend) backend->WindowChanged(*this);
     });
     return nullptr;
   });

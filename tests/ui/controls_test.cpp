@@ -183,7 +183,9 @@ TEST_F(ControlsTest, TreeHitTestFindsTheRowUnderAPoint) {
       {"left of the tree", {-1, 2}, nullptr, nullptr},
   };
   for (bool expanded : {false, true}) {
-    if (expanded) EXPECT_TRUE(tree->Expand(root, TVE_EXPAND));
+    if (expanded) {
+      EXPECT_TRUE(tree->Expand(root, TVE_EXPAND));
+    }
     for (const HitCase& c : cases) {
       SCOPED_TRACE(std::string(c.name) + (expanded ? ", expanded" : ", collapsed"));
       EXPECT_EQ(tree->HitTest(c.at), expanded ? c.expanded : c.collapsed);
