@@ -39,6 +39,10 @@ struct FrameMetrics {
   int bottom = 0;
 };
 
+// The work area of a plain desktop with its taskbar at the bottom, for back
+// ends that have no screen to ask.
+inline constexpr Rect kPlainWorkArea{0, 0, 1280, 984};
+
 // The pixels a back end made of a page picture; only it reads them.
 class DecodedImage {
  public:

@@ -121,12 +121,11 @@ FrameMetrics UiBackend::WindowFrame(const DialogTemplate& t) {
   return FrameMetrics{kBorder, kBorder + kCaption + (t.menuId ? kMenuBar : 0), kBorder, kBorder};
 }
 
-// A plain desktop with its taskbar at the bottom.
-Rect UiBackend::WorkArea() { return Rect{0, 0, 1280, 984}; }
+Rect UiBackend::WorkArea() { return kPlainWorkArea; }
 
 Rect GetWorkArea() {
   if (UiBackend* backend = CurrentBackend()) return backend->WorkArea();
-  return Rect{0, 0, 1280, 984};
+  return kPlainWorkArea;
 }
 
 Point GetMessagePos() { return g_messagePos; }

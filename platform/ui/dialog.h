@@ -260,7 +260,6 @@ class CDialog : public DialogWindow {
   void Restore();
   void SendSize();
   void BindBuddies();
-  FrameMetrics Frame() const { return frame_; }
 
   const DialogTemplate* template_;
   CDialog* parent_;

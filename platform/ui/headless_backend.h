@@ -84,7 +84,7 @@ class HeadlessBackend : public UiBackend, public CursorBackend {
   FolderHandler onFolder_;
   PopupHandler onPopup_;
   std::chrono::milliseconds stallTimeout_{10000};
-  Rect workArea_{0, 0, 1280, 984};  // a plain desktop with its taskbar
+  Rect workArea_ = kPlainWorkArea;
   std::vector<MessageBoxRecord> boxes_;
   std::vector<FileDialogRequest> files_;
   std::vector<int> opened_;
