@@ -13,36 +13,14 @@
 #include <filesystem>
 #include <string>
 
+#include "fuzz_files.h"
 #include "pdf_encoder.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 
-const std::string& Folder() {
-  static const std::string folder = [] {
-    const char* base = std::getenv("TMPDIR");
-    std::string pattern = std::string(base && *base ? base : "/tmp") + "/fuzz-pdfdumel-XXXXXX";
-    if (!::mkdtemp(pattern.data())) __builtin_trap();
-    return pattern;
-  }();
-  static const bool removedAtExit = [] {
-    std::atexit([] {
-      std::error_code ec;
-      fs::remove_all(folder, ec);
-    });
-    return true;
-  }();
-  (void)removedAtExit;
-  return folder;
-}
-
-void Write(const std::string& path, const std::uint8_t* data, std::size_t size) {
-  std::FILE* f = std::fopen(path.c_str(), "wb");
-  if (!f) __builtin_trap();
-  if (size && std::fwrite(data, 1, size, f) != size) __builtin_trap();
-  std::fclose(f);
-}
+const std::string& Folder() { return fuzz::ScratchFolder("pdfdumel"); }
 
 // Nothing but the page files may lie in the folder after a conversion.
 void CheckNothingLeft(const std::string& keep1, const std::string& keep2) {
@@ -59,8 +37,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::string jpg = Folder() + "/00000001_1.jpg";
   const std::string tif = Folder() + "/00000001_1.tif";
   const std::string out = Folder() + "/out.pdf";
-  Write(jpg, data, size);
-  Write(tif, data, size);
+  fuzz::WriteFile(jpg, data, size);
+  fuzz::WriteFile(tif, data, size);
   // Small bounds keep each run short; the checks are the same at any size.
   dumel::PageLimits limits;
   limits.maxFileBytes = 1u << 20;

@@ -12,6 +12,7 @@
 #include <filesystem>
 #include <string>
 
+#include "fuzz_files.h"
 #include "tiff_merge.h"
 
 namespace {
@@ -35,30 +36,7 @@ static_assert(sizeof kSoundPage == 118);
 
 int Quiet(TIFF*, void*, const char*, const char*, va_list) { return 1; }
 
-const std::string& Folder() {
-  static const std::string folder = [] {
-    const char* base = std::getenv("TMPDIR");
-    std::string pattern = std::string(base && *base ? base : "/tmp") + "/fuzz-tiffdumel-XXXXXX";
-    if (!::mkdtemp(pattern.data())) __builtin_trap();
-    return pattern;
-  }();
-  static const bool removedAtExit = [] {
-    std::atexit([] {
-      std::error_code ec;
-      fs::remove_all(folder, ec);
-    });
-    return true;
-  }();
-  (void)removedAtExit;
-  return folder;
-}
-
-void Write(const std::string& path, const std::uint8_t* data, std::size_t size) {
-  std::FILE* f = std::fopen(path.c_str(), "wb");
-  if (!f) __builtin_trap();
-  if (size && std::fwrite(data, 1, size, f) != size) __builtin_trap();
-  std::fclose(f);
-}
+const std::string& Folder() { return fuzz::ScratchFolder("tiffdumel"); }
 
 int CountDirectories(const std::string& path) {
   TIFFOpenOptions* options = TIFFOpenOptionsAlloc();
@@ -81,9 +59,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::string pages[3] = {Folder() + "/00000001_1.tif", Folder() + "/00000001_2.tif",
                                 Folder() + "/00000001_3.tif"};
   const std::string out = Folder() + "/out.tif";
-  Write(pages[0], kSoundPage, sizeof kSoundPage);
-  Write(pages[1], data, size);
-  Write(pages[2], kSoundPage, sizeof kSoundPage);
+  fuzz::WriteFile(pages[0], kSoundPage, sizeof kSoundPage);
+  fuzz::WriteFile(pages[1], data, size);
+  fuzz::WriteFile(pages[2], kSoundPage, sizeof kSoundPage);
   dumel::PageLimits limits;
   limits.maxFileBytes = 1u << 20;
   limits.maxPixels = 1u << 22;
