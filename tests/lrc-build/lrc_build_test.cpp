@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <cstdlib>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -249,6 +250,13 @@ TEST(LrcBuildTool, UnreadableSourceOrWrongArguments) {
   EXPECT_EQ(exitCode(""), 2);
   EXPECT_EQ(exitCode(" only-one"), 2);
   EXPECT_EQ(test::FilesIn(dir.Path()), std::vector<std::string>{});
+
+  // An output that names a folder is left alone, and nothing is left beside it.
+  dir.Write("source.txt", kHeader + "1 \"a\"\n");
+  std::filesystem::create_directory(dir.File("out"));
+  EXPECT_EQ(exitCode(" '" + dir.File("source.txt") + "' '" + dir.File("out") + "'"), 1);
+  EXPECT_TRUE(std::filesystem::is_directory(dir.File("out")));
+  EXPECT_EQ(test::FilesIn(dir.Path()), (std::vector<std::string>{"out", "source.txt"}));
 }
 
 }  // namespace

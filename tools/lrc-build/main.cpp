@@ -17,14 +17,18 @@ namespace {
 
 using tallow::lrcbuild::Problem;
 
-// False with errno set when the file cannot be read (a folder among them).
-bool ReadWhole(const std::string& path, std::string& text) {
+// A folder, too, opens but cannot be read.
+bool ReadWhole(const std::string& path, std::string& text, std::string& error) {
   std::FILE* f = std::fopen(path.c_str(), "rb");
-  if (!f) return false;
+  if (!f) {
+    error = std::strerror(errno);
+    return false;
+  }
   char chunk[4096];
   std::size_t n;
   while ((n = std::fread(chunk, 1, sizeof chunk, f)) > 0) text.append(chunk, n);
   const bool ok = !std::ferror(f);
+  if (!ok) error = std::strerror(errno);
   std::fclose(f);
   return ok;
 }
@@ -59,8 +63,9 @@ int main(int argc, char** argv) {
   const std::string outputPath = argv[2];
 
   std::string text;
-  if (!ReadWhole(sourcePath, text)) {
-    std::cerr << sourcePath << ": cannot read: " << std::strerror(errno) << '\n';
+  std::string error;
+  if (!ReadWhole(sourcePath, text, error)) {
+    std::cerr << sourcePath << ": cannot read: " << error << '\n';
     return 1;
   }
   std::vector<Problem> problems;
@@ -73,7 +78,6 @@ int main(int argc, char** argv) {
     }
     return 1;
   }
-  std::string error;
   if (!WriteWhole(outputPath, tallow::lrcbuild::BuildLanguageFile(*source), error)) {
     std::cerr << outputPath << ": cannot write: " << error << '\n';
     return 1;

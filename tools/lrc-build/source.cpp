@@ -182,7 +182,6 @@ bool ParseOptions(Cursor& cursor, Entry& e, std::string& error) {
       {"menu", 0, kKindMenuItem},
   };
   constexpr std::string_view kHotkey = "hotkey=";
-  bool menu = false;
   while (!cursor.AtEnd()) {
     const std::string_view word = cursor.Word();
     if (word.starts_with(kHotkey)) {
@@ -210,15 +209,12 @@ bool ParseOptions(Cursor& cursor, Entry& e, std::string& error) {
               "\" (known: hotkey=<character>, parens, colon, ellipsis, space, menu)";
       return false;
     }
-    if ((found->flag & e.flags) != 0 || (found->kind == kKindMenuItem && menu)) {
+    if ((found->flag & e.flags) != 0 || (found->kind != kKindPlain && found->kind == e.kind)) {
       error = "option \"" + std::string(word) + "\" given twice";
       return false;
     }
     e.flags |= found->flag;
-    if (found->kind == kKindMenuItem) {
-      menu = true;
-      e.kind = kKindMenuItem;
-    }
+    if (found->kind != kKindPlain) e.kind = found->kind;
   }
   if ((e.flags & kFlagHotkeyInParentheses) && !(e.flags & kFlagMarkHotkey)) {
     error = "\"parens\" needs a hotkey";
@@ -295,7 +291,6 @@ class Parser {
     }
     Entry e;
     e.id = *id;
-    e.line = number;
     std::string error;
     std::optional<std::u16string> text = cursor.QuotedText(error);
     if (!text) return Fault(number, error);

@@ -30,7 +30,6 @@ struct Entry {
   char16_t hotkey = 0;
   std::uint8_t flags = 0;
   std::int16_t kind = kKindPlain;
-  int line = 0;  // where the source gives it
 };
 
 struct Source {
