@@ -1,7 +1,5 @@
 #include "res/dialog_templates.h"
 
-#include "res/menus.h"
-
 namespace tallow::res {
 
 using namespace tallow::ui;
@@ -182,17 +180,11 @@ const DialogTemplate kMainTemplate = {
     WS_POPUP | WS_MINIMIZE | WS_CAPTION | WS_SYSMENU | DS_CENTER | DS_SETFONT, WS_EX_APPWINDOW,
     u"Tallowmere", u"MS UI Gothic", 9, kMainControls, IDR_MAIN_MENU};
 
-}  // namespace tallow::res
-
-namespace tallow::ui {
-
-const DialogTemplate* FindDialogTemplate(int id) {
-  for (const DialogTemplate* t :
-       {&res::kAboutTemplate, &res::kSelectMfpTemplate, &res::kPasswordTemplate,
-        &res::kBasicSettingTemplate, &res::kProgressTemplate, &res::kMainTemplate}) {
-    if (t->id == id) return t;
-  }
-  return nullptr;
+std::span<const DialogTemplate* const> DialogTemplates() {
+  static constexpr const DialogTemplate* kTemplates[] = {
+      &kAboutTemplate,        &kSelectMfpTemplate, &kPasswordTemplate,
+      &kBasicSettingTemplate, &kProgressTemplate,  &kMainTemplate};
+  return kTemplates;
 }
 
-}  // namespace tallow::ui
+}  // namespace tallow::res

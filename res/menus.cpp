@@ -38,15 +38,9 @@ constexpr MenuItemTemplate kDocumentMenuItems[] = {
 const MenuTemplate kMainMenu = {IDR_MAIN_MENU, kMainMenuItems};
 const MenuTemplate kDocumentMenu = {IDR_DOCUMENT_MENU, kDocumentMenuItems};
 
-}  // namespace tallow::res
-
-namespace tallow::ui {
-
-const MenuTemplate* FindMenuTemplate(int id) {
-  for (const MenuTemplate* m : {&res::kMainMenu, &res::kDocumentMenu}) {
-    if (m->id == id) return m;
-  }
-  return nullptr;
+std::span<const MenuTemplate* const> MenuTemplates() {
+  static constexpr const MenuTemplate* kMenus[] = {&kMainMenu, &kDocumentMenu};
+  return kMenus;
 }
 
-}  // namespace tallow::ui
+}  // namespace tallow::res

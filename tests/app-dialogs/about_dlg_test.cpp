@@ -3,6 +3,7 @@
 #include "app_fixture.h"
 #include "platform/module.h"
 #include "platform/version_info.h"
+#include "res/resources.h"
 #include "test_folder.h"
 
 namespace tallow::app::testing {
@@ -21,7 +22,7 @@ class AboutDlgTest : public AppDialogTest {
   void TearDown() override {
     ReleaseLanguageResources();
     SetModuleFileNameSourceForTests(nullptr);
-    RestoreProgramVersionBlock();
+    res::RegisterProgramResources();
   }
   // The program at a path of its own, with a language file beside it or not.
   void StartProgram(bool withLanguageFile) {
@@ -67,7 +68,7 @@ TEST_F(AboutDlgTest, WithoutALanguageFileTheLanguageLineIsADash) {
 }
 
 TEST_F(AboutDlgTest, WithoutAVersionBlockTheLinesAreEmptyAndTheDialogStillOpens) {
-  ReplaceProgramVersionBlock({});
+  RegisterProgramVersionBlock({});
   StartProgram(false);
   const Shown s = Run();
   EXPECT_EQ(s.product, u"Tallowmere");
