@@ -9,6 +9,7 @@
 namespace tallow::app::testing {
 namespace {
 
+using namespace tallow::res;
 using namespace tallow::ui;
 using tallow::testing::LanguageFileBytes;
 using tallow::testing::TestFolder;
@@ -22,7 +23,7 @@ class AboutDlgTest : public AppDialogTest {
   void TearDown() override {
     ReleaseLanguageResources();
     SetModuleFileNameSourceForTests(nullptr);
-    res::RegisterProgramResources();
+    RegisterProgramResources();
   }
   // The program at a path of its own, with a language file beside it or not.
   void StartProgram(bool withLanguageFile) {
