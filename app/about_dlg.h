@@ -7,11 +7,6 @@
 
 namespace tallow::app {
 
-inline constexpr int IDC_ABOUT_PRODUCT = 102;
-inline constexpr int IDC_ABOUT_VERSION = 1121;
-inline constexpr int IDC_ABOUT_LANGUAGE = 1122;
-inline constexpr int IDC_ABOUT_LEGAL = 1124;
-
 class CAboutDlg : public ui::CDialog {
  public:
   // Reads the version block now, before the dialog is shown.

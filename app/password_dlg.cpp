@@ -1,10 +1,11 @@
 #include "app/password_dlg.h"
 
 #include "core/dialog_texts.h"
-#include "res/dialog_templates.h"
+#include "res/resource_ids.h"
 
 namespace tallow::app {
 
+using namespace tallow::res;
 using namespace tallow::ui;
 
 CPasswordDlg::CPasswordDlg() : CDialog(res::IDD_PASSWORD, nullptr) {}

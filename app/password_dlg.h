@@ -7,10 +7,6 @@
 
 namespace tallow::app {
 
-inline constexpr int IDC_PASSWORD_EDIT = 6001;
-inline constexpr int IDC_PASSWORD_SAVE = 6101;
-inline constexpr int IDC_PASSWORD_OK = 6201;
-inline constexpr int IDC_PASSWORD_CANCEL = 6202;
 inline constexpr int kPasswordMaxChars = 4;
 
 class CPasswordDlg : public ui::CDialog {

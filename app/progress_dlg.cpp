@@ -3,10 +3,11 @@
 #include "core/dialog_texts.h"
 #include "core/texts.h"
 #include "platform/ui/ui_thread.h"
-#include "res/dialog_templates.h"
+#include "res/resource_ids.h"
 
 namespace tallow::app {
 
+using namespace tallow::res;
 using namespace tallow::ui;
 
 namespace {

@@ -20,11 +20,6 @@ enum SaveFailureCode {
   kSaveConvertFailed = 603,
 };
 
-inline constexpr int IDC_PROGRESS_BAR = 5001;
-inline constexpr int IDC_PROGRESS_STATUS = 5101;
-inline constexpr int IDC_PROGRESS_OK = 5201;
-inline constexpr int IDC_PROGRESS_CANCEL = 5202;
-
 class CProgressDlg : public ui::CDialog {
  public:
   // Modes 1 and 2 create their window at once; their users destroy it.

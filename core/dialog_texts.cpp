@@ -23,8 +23,8 @@ void SetDlgItemTexts(const CtrlTextEntry* table, DialogWindow& dialog) {
 
 void SetAboutLanguageText(DialogWindow& dialog) {
   if (LrcText version = LanguageVersionText()) {
-    if (dialog.HasControl(kAboutLanguageVersionControl)) {
-      dialog.SetControlText(kAboutLanguageVersionControl, version.get());
+    if (dialog.HasControl(res::IDC_ABOUT_LANGUAGE)) {
+      dialog.SetControlText(res::IDC_ABOUT_LANGUAGE, version.get());
     }
   }
   static constexpr CtrlTextEntry kTable[] = {
@@ -36,17 +36,17 @@ void SetAboutLanguageText(DialogWindow& dialog) {
 
 void SetSelectMfpDlgTexts(DialogWindow& dialog) {
   static constexpr CtrlTextEntry kTable[] = {
-      {kCaptionControl, 12101},  // "Select MFP"
-      {3101, 12102},             // check box: typed address or host name
-      {3102, 12103},             // check box: not at start-up
-      {3201, 12104},             // Search button
-      {3202, 12105},             // OK button
-      {3203, 12106},             // Cancel button
-      {3304, 12004},             // port group box
-      {3305, 12005},             // HTTP port label
-      {3306, 12006},             // search port label
-      {3307, 12007},             // HTTP port range
-      {3308, 12008},             // search port range
+      {kCaptionControl, 12101},                        // "Select MFP"
+      {res::IDC_SELECT_MFP_USE_ADDRESS, 12102},        // check box: typed address or host name
+      {res::IDC_SELECT_MFP_NOT_SHOW, 12103},           // check box: not at start-up
+      {res::IDC_SELECT_MFP_SEARCH, 12104},             // Search button
+      {res::IDC_SELECT_MFP_OK, 12105},                 // OK button
+      {res::IDC_SELECT_MFP_CANCEL, 12106},             // Cancel button
+      {res::IDC_SELECT_MFP_PORT_GROUP, 12004},         // port group box
+      {res::IDC_SELECT_MFP_HTTP_PORT_LABEL, 12005},    // HTTP port label
+      {res::IDC_SELECT_MFP_SEARCH_PORT_LABEL, 12006},  // search port label
+      {res::IDC_SELECT_MFP_HTTP_PORT_RANGE, 12007},    // HTTP port range
+      {res::IDC_SELECT_MFP_SEARCH_PORT_RANGE, 12008},  // search port range
       kCtrlTextEnd,
   };
   SetDlgItemTexts(kTable, dialog);
@@ -54,17 +54,17 @@ void SetSelectMfpDlgTexts(DialogWindow& dialog) {
 
 void SetAdvancedDlgTexts(DialogWindow& dialog) {
   static constexpr CtrlTextEntry kTable[] = {
-      {kCaptionControl, 10101},  // "Tallowmere"
-      {1101, 10102},             // Preview check box
-      {1102, 10103},             // Delete after save check box
-      {1301, 10104},             // All pages radio
-      {1302, 10105},             // current page radio
-      {1303, 10106},             // page range radio
-      {1601, 10107},             // Save button
-      {1602, 10108},             // Exit button
-      {1603, 10109},             // Refresh button
-      {1702, 10006},             // page range group box
-      {1703, 10007},             // erase group box
+      {kCaptionControl, 10101},                  // "Tallowmere"
+      {res::IDC_MAIN_PREVIEW, 10102},            // Preview check box
+      {res::IDC_MAIN_DELETE_AFTER_SAVE, 10103},  // Delete after save check box
+      {res::IDC_MAIN_RANGE_ALL, 10104},          // All pages radio
+      {res::IDC_MAIN_RANGE_CURRENT, 10105},      // current page radio
+      {res::IDC_MAIN_RANGE_PAGES, 10106},        // page range radio
+      {res::IDC_MAIN_SAVE, 10107},               // Save button
+      {res::IDC_MAIN_EXIT, 10108},               // Exit button
+      {res::IDC_MAIN_REFRESH, 10109},            // Refresh button
+      {res::IDC_MAIN_RANGE_GROUP, 10006},        // page range group box
+      {res::IDC_MAIN_ERASE_GROUP, 10007},        // erase group box
       kCtrlTextEnd,
   };
   SetDlgItemTexts(kTable, dialog);
@@ -72,19 +72,19 @@ void SetAdvancedDlgTexts(DialogWindow& dialog) {
 
 void SetSimpleDlgTexts(DialogWindow& dialog) {
   static constexpr CtrlTextEntry kTable[] = {
-      {kCaptionControl, 11201},  // "Tallowmere"
-      {2001, 11001},             // document group box
-      {2002, 11002},             // device name label
-      {2003, 11003},             // box name label
-      {2004, 11004},             // file number label
-      {2005, 11005},             // date and time label
-      {2006, 11006},             // pages label
-      {2007, 11007},             // colour label
-      {2008, 11008},             // destination group box
-      {2009, 11009},             // destination folder label
-      {2010, 11010},             // file format label
-      {2101, 11101},             // Save button
-      {2102, 11102},             // Exit button
+      {kCaptionControl, 11201},                    // "Tallowmere"
+      {res::IDC_SIMPLE_DOCUMENT_GROUP, 11001},     // document group box
+      {res::IDC_SIMPLE_DEVICE_LABEL, 11002},       // device name label
+      {res::IDC_SIMPLE_BOX_LABEL, 11003},          // box name label
+      {res::IDC_SIMPLE_FILE_NUMBER_LABEL, 11004},  // file number label
+      {res::IDC_SIMPLE_DATE_TIME_LABEL, 11005},    // date and time label
+      {res::IDC_SIMPLE_PAGES_LABEL, 11006},        // pages label
+      {res::IDC_SIMPLE_COLOR_LABEL, 11007},        // colour label
+      {res::IDC_SIMPLE_DESTINATION_GROUP, 11008},  // destination group box
+      {res::IDC_SIMPLE_FOLDER_LABEL, 11009},       // destination folder label
+      {res::IDC_SIMPLE_FORMAT_LABEL, 11010},       // file format label
+      {res::IDC_SIMPLE_SAVE, 11101},               // Save button
+      {res::IDC_SIMPLE_EXIT, 11102},               // Exit button
       kCtrlTextEnd,
   };
   SetDlgItemTexts(kTable, dialog);
@@ -92,25 +92,25 @@ void SetSimpleDlgTexts(DialogWindow& dialog) {
 
 void SetBasicSettingDlgTexts(DialogWindow& dialog) {
   static constexpr CtrlTextEntry kTable[] = {
-      {kCaptionControl, 13201},  // "Basic Settings"
-      {4601, 13001},             // device name label
-      {4602, 13002},             // box name label
-      {4603, 13003},             // destination folder label
-      {4604, 13004},             // file format group box
-      {4605, 13005},             // colour group box
-      {4606, 13006},             // black-and-white group box
-      {4607, 13007},             // erase group box
-      {4608, 13008},             // mode group box
-      {4301, 13101},             // Delete after save check box
-      {4401, 13102},             // colour: PDF
-      {4402, 13103},             // colour: JPEG
-      {4403, 13104},             // black-and-white: PDF
-      {4404, 13105},             // black-and-white: TIFF
-      {4405, 13106},             // Advanced Mode radio
-      {4406, 13107},             // Simple Mode radio
-      {4501, 13108},             // Browse button
-      {4502, 13109},             // OK button
-      {4503, 13110},             // Cancel button
+      {kCaptionControl, 13201},                     // "Basic Settings"
+      {res::IDC_SETTING_DEVICE_LABEL, 13001},       // device name label
+      {res::IDC_SETTING_BOX_LABEL, 13002},          // box name label
+      {res::IDC_SETTING_FOLDER_LABEL, 13003},       // destination folder label
+      {res::IDC_SETTING_FORMAT_GROUP, 13004},       // file format group box
+      {res::IDC_SETTING_COLOR_GROUP, 13005},        // colour group box
+      {res::IDC_SETTING_MONO_GROUP, 13006},         // black-and-white group box
+      {res::IDC_SETTING_ERASE_GROUP, 13007},        // erase group box
+      {res::IDC_SETTING_MODE_GROUP, 13008},         // mode group box
+      {res::IDC_SETTING_DELETE_AFTER_SAVE, 13101},  // Delete after save check box
+      {res::IDC_SETTING_COLOR_PDF, 13102},          // colour: PDF
+      {res::IDC_SETTING_COLOR_JPEG, 13103},         // colour: JPEG
+      {res::IDC_SETTING_MONO_PDF, 13104},           // black-and-white: PDF
+      {res::IDC_SETTING_MONO_TIFF, 13105},          // black-and-white: TIFF
+      {res::IDC_SETTING_MODE_ADVANCED, 13106},      // Advanced Mode radio
+      {res::IDC_SETTING_MODE_SIMPLE, 13107},        // Simple Mode radio
+      {res::IDC_SETTING_BROWSE, 13108},             // Browse button
+      {res::IDC_SETTING_OK, 13109},                 // OK button
+      {res::IDC_SETTING_CANCEL, 13110},             // Cancel button
       kCtrlTextEnd,
   };
   SetDlgItemTexts(kTable, dialog);
@@ -118,12 +118,12 @@ void SetBasicSettingDlgTexts(DialogWindow& dialog) {
 
 void SetPasswordDlgTexts(DialogWindow& dialog) {
   static constexpr CtrlTextEntry kTable[] = {
-      {kCaptionControl, 14101},  // "TWAIN Box Password"
-      {6301, 14001},             // password label
-      {6302, 14002},             // range label
-      {6101, 14201},             // Save Password check box
-      {6201, 14202},             // OK button
-      {6202, 14203},             // Cancel button
+      {kCaptionControl, 14101},           // "TWAIN Box Password"
+      {res::IDC_PASSWORD_LABEL, 14001},   // password label
+      {res::IDC_PASSWORD_RANGE, 14002},   // range label
+      {res::IDC_PASSWORD_SAVE, 14201},    // Save Password check box
+      {res::IDC_PASSWORD_OK, 14202},      // OK button
+      {res::IDC_PASSWORD_CANCEL, 14203},  // Cancel button
       kCtrlTextEnd,
   };
   SetDlgItemTexts(kTable, dialog);

@@ -5,6 +5,7 @@
 #include <cstdint>
 
 #include "platform/dialog_window.h"
+#include "res/resource_ids.h"
 
 namespace tallow {
 
@@ -17,14 +18,11 @@ struct CtrlTextEntry {
 inline constexpr std::int32_t kCaptionControl = 0;
 inline constexpr CtrlTextEntry kCtrlTextEnd = {-1, -1};
 
-// The About dialog's static that shows the language file's version.
-inline constexpr int kAboutLanguageVersionControl = 1122;
-
 // The progress dialog (template 206) applies this one itself.
 inline constexpr CtrlTextEntry kProgressDlgTexts[] = {
-    {kCaptionControl, 15101},  // "Progress"
-    {5201, 15201},             // OK button
-    {5202, 15202},             // Cancel button
+    {kCaptionControl, 15101},           // "Progress"
+    {res::IDC_PROGRESS_OK, 15201},      // OK button
+    {res::IDC_PROGRESS_CANCEL, 15202},  // Cancel button
     kCtrlTextEnd,
 };
 

@@ -8,7 +8,6 @@
 #include <system_error>
 
 #include "platform/path.h"
-#include "res/version_block.h"
 
 namespace tallow {
 
@@ -153,13 +152,11 @@ std::optional<View> FindChild(const View& parent, WStringView key) {
 // ---- The program's block ----
 
 std::mutex g_mutex;
-bool g_replaced = false;
-std::vector<std::uint8_t> g_replacement;
+std::vector<std::uint8_t> g_programBlock;
 
 std::vector<std::uint8_t> ProgramBlock() {
   std::lock_guard<std::mutex> lock(g_mutex);
-  if (g_replaced) return g_replacement;
-  return ProgramVersionBlock();
+  return g_programBlock;
 }
 
 bool IsProgramFile(const char16_t* path) {
@@ -306,16 +303,9 @@ BOOL VerQueryValueW(const void* block, const char16_t* subBlock, void** value,
   return TRUE;
 }
 
-void ReplaceProgramVersionBlock(std::vector<std::uint8_t> block) {
+void RegisterProgramVersionBlock(std::vector<std::uint8_t> block) {
   std::lock_guard<std::mutex> lock(g_mutex);
-  g_replaced = true;
-  g_replacement = std::move(block);
-}
-
-void RestoreProgramVersionBlock() {
-  std::lock_guard<std::mutex> lock(g_mutex);
-  g_replaced = false;
-  g_replacement.clear();
+  g_programBlock = std::move(block);
 }
 
 }  // namespace tallow

@@ -1,6 +1,6 @@
 // Version blocks in the layout of the other system's version resource, and
-// the queries on them. Only the running program has a block: it is built into
-// the program (res/version_block.cpp); any other file answers that it has none.
+// the queries on them. Only the running program has a block: the one its
+// start-up registers; any other file answers that it has none.
 //
 // Layout: a tree of nodes, each 32-bit aligned:
 //   u16 length (the node with its children, without trailing padding)
@@ -63,9 +63,8 @@ BOOL GetFileVersionInfoW(const char16_t* path, DWORD handle, DWORD size, void* d
 BOOL VerQueryValueW(const void* block, const char16_t* subBlock, void** value,
                     std::uint32_t* length);
 
-// For tests: the block the program's own file answers with. An empty block
-// stands for a program without one.
-void ReplaceProgramVersionBlock(std::vector<std::uint8_t> block);
-void RestoreProgramVersionBlock();
+// The block the program's own file answers with from now on. Until one is
+// registered, and after an empty one, the program has none.
+void RegisterProgramVersionBlock(std::vector<std::uint8_t> block);
 
 }  // namespace tallow

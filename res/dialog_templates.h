@@ -1,18 +1,12 @@
-// The program's dialog templates (dialog units), found by id through
-// tallow::ui::FindDialogTemplate.
+// The program's dialog templates (dialog units).
 #pragma once
 
+#include <span>
+
 #include "platform/ui/dialog_template.h"
-#include "res/icons.h"
+#include "res/resource_ids.h"
 
 namespace tallow::res {
-
-inline constexpr int IDD_ABOUTBOX = 100;
-inline constexpr int IDD_SELECT_MFP = 202;
-inline constexpr int IDD_PASSWORD = 203;
-inline constexpr int IDD_BASIC_SETTING = 205;
-inline constexpr int IDD_PROGRESS = 206;
-inline constexpr int IDD_MAIN = 207;
 
 extern const ui::DialogTemplate kAboutTemplate;
 extern const ui::DialogTemplate kSelectMfpTemplate;
@@ -20,5 +14,8 @@ extern const ui::DialogTemplate kPasswordTemplate;
 extern const ui::DialogTemplate kBasicSettingTemplate;
 extern const ui::DialogTemplate kProgressTemplate;
 extern const ui::DialogTemplate kMainTemplate;
+
+// All of the above.
+std::span<const ui::DialogTemplate* const> DialogTemplates();
 
 }  // namespace tallow::res

@@ -251,15 +251,6 @@ constexpr IconImage kIcons[] = {
 
 }  // namespace
 
+std::span<const IconImage> IconImages() { return kIcons; }
+
 }  // namespace tallow::res
-
-namespace tallow::ui {
-
-const IconImage* FindIconImage(int id) {
-  for (const IconImage& icon : res::kIcons) {
-    if (icon.id == id) return &icon;
-  }
-  return nullptr;
-}
-
-}  // namespace tallow::ui

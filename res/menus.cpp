@@ -7,15 +7,15 @@ using namespace tallow::ui;
 namespace {
 
 constexpr MenuItemTemplate kSettingsItems[] = {
-    {30003, u"Select MFP", MF_STRING, {}},
-    {30002, u"Basic Settings", MF_STRING, {}},
+    {ID_SETTINGS_SELECT_MFP, u"Select MFP", MF_STRING, {}},
+    {ID_SETTINGS_BASIC, u"Basic Settings", MF_STRING, {}},
 };
 
 // The window starts in Advanced Mode's state; the mode switch moves the check
 // and the gray to whichever mode is current.
 constexpr MenuItemTemplate kModeItems[] = {
-    {30102, u"Advanced Mode", MF_STRING | MF_CHECKED | MF_GRAYED, {}},
-    {30103, u"Simple Mode", MF_STRING, {}},
+    {ID_MODE_ADVANCED, u"Advanced Mode", MF_STRING | MF_CHECKED | MF_GRAYED, {}},
+    {ID_MODE_SIMPLE, u"Simple Mode", MF_STRING, {}},
 };
 
 constexpr MenuItemTemplate kMainMenuItems[] = {
@@ -24,7 +24,7 @@ constexpr MenuItemTemplate kMainMenuItems[] = {
 };
 
 constexpr MenuItemTemplate kDocumentItems[] = {
-    {30201, u"Delete", MF_STRING, {}},
+    {ID_DOCUMENT_DELETE, u"Delete", MF_STRING, {}},
 };
 
 // Only the popup's items are ever shown (as the list's context menu), so the
@@ -38,15 +38,9 @@ constexpr MenuItemTemplate kDocumentMenuItems[] = {
 const MenuTemplate kMainMenu = {IDR_MAIN_MENU, kMainMenuItems};
 const MenuTemplate kDocumentMenu = {IDR_DOCUMENT_MENU, kDocumentMenuItems};
 
-}  // namespace tallow::res
-
-namespace tallow::ui {
-
-const MenuTemplate* FindMenuTemplate(int id) {
-  for (const MenuTemplate* m : {&res::kMainMenu, &res::kDocumentMenu}) {
-    if (m->id == id) return m;
-  }
-  return nullptr;
+std::span<const MenuTemplate* const> MenuTemplates() {
+  static constexpr const MenuTemplate* kMenus[] = {&kMainMenu, &kDocumentMenu};
+  return kMenus;
 }
 
-}  // namespace tallow::ui
+}  // namespace tallow::res

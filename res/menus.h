@@ -1,15 +1,18 @@
 // The program's menus: the main window's menu bar and the document list's
-// context menu, found by id through tallow::ui::FindMenuTemplate.
+// context menu.
 #pragma once
 
+#include <span>
+
 #include "platform/ui/dialog_template.h"
+#include "res/resource_ids.h"
 
 namespace tallow::res {
 
-inline constexpr int IDR_MAIN_MENU = 402;
-inline constexpr int IDR_DOCUMENT_MENU = 403;
-
 extern const ui::MenuTemplate kMainMenu;
 extern const ui::MenuTemplate kDocumentMenu;
+
+// Both of the above.
+std::span<const ui::MenuTemplate* const> MenuTemplates();
 
 }  // namespace tallow::res

@@ -2,6 +2,9 @@
 // when neither the language file nor the resource library has the id.
 // Texts 20005 and 21101 (the start-up failure boxes) are deliberately not
 // here: they come from the language sources only.
+// The text chain (core/) reads it directly rather than through a registered
+// provider: core sits above res, and no text may depend on whether start-up
+// has reached its registration step yet.
 #pragma once
 
 #include <cstddef>

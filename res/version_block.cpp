@@ -2,7 +2,7 @@
 
 #include "platform/version_info.h"
 
-namespace tallow {
+namespace tallow::res {
 
 std::vector<std::uint8_t> ProgramVersionBlock() {
   static const std::vector<std::uint8_t> block = [] {
@@ -27,4 +27,4 @@ std::vector<std::uint8_t> ProgramVersionBlock() {
   return block;
 }
 
-}  // namespace tallow
+}  // namespace tallow::res

@@ -4,9 +4,9 @@
 #include <cstdint>
 #include <vector>
 
-namespace tallow {
+namespace tallow::res {
 
 // One translation (language 0, code page 1200: UTF-16) and its string table.
 std::vector<std::uint8_t> ProgramVersionBlock();
 
-}  // namespace tallow
+}  // namespace tallow::res

@@ -75,7 +75,21 @@ struct IconImage {
   std::span<const IconColour> palette;
 };
 
-// The program's resources (res/), or null for an unknown id.
+// What the program registers at start-up (its own are in res/): the layer
+// looks every dialog, menu and icon up here, and knows no resource itself.
+struct ResourceTables {
+  std::span<const DialogTemplate* const> dialogs;
+  std::span<const MenuTemplate* const> menus;
+  std::span<const IconImage> icons;
+};
+
+// Makes |tables| the ones the lookups answer from (null: none) and returns
+// those registered before. The tables and all they point to must outlive
+// their registration.
+const ResourceTables* RegisterResources(const ResourceTables* tables);
+
+// The registered resource with |id|, or null: for an unknown id, and for
+// every id while none are registered.
 const DialogTemplate* FindDialogTemplate(int id);
 const MenuTemplate* FindMenuTemplate(int id);
 const IconImage* FindIconImage(int id);

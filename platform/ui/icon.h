@@ -1,6 +1,6 @@
 // Icons and image lists. An icon is named by its resource id; the pictures
-// are the program's own (res/icons.cpp), turned into pixels here for the
-// back ends that draw them.
+// are those registered (FindIconImage), turned into pixels here for the back
+// ends that draw them.
 #pragma once
 
 #include <cstdint>

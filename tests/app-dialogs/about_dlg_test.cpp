@@ -3,11 +3,13 @@
 #include "app_fixture.h"
 #include "platform/module.h"
 #include "platform/version_info.h"
+#include "res/resources.h"
 #include "test_folder.h"
 
 namespace tallow::app::testing {
 namespace {
 
+using namespace tallow::res;
 using namespace tallow::ui;
 using tallow::testing::LanguageFileBytes;
 using tallow::testing::TestFolder;
@@ -21,7 +23,7 @@ class AboutDlgTest : public AppDialogTest {
   void TearDown() override {
     ReleaseLanguageResources();
     SetModuleFileNameSourceForTests(nullptr);
-    RestoreProgramVersionBlock();
+    RegisterProgramResources();
   }
   // The program at a path of its own, with a language file beside it or not.
   void StartProgram(bool withLanguageFile) {
@@ -67,7 +69,7 @@ TEST_F(AboutDlgTest, WithoutALanguageFileTheLanguageLineIsADash) {
 }
 
 TEST_F(AboutDlgTest, WithoutAVersionBlockTheLinesAreEmptyAndTheDialogStillOpens) {
-  ReplaceProgramVersionBlock({});
+  RegisterProgramVersionBlock({});
   StartProgram(false);
   const Shown s = Run();
   EXPECT_EQ(s.product, u"Tallowmere");

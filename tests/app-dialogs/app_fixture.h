@@ -6,6 +6,7 @@
 
 #include "core/texts.h"
 #include "platform/ui/headless_backend.h"
+#include "res/resource_ids.h"
 
 namespace tallow::app::testing {
 

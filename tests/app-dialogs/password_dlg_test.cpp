@@ -5,6 +5,7 @@
 namespace tallow::app::testing {
 namespace {
 
+using namespace tallow::res;
 using namespace tallow::ui;
 
 class PasswordDlgTest : public AppDialogTest {

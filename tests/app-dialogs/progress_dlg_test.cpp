@@ -9,6 +9,7 @@
 namespace tallow::app::testing {
 namespace {
 
+using namespace tallow::res;
 using namespace tallow::ui;
 
 // The main window's part in a save: it takes the cancel request.

@@ -8,6 +8,7 @@
 #include "platform/module.h"
 #include "platform/path.h"
 #include "platform/version_info.h"
+#include "res/resources.h"
 
 namespace tallow {
 namespace {
@@ -20,7 +21,7 @@ constexpr const char16_t* kLegalCopyright = u"\\StringFileInfo\\%04X%04X\\LegalC
 class VersionInformationTest : public ::testing::Test {
  protected:
   void TearDown() override {
-    RestoreProgramVersionBlock();
+    res::RegisterProgramResources();
     SetModuleFileNameSourceForTests({});
   }
 };
@@ -44,7 +45,7 @@ TEST_F(VersionInformationTest, HighCodePageGivesFourHexDigits) {
   c.stringTables.push_back({u"0409FDE9", {{u"FileVersion", u"2.3.4.5"}}});
   c.translations.push_back({0x0409, 65001});
   c.translations.push_back({0x0000, 1200});  // only the first translation counts
-  ReplaceProgramVersionBlock(BuildVersionBlock(c));
+  RegisterProgramVersionBlock(BuildVersionBlock(c));
   CVersionInformation info;
   EXPECT_EQ(info.Language(), 0x0409);
   EXPECT_EQ(info.CodePage(), 65001);
@@ -52,7 +53,7 @@ TEST_F(VersionInformationTest, HighCodePageGivesFourHexDigits) {
 }
 
 TEST_F(VersionInformationTest, WithoutABlockEveryQueryIsNull) {
-  ReplaceProgramVersionBlock({});
+  RegisterProgramVersionBlock({});
   CVersionInformation info;
   EXPECT_FALSE(info.HasVersionBlock());
   EXPECT_EQ(info.Language(), 0);
@@ -63,7 +64,7 @@ TEST_F(VersionInformationTest, WithoutABlockEveryQueryIsNull) {
 TEST_F(VersionInformationTest, WithoutATranslationTheTableIsNamedZero) {
   VersionBlockContents c;
   c.stringTables.push_back({u"00000000", {{u"FileVersion", u"9.9.9.9"}, {u"Empty", u""}}});
-  ReplaceProgramVersionBlock(BuildVersionBlock(c));
+  RegisterProgramVersionBlock(BuildVersionBlock(c));
   CVersionInformation info;
   EXPECT_TRUE(info.HasVersionBlock());
   EXPECT_EQ(info.Language(), 0);

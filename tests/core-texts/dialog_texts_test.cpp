@@ -9,6 +9,8 @@
 namespace tallow::testing {
 namespace {
 
+using namespace tallow::res;
+
 // A dialog with the given controls, each showing its template's text.
 class FakeDialog : public DialogWindow {
  public:
@@ -56,16 +58,22 @@ TEST_F(DialogTextsTest, TableSetsFoundTextsOnControlsThatExistUpToItsEnd) {
 
 TEST_F(DialogTextsTest, MainWindowAppliesBothLayoutsAndEndsWithTheSimpleCaption) {
   auto mainWindow = [] {
-    return FakeDialog{1101, 1102, 1301, 1302, 1303, 1601, 1602, 1603, 1702, 1703,
-                      2001, 2002, 2003, 2004, 2005, 2006, 2007, 2008, 2009, 2010, 2101, 2102};
+    return FakeDialog{IDC_MAIN_PREVIEW, IDC_MAIN_DELETE_AFTER_SAVE, IDC_MAIN_RANGE_ALL,
+                      IDC_MAIN_RANGE_CURRENT, IDC_MAIN_RANGE_PAGES, IDC_MAIN_SAVE, IDC_MAIN_EXIT,
+                      IDC_MAIN_REFRESH, IDC_MAIN_RANGE_GROUP, IDC_MAIN_ERASE_GROUP,
+                      IDC_SIMPLE_DOCUMENT_GROUP, IDC_SIMPLE_DEVICE_LABEL, IDC_SIMPLE_BOX_LABEL,
+                      IDC_SIMPLE_FILE_NUMBER_LABEL, IDC_SIMPLE_DATE_TIME_LABEL,
+                      IDC_SIMPLE_PAGES_LABEL, IDC_SIMPLE_COLOR_LABEL, IDC_SIMPLE_DESTINATION_GROUP,
+                      IDC_SIMPLE_FOLDER_LABEL, IDC_SIMPLE_FORMAT_LABEL, IDC_SIMPLE_SAVE,
+                      IDC_SIMPLE_EXIT};
   };
   StartProgram();
   FakeDialog plain = mainWindow();
   SetAdvancedDlgTexts(plain);
   SetSimpleDlgTexts(plain);
   EXPECT_EQ(plain.caption, u"Tallowmere");
-  EXPECT_EQ(plain.texts[1703], u"Erase document(s)");
-  EXPECT_EQ(plain.texts[2007], u"B/W / Color:");
+  EXPECT_EQ(plain.texts[IDC_MAIN_ERASE_GROUP], u"Erase document(s)");
+  EXPECT_EQ(plain.texts[IDC_SIMPLE_COLOR_LABEL], u"B/W / Color:");
 
   PutLanguageFile(StandardLanguageEntries());
   PutLibrary();
@@ -74,11 +82,11 @@ TEST_F(DialogTextsTest, MainWindowAppliesBothLayoutsAndEndsWithTheSimpleCaption)
   SetAdvancedDlgTexts(translated);
   SetSimpleDlgTexts(translated);
   EXPECT_EQ(translated.caption, u"Language Simple");
-  EXPECT_EQ(translated.texts[1101], u"Language Preview");
-  EXPECT_EQ(translated.texts[1102], u"Library Delete");
-  EXPECT_EQ(translated.texts[1301], u"All");
-  EXPECT_EQ(translated.texts[1603], u"Library Refresh");
-  EXPECT_EQ(translated.texts[2002], u"Device Name:");
+  EXPECT_EQ(translated.texts[IDC_MAIN_PREVIEW], u"Language Preview");
+  EXPECT_EQ(translated.texts[IDC_MAIN_DELETE_AFTER_SAVE], u"Library Delete");
+  EXPECT_EQ(translated.texts[IDC_MAIN_RANGE_ALL], u"All");
+  EXPECT_EQ(translated.texts[IDC_MAIN_REFRESH], u"Library Refresh");
+  EXPECT_EQ(translated.texts[IDC_SIMPLE_DEVICE_LABEL], u"Device Name:");
   for (const auto& [id, text] : translated.texts) EXPECT_NE(text, u"template") << id;
 }
 
@@ -90,13 +98,15 @@ TEST_F(DialogTextsTest, EveryDialogGetsItsBuiltInCaptionAndTexts) {
     WString text;
   };
   const Case cases[] = {
-      {SetAboutLanguageText, u"About", kAboutLanguageVersionControl, u"-"},
-      {SetSelectMfpDlgTexts, u"Select MFP", 3305, u"HTTP Port Number:   (Default:80)"},
-      {SetAdvancedDlgTexts, u"Tallowmere", 1302, u"Current page"},
-      {SetSimpleDlgTexts, u"Tallowmere", 2010, u"File Format:"},
-      {SetBasicSettingDlgTexts, u"Basic Settings", 4404, u"TIFF"},
-      {SetPasswordDlgTexts, u"TWAIN Box Password", 6302, u"(0001 - 9999)"},
-      {[](DialogWindow& d) { SetDlgItemTexts(kProgressDlgTexts, d); }, u"Progress", 5202, u"Cancel"},
+      {SetAboutLanguageText, u"About", IDC_ABOUT_LANGUAGE, u"-"},
+      {SetSelectMfpDlgTexts, u"Select MFP", IDC_SELECT_MFP_HTTP_PORT_LABEL,
+       u"HTTP Port Number:   (Default:80)"},
+      {SetAdvancedDlgTexts, u"Tallowmere", IDC_MAIN_RANGE_CURRENT, u"Current page"},
+      {SetSimpleDlgTexts, u"Tallowmere", IDC_SIMPLE_FORMAT_LABEL, u"File Format:"},
+      {SetBasicSettingDlgTexts, u"Basic Settings", IDC_SETTING_MONO_TIFF, u"TIFF"},
+      {SetPasswordDlgTexts, u"TWAIN Box Password", IDC_PASSWORD_RANGE, u"(0001 - 9999)"},
+      {[](DialogWindow& d) { SetDlgItemTexts(kProgressDlgTexts, d); }, u"Progress",
+       IDC_PROGRESS_CANCEL, u"Cancel"},
   };
   StartProgram();
   for (const Case& c : cases) {
@@ -113,25 +123,25 @@ TEST_F(DialogTextsTest, LanguageFileWithOneTextRelabelsOnlyThatControlAndIsMarke
   PutLanguageFile({{10102, u"Language Preview"}}, "tallowmere.lrc", {1, 0, 12, 255});
   StartProgram();
   FillTables();  // the tables' ids miss in the file
-  FakeDialog advanced{1101, 1102, 1603};
+  FakeDialog advanced{IDC_MAIN_PREVIEW, IDC_MAIN_DELETE_AFTER_SAVE, IDC_MAIN_REFRESH};
   SetAdvancedDlgTexts(advanced);
   EXPECT_EQ(advanced.caption, u"Tallowmere");
-  EXPECT_EQ(advanced.texts[1101], u"Language Preview");
-  EXPECT_EQ(advanced.texts[1102], u"Delete after save");
-  EXPECT_EQ(advanced.texts[1603], u"Refresh");
+  EXPECT_EQ(advanced.texts[IDC_MAIN_PREVIEW], u"Language Preview");
+  EXPECT_EQ(advanced.texts[IDC_MAIN_DELETE_AFTER_SAVE], u"Delete after save");
+  EXPECT_EQ(advanced.texts[IDC_MAIN_REFRESH], u"Refresh");
 
-  FakeDialog about{kAboutLanguageVersionControl};
+  FakeDialog about{IDC_ABOUT_LANGUAGE};
   SetAboutLanguageText(about);
-  EXPECT_EQ(about.texts[kAboutLanguageVersionControl], u"1.0.12.255 !");
+  EXPECT_EQ(about.texts[IDC_ABOUT_LANGUAGE], u"1.0.12.255 !");
   EXPECT_EQ(about.caption, u"About");
 }
 
 TEST_F(DialogTextsTest, AboutShowsTheLanguageVersionWhereItHasTheControl) {
   PutLanguageFile({{101, u"Language About"}}, "tallowmere.lrc", {2, 5, 0, 1});
   StartProgram();
-  FakeDialog about{kAboutLanguageVersionControl};
+  FakeDialog about{IDC_ABOUT_LANGUAGE};
   SetAboutLanguageText(about);
-  EXPECT_EQ(about.texts[kAboutLanguageVersionControl], u"2.5.0.1");  // nothing missed
+  EXPECT_EQ(about.texts[IDC_ABOUT_LANGUAGE], u"2.5.0.1");  // nothing missed
   EXPECT_EQ(about.caption, u"Language About");
 
   FakeDialog withoutStatic{};

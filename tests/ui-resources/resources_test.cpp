@@ -1,19 +1,20 @@
 // Checks on the resource data itself: the faults a back end would only show
-// as a missing control, a dead radio group or a garbled icon.
+// as a missing control, a dead radio group or a garbled icon, and a text
+// table that names a control its dialog lacks.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cstring>
+#include <functional>
 #include <set>
 #include <stdexcept>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "core/dialog_texts.h"
 #include "platform/ui/dialog_template.h"
-#include "res/dialog_templates.h"
-#include "res/icons.h"
-#include "res/menus.h"
+#include "res/resource_ids.h"
 
 namespace tallow::res {
 namespace {
@@ -188,14 +189,23 @@ TEST(DialogTemplates, ReferencedMenusAndIconsExist) {
 
 // The main window shows one of these sets and hides the other; a control in
 // neither keeps its template visibility in both modes.
+const std::vector<int> kSimpleModeControls = {
+    IDC_SIMPLE_DOCUMENT_GROUP, IDC_SIMPLE_DEVICE_LABEL, IDC_SIMPLE_DEVICE_NAME,
+    IDC_SIMPLE_BOX_LABEL, IDC_SIMPLE_BOX_NAME, IDC_SIMPLE_FILE_NUMBER_LABEL,
+    IDC_SIMPLE_FILE_NUMBER, IDC_SIMPLE_DATE_TIME_LABEL, IDC_SIMPLE_DATE_TIME,
+    IDC_SIMPLE_PAGES_LABEL, IDC_SIMPLE_PAGES, IDC_SIMPLE_COLOR_LABEL, IDC_SIMPLE_COLOR,
+    IDC_SIMPLE_DESTINATION_GROUP, IDC_SIMPLE_FOLDER_LABEL, IDC_SIMPLE_FOLDER,
+    IDC_SIMPLE_FORMAT_LABEL, IDC_SIMPLE_FORMAT, IDC_SIMPLE_SAVE, IDC_SIMPLE_EXIT};
+const std::vector<int> kAdvancedModeControls = {
+    IDC_MAIN_BOX_TREE, IDC_MAIN_DOCUMENT_LIST, IDC_MAIN_PREVIEW, IDC_MAIN_PREV_PAGE,
+    IDC_MAIN_NEXT_PAGE, IDC_MAIN_PAGE, IDC_MAIN_RANGE_GROUP, IDC_MAIN_RANGE_ALL,
+    IDC_MAIN_RANGE_CURRENT, IDC_MAIN_RANGE_PAGES, IDC_MAIN_PAGE_FROM, IDC_MAIN_PAGE_FROM_SPIN,
+    IDC_MAIN_PAGE_TO, IDC_MAIN_PAGE_TO_SPIN, IDC_MAIN_ERASE_GROUP, IDC_MAIN_DELETE_AFTER_SAVE,
+    IDC_MAIN_SAVE, IDC_MAIN_REFRESH, IDC_MAIN_EXIT, IDC_MAIN_PAGE_COUNT, IDC_MAIN_PREVIEW_FRAME};
+
 TEST(MainTemplate, ModeTablesNameEveryControlButTheDash) {
-  const std::vector<int> simple = {2001, 2002, 2201, 2003, 2202, 2004, 2203, 2005, 2204, 2006,
-                                   2205, 2007, 2206, 2008, 2009, 2011, 2010, 2208, 2101, 2102};
-  const std::vector<int> advanced = {1211, 1201, 1101, 1503, 1504, 1003, 1702,
-                                     1301, 1302, 1303, 1001, 1501, 1002, 1502,
-                                     1703, 1102, 1601, 1603, 1602, 1701, 1401};
-  std::multiset<int> inTables(simple.begin(), simple.end());
-  inTables.insert(advanced.begin(), advanced.end());
+  std::multiset<int> inTables(kSimpleModeControls.begin(), kSimpleModeControls.end());
+  inTables.insert(kAdvancedModeControls.begin(), kAdvancedModeControls.end());
 
   std::multiset<int> inTemplate;
   int unnamed = 0;
@@ -211,6 +221,54 @@ TEST(MainTemplate, ModeTablesNameEveryControlButTheDash) {
   EXPECT_EQ(inTemplate, inTables);  // each id once, in exactly one table
 }
 
+// Answers that it has every control, and records those a text table names.
+class AnyControls : public DialogWindow {
+ public:
+  void SetCaption(WStringView) override {}
+  bool HasControl(int) const override { return true; }
+  void SetControlText(int controlId, WStringView) override { named.push_back(controlId); }
+  std::vector<int> named;
+};
+
+std::set<int> NamedControlsOf(int templateId) {
+  std::set<int> ids;
+  if (const DialogTemplate* t = FindDialogTemplate(templateId)) {
+    for (const ControlTemplate& control : t->controls) {
+      if (control.id != IDC_STATIC) ids.insert(control.id);
+    }
+  }
+  return ids;
+}
+
+// At run time a control the dialog lacks is skipped without a word, so a
+// wrong id in a table would only show as a text left untranslated; each of
+// the main window's tables names only controls of its own mode.
+TEST(ControlTextTables, NameOnlyControlsOfTheirDialog) {
+  struct Case {
+    const char* name;
+    std::function<void(DialogWindow&)> apply;
+    std::set<int> controls;
+  };
+  const Case cases[] = {
+      {"About", SetAboutLanguageText, NamedControlsOf(IDD_ABOUTBOX)},
+      {"Select MFP", SetSelectMfpDlgTexts, NamedControlsOf(IDD_SELECT_MFP)},
+      {"Advanced Mode", SetAdvancedDlgTexts,
+       {kAdvancedModeControls.begin(), kAdvancedModeControls.end()}},
+      {"Simple Mode", SetSimpleDlgTexts, {kSimpleModeControls.begin(), kSimpleModeControls.end()}},
+      {"Basic Settings", SetBasicSettingDlgTexts, NamedControlsOf(IDD_BASIC_SETTING)},
+      {"Password", SetPasswordDlgTexts, NamedControlsOf(IDD_PASSWORD)},
+      {"Progress", [](DialogWindow& d) { SetDlgItemTexts(kProgressDlgTexts, d); },
+       NamedControlsOf(IDD_PROGRESS)},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    AnyControls dialog;
+    c.apply(dialog);
+    EXPECT_FALSE(dialog.named.empty());
+    for (int id : dialog.named) EXPECT_EQ(c.controls.count(id), 1u) << "no control " << id;
+  }
+}
+
 struct MenuCase {
   int menuId;
   std::size_t popup;
@@ -220,9 +278,9 @@ struct MenuCase {
 
 TEST(Menus, PopupsHoldTheirCommandsInOrder) {
   const MenuCase cases[] = {
-      {IDR_MAIN_MENU, 0, {30003, 30002}, {0, 0}},
-      {IDR_MAIN_MENU, 1, {30102, 30103}, {MF_CHECKED | MF_GRAYED, 0}},
-      {IDR_DOCUMENT_MENU, 0, {30201}, {0}},
+      {IDR_MAIN_MENU, 0, {ID_SETTINGS_SELECT_MFP, ID_SETTINGS_BASIC}, {0, 0}},
+      {IDR_MAIN_MENU, 1, {ID_MODE_ADVANCED, ID_MODE_SIMPLE}, {MF_CHECKED | MF_GRAYED, 0}},
+      {IDR_DOCUMENT_MENU, 0, {ID_DOCUMENT_DELETE}, {0}},
   };
   for (const MenuCase& c : cases) {
     SCOPED_TRACE(::testing::Message() << "menu " << c.menuId << " popup " << c.popup);

@@ -23,6 +23,7 @@
 #include "platform/ui/wx/wx_backend.h"
 #include "res/dialog_templates.h"
 #include "res/menus.h"
+#include "res/resources.h"
 #include "tests/ui-wx/xvfb.h"
 
 // After the project's headers: wx defines TRUE and FALSE as macros.
@@ -623,6 +624,7 @@ TEST_F(WxDialogTest, WorkerCallsArePumpedByTheEventLoop) {
 
 int main(int argc, char** argv) {
   ::testing::InitGoogleTest(&argc, argv);
+  tallow::res::RegisterProgramResources();
   const int result = RUN_ALL_TESTS();
   tallow::ui::testing::StopXvfb();
   return result;

@@ -6,7 +6,7 @@
 #include "platform/ui/icon.h"
 #include "platform/ui/image.h"
 #include "recording_dlg.h"
-#include "res/menus.h"
+#include "res/resource_ids.h"
 #include "support/temp_dir.h"
 #include "ui_fixture.h"
 
