@@ -7,9 +7,7 @@ namespace dumel {
 // ---- PageWindow
 
 PageWindow::PageWindow(const PageReader& page, std::vector<std::uint8_t>& buffer)
-    : page_(page), buffer_(buffer) {
-  if (buffer_.size() < kSize) buffer_.resize(kSize);
-}
+    : page_(page), buffer_(buffer) {}
 
 bool PageWindow::Fill(std::uint64_t offset) {
   filled_ = 0;
@@ -17,6 +15,8 @@ bool PageWindow::Fill(std::uint64_t offset) {
   if (offset >= page_.Size()) return false;
   const std::uint64_t left = page_.Size() - offset;
   const std::size_t n = left < kSize ? static_cast<std::size_t>(left) : kSize;
+  // Grows to the largest piece needed, never beyond kSize.
+  if (buffer_.size() < n) buffer_.resize(n);
   if (!page_.ReadAt(offset, buffer_.data(), n)) return false;
   filled_ = n;
   return true;
