@@ -17,7 +17,7 @@ namespace dumel {
 // that fits the buffer is read once, for its markers and its data alike.
 class PageWindow {
  public:
-  static constexpr std::size_t kSize = 1 << 20;
+  static constexpr std::size_t kSize = 4 << 20;
 
   PageWindow(const PageReader& page, std::vector<std::uint8_t>& buffer);
   std::uint64_t Size() const { return page_.Size(); }

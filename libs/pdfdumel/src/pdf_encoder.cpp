@@ -146,29 +146,39 @@ void Resolution(const CodecPageInfo* info, double fileXDpi, double fileYDpi, Wri
   }
 }
 
-// The image object and its length: the stream's data goes out as it is
-// produced, and its length follows it as an object of its own.
+// The image object. Its data goes out as it is produced; a length not known
+// beforehand follows the data as an object of its own.
 class ImageWriter {
  public:
-  ImageWriter(PdfOutput& out, const std::string& dictionary) : out_(out) {
+  static constexpr std::int64_t kUnknown = -1;
+
+  ImageWriter(PdfOutput& out, const std::string& dictionary, std::int64_t length) : out_(out) {
     image_ = out.NewObject();
-    length_ = out.NewObject();
+    std::string lengthText;
+    if (length == kUnknown) {
+      lengthObject_ = out.NewObject();
+      lengthText = Ref(lengthObject_);
+    } else {
+      lengthText = std::to_string(length);
+    }
     out.BeginObject(image_);
-    out.Text("<< /Type /XObject /Subtype /Image " + dictionary + " /Length " + Ref(length_) + " >>\nstream\n");
+    out.Text("<< /Type /XObject /Subtype /Image " + dictionary + " /Length " + lengthText + " >>\nstream\n");
     start_ = out.Position();
   }
   std::uint32_t Finish() {
     const std::uint64_t length = out_.Position() - start_;
     out_.Text("\nendstream\nendobj\n");
-    out_.BeginObject(length_);
-    out_.Text(std::to_string(length) + "\nendobj\n");
+    if (lengthObject_ != 0) {
+      out_.BeginObject(lengthObject_);
+      out_.Text(std::to_string(length) + "\nendobj\n");
+    }
     return image_;
   }
 
  private:
   PdfOutput& out_;
   std::uint32_t image_ = 0;
-  std::uint32_t length_ = 0;
+  std::uint32_t lengthObject_ = 0;
   std::uint64_t start_ = 0;
 };
 
@@ -189,7 +199,22 @@ void WriteJpegPage(PdfOutput& out, PageWindow& window, const PageLimits& limits,
   if (h.components > 1 && transform != (h.components == 3)) {
     dict += std::string(" /DecodeParms << /ColorTransform ") + (transform ? "1" : "0") + " >>";
   }
-  ImageWriter image(out, dict);
+  // A page that the window holds whole is measured up to its end marker
+  // first, at no cost of reading, so that its length goes in directly.
+  std::int64_t length = ImageWriter::kUnknown;
+  if (window.Size() <= PageWindow::kSize) {
+    std::uint64_t measured = 0;
+    const bool ended = CopyJpegImage(
+        window, h,
+        [&measured](const std::uint8_t*, std::size_t size) {
+          measured += size;
+          return true;
+        },
+        reason);
+    if (!ended) Fail(reason);
+    length = static_cast<std::int64_t>(measured);
+  }
+  ImageWriter image(out, dict, length);
   const bool copied = CopyJpegImage(
       window, h,
       [&out](const std::uint8_t* data, std::size_t size) {
@@ -224,7 +249,9 @@ void WriteTiffPage(PdfOutput& out, const PageReader& reader, const PageLimits& l
     if (t.invertGray) dict += " /Decode " + DecodeRange(1, true);
     dict += " /Filter /FlateDecode";
   }
-  ImageWriter image(out, dict);
+  // A strip that goes in as it is has its length in the file.
+  ImageWriter image(out, dict,
+                    t.kind == TiffPageKind::kCcittAsIs ? static_cast<std::int64_t>(t.stripBytes) : ImageWriter::kUnknown);
   CountingPipeline counted(out);
   if (ccitt) {
     WriteTiffPageData(reader, input, t, limits, scratch,
