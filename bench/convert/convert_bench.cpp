@@ -120,40 +120,27 @@ std::uintmax_t FileSize(const std::string& path) {
 
 // ---- generated pages
 
-// Colour pages of about 1 MiB. Ten are drawn; the others are copies told
-// apart by a comment segment, which costs nothing to make.
-void MakeColorPages(const std::string& work, std::vector<CodecPageInfo>& info) {
+// |count| colour A4 pages at 150 dpi, |quality| and |noise| setting their
+// size. Ten are drawn; the others are copies told apart by a comment
+// segment, which costs nothing to make.
+void MakeColorPages(const std::string& work, std::uint32_t id, int count, int quality, int noise,
+                    std::vector<CodecPageInfo>& info) {
   std::vector<std::string> drawn;
   for (int i = 0; i < 10; ++i) {
     JpegPage page;
-    page.width = 1240, page.height = 1754, page.dpi = 150, page.quality = 92, page.noise = 24;
+    page.width = 1240, page.height = 1754, page.dpi = 150, page.quality = quality, page.noise = noise;
     page.seed = static_cast<std::uint32_t>(i + 1);
     drawn.push_back(tallow::test::MakeJpeg(page));
   }
-  info.assign(kLongDocument + 1, CodecPageInfo{1240, 1754, 150, 150});
-  for (int n = 1; n <= kPages; ++n) {
+  info.assign(static_cast<std::size_t>(std::max(count, kLongDocument)) + 1, CodecPageInfo{1240, 1754, 150, 150});
+  for (int n = 1; n <= count; ++n) {
     const std::string& base = drawn[static_cast<std::size_t>(n % 10)];
     const std::string text = "page " + std::to_string(n);
     std::string comment = "\xFF\xFE";
     comment.push_back(static_cast<char>((text.size() + 2) >> 8));
     comment.push_back(static_cast<char>((text.size() + 2) & 0xFF));
     comment += text;
-    tallow::test::WriteBytes(PageName(work, kColorId, n, "jpg"), base.substr(0, 2) + comment + base.substr(2));
-  }
-}
-
-// Colour pages of a few hundred KB, as a device scans a page of text.
-void MakeSmallColorPages(const std::string& work, std::vector<CodecPageInfo>& info) {
-  std::vector<std::string> drawn;
-  for (int i = 0; i < 10; ++i) {
-    JpegPage page;
-    page.width = 1240, page.height = 1754, page.dpi = 150, page.quality = 75, page.noise = 6;
-    page.seed = static_cast<std::uint32_t>(i + 1);
-    drawn.push_back(tallow::test::MakeJpeg(page));
-  }
-  info.assign(kSmallPages + 1, CodecPageInfo{1240, 1754, 150, 150});
-  for (int n = 1; n <= kSmallPages; ++n) {
-    tallow::test::WriteBytes(PageName(work, kSmallColorId, n, "jpg"), drawn[static_cast<std::size_t>(n % 10)]);
+    tallow::test::WriteBytes(PageName(work, id, n, "jpg"), base.substr(0, 2) + comment + base.substr(2));
   }
 }
 
@@ -282,8 +269,9 @@ int main(int argc, char** argv) {
   try {
     const auto startGenerating = std::chrono::steady_clock::now();
     std::vector<CodecPageInfo> colorInfo, smallColorInfo, monoInfo;
-    MakeColorPages(work, colorInfo);
-    MakeSmallColorPages(work, smallColorInfo);
+    // About 1 MiB a page, and a few hundred KB, as a device scans a page of text.
+    MakeColorPages(work, kColorId, kPages, 92, 24, colorInfo);
+    MakeColorPages(work, kSmallColorId, kSmallPages, 75, 6, smallColorInfo);
     MakeMonoPages(work, monoInfo);
     std::vector<std::string> jpegs, smallJpegs, tiffs;
     std::uintmax_t jpegBytes = 0, smallJpegBytes = 0, tiffBytes = 0;
