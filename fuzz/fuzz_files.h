@@ -1,45 +1,43 @@
-// What the fuzzers of the page writers share: a scratch folder of their own,
-// removed at exit, and writing an input into it. Any failure traps, so that
-// libFuzzer reports it.
+// What the fuzzers of the page writers share: pages and output kept in
+// memory, so that an input costs no file written, read back or synced.
+// (The writers' handling of files on the disk has tests of its own.)
 #pragma once
-
-#include <stdlib.h>
 
 #include <cstddef>
 #include <cstdint>
-#include <cstdio>
-#include <cstdlib>
-#include <filesystem>
 #include <string>
+#include <string_view>
+#include <vector>
+
+#include "codec_files.h"
 
 namespace fuzz {
 
-// "<TMPDIR or /tmp>/fuzz-<name>-XXXXXX", made on first use.
-inline const std::string& ScratchFolder(const char* name) {
-  static const std::string folder = [name] {
-    const char* base = std::getenv("TMPDIR");
-    std::string pattern = std::string(base && *base ? base : "/tmp") + "/fuzz-" + name + "-XXXXXX";
-    if (!::mkdtemp(pattern.data())) __builtin_trap();
-    return pattern;
-  }();
-  // Registered once the folder's name is made, so that it runs before the
-  // name is destroyed.
-  static const bool removedAtExit = [] {
-    std::atexit([] {
-      std::error_code ec;
-      std::filesystem::remove_all(folder, ec);
-    });
-    return true;
-  }();
-  (void)removedAtExit;
-  return folder;
-}
+// Pages given as bytes, page 1 first.
+class MemoryPages final : public dumel::PageSource {
+ public:
+  explicit MemoryPages(std::vector<std::string_view> pages) : pages_(std::move(pages)) {}
+  const dumel::PageReader* Open(int number, std::string& reason) override {
+    if (number < 1 || static_cast<std::size_t>(number) > pages_.size()) {
+      reason = "no such page";
+      return nullptr;
+    }
+    reader_ = dumel::MemoryReader(pages_[static_cast<std::size_t>(number) - 1]);
+    return &reader_;
+  }
 
-inline void WriteFile(const std::string& path, const std::uint8_t* data, std::size_t size) {
-  std::FILE* f = std::fopen(path.c_str(), "wb");
-  if (!f) __builtin_trap();
-  if (size && std::fwrite(data, 1, size, f) != size) __builtin_trap();
-  std::fclose(f);
-}
+ private:
+  std::vector<std::string_view> pages_;
+  dumel::MemoryReader reader_{{}};
+};
+
+class MemoryOutput final : public dumel::ByteOutput {
+ public:
+  bool Write(const void* data, std::size_t size) override {
+    bytes.append(static_cast<const char*>(data), size);
+    return true;
+  }
+  std::string bytes;
+};
 
 }  // namespace fuzz

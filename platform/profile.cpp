@@ -236,7 +236,7 @@ ProfileDocument ProfileDocument::Parse(std::string_view bytes) {
     while (start <= units.size()) {
       std::size_t end = units.find_first_of(u"\r\n", start);
       if (end == WString::npos) end = units.size();
-      doc.lines_.push_back(Classify({}, units.substr(start, end - start)));
+      doc.Keep(Classify({}, units.substr(start, end - start)));
       if (end < units.size() && units[end] == u'\r' && end + 1 < units.size() && units[end + 1] == u'\n') ++end;
       start = end + 1;
     }
@@ -247,12 +247,20 @@ ProfileDocument ProfileDocument::Parse(std::string_view bytes) {
       if (end == std::string_view::npos) end = bytes.size();
       std::string raw(bytes.substr(start, end - start));
       WString text = FromAnsi(raw);
-      doc.lines_.push_back(Classify(std::move(raw), std::move(text)));
+      Line line = Classify(std::move(raw), std::move(text));
+      line.text = WString();  // the raw bytes are what goes back
+      doc.Keep(std::move(line));
       if (end < bytes.size() && bytes[end] == '\r' && end + 1 < bytes.size() && bytes[end + 1] == '\n') ++end;
       start = end + 1;
     }
   }
   return doc;
+}
+
+void ProfileDocument::Keep(Line line) {
+  // Blank lines are never written back, so they are not kept at all: a file
+  // of many empty lines costs nothing.
+  if (line.kind != Kind::kBlank) lines_.push_back(std::move(line));
 }
 
 long ProfileDocument::FindSection(WStringView section) const {

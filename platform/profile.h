@@ -74,12 +74,13 @@ class ProfileDocument {
   struct Line {
     Kind kind = Kind::kOther;
     std::string raw;  // UTF-8 files: the line's own bytes, written back unchanged
-    WString text;     // the line, decoded
+    WString text;     // UTF-16 files: the line, decoded
     WString name;     // section or key name, trimmed
     WString value;    // key value, trimmed
   };
 
   static Line Classify(std::string raw, WString text);
+  void Keep(Line line);
   Line MakeLine(WStringView text) const;
   // Index of the header of |section| (-1: the lines before any header), or
   // -2 when missing.

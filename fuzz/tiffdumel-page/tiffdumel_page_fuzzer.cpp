@@ -1,23 +1,19 @@
 // Page files come from the device and are untrusted. One input is one page
 // file between two sound pages of a black-and-white document. Whatever it
 // holds, the conversion either writes a TIFF file that libtiff reads back
-// with three directories, or fails and leaves nothing behind: neither a
-// target nor a temporary file.
-#include <stdlib.h>
+// with three directories, or fails.
 #include <tiffio.h>
 
 #include <cstddef>
 #include <cstdint>
-#include <cstdio>
-#include <filesystem>
 #include <string>
+#include <string_view>
 
 #include "fuzz_files.h"
+#include "tiff_files.h"
 #include "tiff_merge.h"
 
 namespace {
-
-namespace fs = std::filesystem;
 
 // An 8 x 8 uncompressed black-and-white page.
 const unsigned char kSoundPage[] = {
@@ -34,21 +30,13 @@ const unsigned char kSoundPage[] = {
     0x55, 0xAA, 0x55, 0xAA, 0x55, 0xAA, 0x55, 0xAA};
 static_assert(sizeof kSoundPage == 118);
 
-int Quiet(TIFF*, void*, const char*, const char*, va_list) { return 1; }
-
-const std::string& Folder() { return fuzz::ScratchFolder("tiffdumel"); }
-
-int CountDirectories(const std::string& path) {
-  TIFFOpenOptions* options = TIFFOpenOptionsAlloc();
-  TIFFOpenOptionsSetErrorHandlerExtR(options, Quiet, nullptr);
-  TIFFOpenOptionsSetWarningHandlerExtR(options, Quiet, nullptr);
-  TIFF* tiff = TIFFOpenExt(path.c_str(), "r", options);
-  TIFFOpenOptionsFree(options);
+int CountDirectories(dumel::MemoryTiff& file) {
+  file.position = 0;
+  dumel::TiffHandle tiff = dumel::OpenMemoryTiff(file, "rm");
   if (!tiff) return 0;
   int n = 0;
   do ++n;
-  while (TIFFReadDirectory(tiff));
-  TIFFClose(tiff);
+  while (TIFFReadDirectory(tiff.get()));
   return n;
 }
 
@@ -56,31 +44,26 @@ int CountDirectories(const std::string& path) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   if (size > (1u << 20)) return 0;
-  const std::string pages[3] = {Folder() + "/00000001_1.tif", Folder() + "/00000001_2.tif",
-                                Folder() + "/00000001_3.tif"};
-  const std::string out = Folder() + "/out.tif";
-  fuzz::WriteFile(pages[0], kSoundPage, sizeof kSoundPage);
-  fuzz::WriteFile(pages[1], data, size);
-  fuzz::WriteFile(pages[2], kSoundPage, sizeof kSoundPage);
   dumel::PageLimits limits;
   limits.maxFileBytes = 1u << 20;
   limits.maxPixels = 1u << 22;
   limits.maxSide = 1u << 14;
-  limits.maxSingleAlloc = 32 << 20;
+  limits.maxSingleAlloc = 4 << 20;
+  const std::string_view sound(reinterpret_cast<const char*>(kSoundPage), sizeof kSoundPage);
+  fuzz::MemoryPages pages({sound, std::string_view(reinterpret_cast<const char*>(data), size), sound});
   dumel::TiffRequest request;
-  request.output = out;
-  request.workFolder = Folder();
   request.documentId = 1;
   request.firstPage = 1;
   request.lastPage = 3;
-  std::string reason;
-  if (dumel::EncodeMultiTiff(request, limits, reason)) {
-    if (CountDirectories(out) != 3) __builtin_trap();
-    fs::remove(out);
+  dumel::MemoryTiff file;
+  file.limit = std::uint64_t{64} << 20;
+  bool written = false;
+  {
+    dumel::TiffHandle out = dumel::OpenMemoryTiff(file, "w");
+    if (!out) __builtin_trap();
+    std::string reason;
+    written = dumel::WriteMultiTiff(request, pages, out.get(), limits, reason);
   }
-  for (const auto& entry : fs::directory_iterator(Folder())) {
-    const std::string path = entry.path().string();
-    if (path != pages[0] && path != pages[1] && path != pages[2]) __builtin_trap();
-  }
+  if (written && CountDirectories(file) != 3) __builtin_trap();
   return 0;
 }

@@ -110,34 +110,152 @@ TEST_F(PdfEncode, AdobeCmykIsShownWithItsInvertedInks) {
   for (std::uint8_t v : image.samples) ASSERT_GE(v, 245);
 }
 
-TEST_F(PdfEncode, PageSizeComesFromTheDeviceThenFromTheFile) {
-  struct Case {
-    CodecPageInfo entry;
-    int fileDpi;  // JFIF density; 0 none
-    const char* size;  // nullptr: the page must fail
+// A JPEG page of |width| x |height| pixels: JFIF density |dpi| (0: units 0,
+// no density), or in dots per centimetre with |perCentimetre|, and an
+// EXIF segment after the JFIF one when |exif| is given.
+std::string JpegBytes(int width, int height, int dpi, bool perCentimetre = false, const std::string& exif = "") {
+  JpegPage page;
+  page.width = width, page.height = height, page.dpi = dpi;
+  std::string bytes = MakeJpeg(page);
+  // SOI, then APP0: FF E0, length (2), "JFIF\0", version (2), units at 13.
+  if (perCentimetre) bytes[13] = 2;
+  if (!exif.empty()) bytes.insert(20, exif);
+  return bytes;
+}
+
+// An APP1 segment with EXIF resolution tags: X and Y as rationals, the unit
+// (0: no ResolutionUnit tag), in either byte order.
+std::string ExifSegment(std::uint32_t x, std::uint32_t y, std::uint32_t denominator, int unit, bool bigEndian) {
+  std::string tiff;
+  auto put16 = [&](unsigned v) {
+    const char b[2] = {static_cast<char>(v & 0xFF), static_cast<char>(v >> 8)};
+    tiff += bigEndian ? std::string{b[1], b[0]} : std::string{b[0], b[1]};
   };
-  for (const Case& c : {
-           Case{{2480, 3508, 300, 300}, 72, "595.20 x 841.92"},
-           Case{{0, 0, 0, 0}, 200, "23.04 x 17.28"},
-           Case{{128, 96, 0, 0}, 200, "46.08 x 34.56"},
-           Case{{0, 0, 0, 144}, 0, "32.00 x 24.00"},  // one side known: both
-           Case{{0, 0, 0, 0}, 0, nullptr},            // nothing known: no guess
-       }) {
-    SCOPED_TRACE(::testing::Message() << c.entry.XPIXEL << " " << c.entry.XRESOLUTION << " " << c.fileDpi);
-    JpegPage page;
-    page.dpi = c.fileDpi;
-    Jpeg(1, page);
-    std::vector<CodecPageInfo> pages(2);
-    pages[1] = c.entry;
+  auto put32 = [&](std::uint32_t v) {
+    if (bigEndian) put16(v >> 16), put16(v & 0xFFFF);
+    else put16(v & 0xFFFF), put16(v >> 16);
+  };
+  tiff += bigEndian ? "MM" : "II";
+  put16(42);
+  put32(8);
+  const unsigned entries = unit ? 3 : 2;
+  put16(entries);
+  const std::uint32_t values = 8 + 2 + entries * 12 + 4;
+  put16(0x011A), put16(5), put32(1), put32(values);
+  put16(0x011B), put16(5), put32(1), put32(values + 8);
+  if (unit) put16(0x0128), put16(3), put32(1), put16(static_cast<unsigned>(unit)), put16(0);
+  put32(0);
+  put32(x), put32(denominator), put32(y), put32(denominator);
+  const std::string payload = std::string("Exif\0\0", 6) + tiff;
+  std::string segment = "\xFF\xE1";
+  segment.push_back(static_cast<char>((payload.size() + 2) >> 8));
+  segment.push_back(static_cast<char>((payload.size() + 2) & 0xFF));
+  return segment + payload;
+}
+
+// The page's size comes from its picture's own pixels; its resolution from
+// the device's entry, else from the file, else from another page, else the
+// default. Zero-filled entries are what the save road may hand over.
+TEST_F(PdfEncode, PageSizeIsThePictureAtItsResolution) {
+  struct Case {
+    const char* name;
+    CodecPageInfo entry;
+    std::string jpeg;  // empty: a TIFF page
+    TiffPage tiff;
+    const char* size;
+    int ppi;
+  };
+  TiffPage tiff300;
+  tiff300.width = 160, tiff300.height = 120, tiff300.dpi = 300;
+  TiffPage tiffNone = tiff300;
+  tiffNone.dpi = 0;
+  JpegPage cmyk;
+  cmyk.components = 4;  // an Adobe marker and no JFIF density
+  const Case cases[] = {
+      {"entry's pixels differ from the picture's", {2550, 3300, 300, 300}, JpegBytes(64, 48, 72), {}, "15.36 x 11.52", 300},
+      {"entry's pixels swapped", {48, 64, 100, 100}, JpegBytes(64, 48, 72), {}, "46.08 x 34.56", 100},
+      {"TIFF with the entry's resolution", {2480, 3508, 150, 150}, "", tiff300, "76.80 x 57.60", 150},
+      {"zero entry: JFIF per inch", {0, 0, 0, 0}, JpegBytes(64, 48, 200), {}, "23.04 x 17.28", 200},
+      {"zero entry: JFIF per centimetre", {0, 0, 0, 0}, JpegBytes(64, 48, 40, true), {}, "45.35 x 34.02", 102},
+      {"one side in the entry", {0, 0, 0, 144}, JpegBytes(64, 48, 0), {}, "32.00 x 24.00", 144},
+      {"EXIF in inches, little-endian", {0, 0, 0, 0}, JpegBytes(64, 48, 0, false, ExifSegment(300, 300, 1, 2, false)), {},
+       "15.36 x 11.52", 300},
+      {"EXIF without a unit tag is in inches", {0, 0, 0, 0}, JpegBytes(64, 48, 0, false, ExifSegment(1500, 1500, 10, 0, true)),
+       {}, "30.72 x 23.04", 150},
+      {"EXIF in centimetres, big-endian", {0, 0, 0, 0}, JpegBytes(64, 48, 0, false, ExifSegment(40, 40, 1, 3, true)), {},
+       "45.35 x 34.02", 102},
+      {"JFIF goes before EXIF", {0, 0, 0, 0}, JpegBytes(64, 48, 100, false, ExifSegment(300, 300, 1, 2, false)), {},
+       "46.08 x 34.56", 100},
+      {"EXIF with no absolute unit: default", {0, 0, 0, 0}, JpegBytes(64, 48, 0, false, ExifSegment(300, 300, 1, 1, false)),
+       {}, "23.04 x 17.28", 200},
+      {"no resolution anywhere: default", {0, 0, 0, 0}, JpegBytes(64, 48, 0), {}, "23.04 x 17.28", 200},
+      {"CMYK with only an Adobe marker: default", {0, 0, 0, 0}, MakeJpeg(cmyk), {}, "23.04 x 17.28", 200},
+      {"TIFF from its tags", {0, 0, 0, 0}, "", tiff300, "38.40 x 28.80", 300},
+      {"TIFF without tags: default", {0, 0, 0, 0}, "", tiffNone, "57.60 x 43.20", 200},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::filesystem::remove_all(Work());
+    std::filesystem::create_directory(Work());
+    const int flag = c.jpeg.empty() ? CODEC_PDF_MONO : CODEC_PDF_COLOR;
+    if (c.jpeg.empty()) Tiff(1, c.tiff);
+    else WriteBytes(PagePath(1, "jpg"), c.jpeg);
     std::filesystem::remove(Pdf());
-    const bool ok = Encode(1, 1, CODEC_PDF_COLOR, pages);
-    if (!c.size) {
-      EXPECT_FALSE(ok);
-      EXPECT_FALSE(std::filesystem::exists(Pdf()));
-      continue;
-    }
-    ASSERT_TRUE(ok) << reason_;
+    ASSERT_TRUE(Encode(1, 1, flag, {{}, c.entry})) << reason_;
+    EXPECT_TRUE(QpdfChecks(Pdf()));
     EXPECT_EQ(PageSizes(Pdf(), 1), std::vector<std::string>{c.size});
+    const auto images = ListImages(Pdf());
+    ASSERT_EQ(images.size(), 1u);
+    EXPECT_EQ(images[0].xPpi, c.ppi);
+    EXPECT_EQ(images[0].yPpi, c.ppi);
+  }
+}
+
+TEST_F(PdfEncode, PagesWithoutResolutionTakeANeighboursOrTheDefault) {
+  struct Case {
+    std::vector<int> fileDpi;  // per page; 0 none
+    std::vector<std::string> sizes;
+  };
+  // 64 x 48 pixels: 23.04 x 17.28 at 200 dpi, 46.08 x 34.56 at 100, 15.36 x 11.52 at 300.
+  const Case cases[] = {
+      {{0, 100, 0, 300, 0}, {"46.08 x 34.56", "46.08 x 34.56", "46.08 x 34.56", "15.36 x 11.52", "15.36 x 11.52"}},
+      {{0, 0, 300}, {"15.36 x 11.52", "15.36 x 11.52", "15.36 x 11.52"}},
+      {{0, 0}, {"23.04 x 17.28", "23.04 x 17.28"}},
+  };
+  for (const Case& c : cases) {
+    std::filesystem::remove_all(Work());
+    std::filesystem::create_directory(Work());
+    const int pages = static_cast<int>(c.fileDpi.size());
+    for (int n = 1; n <= pages; ++n) WriteBytes(PagePath(n, "jpg"), JpegBytes(64, 48, c.fileDpi[n - 1]));
+    ASSERT_TRUE(Encode(1, pages, CODEC_PDF_COLOR, std::vector<CodecPageInfo>(pages + 1))) << reason_;
+    EXPECT_TRUE(QpdfChecks(Pdf()));
+    EXPECT_EQ(PageSizes(Pdf(), pages), c.sizes);
+    EXPECT_EQ(ListImages(Pdf()).size(), c.fileDpi.size());
+  }
+}
+
+// Decoders stop at the end-of-image marker and ignore what follows; the page
+// goes in up to that marker.
+TEST_F(PdfEncode, BytesAfterTheJpegEndAreLeftOut) {
+  JpegPage progressive;
+  progressive.progressive = true;
+  const std::string plain = MakeJpeg(JpegPage()), layered = MakeJpeg(progressive);
+  const std::string tails[] = {"\n", "\r\n", std::string(3, '\xFF'), std::string(100, '\0'), "\xFF\xD9\xFF\xD8junk"};
+  for (const std::string* image : {&plain, &layered}) {
+    for (const std::string& tail : tails) {
+      SCOPED_TRACE(::testing::Message() << (image == &plain ? "baseline" : "progressive") << ", tail of "
+                                        << tail.size());
+      WriteBytes(PagePath(1, "jpg"), *image + tail);
+      ASSERT_TRUE(Encode(1, 1, CODEC_PDF_COLOR)) << reason_;
+      EXPECT_TRUE(QpdfChecks(Pdf()));
+      const auto images = ListImages(Pdf());
+      ASSERT_EQ(images.size(), 1u);
+      EXPECT_EQ(images[0].encoding, "jpeg");
+      const auto files = ExtractImages(Pdf(), dir_.File("img"));
+      ASSERT_EQ(files.size(), 1u);
+      EXPECT_EQ(ReadBytes(files[0]), *image);
+      std::filesystem::remove(files[0]);
+    }
   }
 }
 
@@ -271,8 +389,8 @@ TEST_F(PdfEncode, FailureLeavesTheTargetAsItWas) {
       {"JPEG header only", CODEC_PDF_COLOR, [&](const std::string& page2) { WriteBytes(page2, good.substr(0, 30)); }},
       {"arithmetic JPEG", CODEC_PDF_COLOR,
        [&](const std::string& page2) { WriteBytes(page2, jpegBytes([](JpegPage& p) { p.arithmetic = true; })); }},
-      {"no resolution", CODEC_PDF_COLOR,
-       [&](const std::string& page2) { WriteBytes(page2, jpegBytes([](JpegPage& p) { p.dpi = 0; })); }},
+      {"JPEG cut short, then a line feed", CODEC_PDF_COLOR,
+       [&](const std::string& page2) { WriteBytes(page2, good.substr(0, good.size() / 2) + "\n"); }},
       {"empty file", CODEC_PDF_COLOR, [](const std::string& page2) { WriteBytes(page2, ""); }},
       {"a folder", CODEC_PDF_COLOR,
        [](const std::string& page2) {

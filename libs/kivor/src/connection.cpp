@@ -23,11 +23,15 @@ struct Connection {
   long connectTimeoutMs = kDefaultConnectTimeoutMs;
   long stallTimeoutMs = kDefaultStallTimeoutMs;
   CURL* easy = nullptr;
+  // Drives the transfers of |easy|, so that the stall limit is checked on our
+  // own clock rather than only when curl calls back.
+  CURLM* multi = nullptr;
   curl_slist* postHeaders = nullptr;
   curl_slist* getHeaders = nullptr;
   char error[CURL_ERROR_SIZE] = {};
 
   ~Connection() {
+    if (multi != nullptr) curl_multi_cleanup(multi);
     if (easy != nullptr) curl_easy_cleanup(easy);
     curl_slist_free_all(postHeaders);
     curl_slist_free_all(getHeaders);
@@ -156,37 +160,60 @@ std::string BuildUrl(const std::string& host, uint16_t port, const char* path,
 }
 
 // Abandons a transfer that has moved no byte for the stall time. curl's own
-// low-speed check counts whole seconds and averages over several, so it is
-// watched here from the progress callback, which curl calls at least once a
-// second.
+// low-speed check counts whole seconds and averages over several, and its
+// progress callback comes only about once a second on an idle transfer, so
+// the transfer is driven here and the clock read between its steps: curl is
+// asked to wake up no later than the moment the limit runs out.
 struct StallWatch {
   using Clock = std::chrono::steady_clock;
   long limitMs = kDefaultStallTimeoutMs;
   Clock::time_point lastMove = Clock::now();
-  curl_off_t lastDown = 0;
-  curl_off_t lastUp = 0;
+  curl_off_t lastDown = -1;
+  curl_off_t lastUp = -1;
+
+  // Milliseconds left before the limit, after a look at the byte counts; 0
+  // once it has run out.
+  long Left(CURL* e) {
+    const auto now = Clock::now();
+    curl_off_t down = 0, up = 0;
+    curl_easy_getinfo(e, CURLINFO_SIZE_DOWNLOAD_T, &down);
+    curl_easy_getinfo(e, CURLINFO_SIZE_UPLOAD_T, &up);
+    if (down != lastDown || up != lastUp) {
+      lastDown = down;
+      lastUp = up;
+      lastMove = now;
+    }
+    const auto idle = std::chrono::duration_cast<std::chrono::milliseconds>(now - lastMove).count();
+    return idle >= limitMs ? 0 : static_cast<long>(limitMs - idle);
+  }
 };
 
-int WatchStall(void* user, curl_off_t, curl_off_t down, curl_off_t, curl_off_t up) {
-  auto* w = static_cast<StallWatch*>(user);
-  const auto now = StallWatch::Clock::now();
-  if (down != w->lastDown || up != w->lastUp) {
-    w->lastDown = down;
-    w->lastUp = up;
-    w->lastMove = now;
-    return 0;
+// Runs the transfer set up on |c.easy| to its end; true when curl finished
+// it without error. A stall ends it as a failure.
+bool Perform(Connection& c) {
+  if (c.multi == nullptr) c.multi = curl_multi_init();
+  if (c.multi == nullptr || curl_multi_add_handle(c.multi, c.easy) != CURLM_OK) return false;
+  StallWatch watch;
+  watch.limitMs = c.stallTimeoutMs;
+  bool ok = false;
+  for (;;) {
+    int running = 0;
+    if (curl_multi_perform(c.multi, &running) != CURLM_OK) break;
+    if (running == 0) {
+      int queued = 0;
+      while (CURLMsg* message = curl_multi_info_read(c.multi, &queued)) {
+        if (message->msg == CURLMSG_DONE && message->easy_handle == c.easy) {
+          ok = message->data.result == CURLE_OK;
+        }
+      }
+      break;
+    }
+    const long left = watch.Left(c.easy);
+    if (left == 0) break;
+    if (curl_multi_poll(c.multi, nullptr, 0, static_cast<int>(left), nullptr) != CURLM_OK) break;
   }
-  const auto idle = std::chrono::duration_cast<std::chrono::milliseconds>(now - w->lastMove);
-  return idle.count() >= w->limitMs ? 1 : 0;
-}
-
-// Starts the stall watch of one transfer on |e|.
-bool WatchTransfer(CURL* e, StallWatch& watch, long limitMs) {
-  watch = StallWatch{};
-  watch.limitMs = limitMs;
-  return curl_easy_setopt(e, CURLOPT_NOPROGRESS, 0L) == CURLE_OK &&
-         curl_easy_setopt(e, CURLOPT_XFERINFOFUNCTION, WatchStall) == CURLE_OK &&
-         curl_easy_setopt(e, CURLOPT_XFERINFODATA, &watch) == CURLE_OK;
+  curl_multi_remove_handle(c.multi, c.easy);
+  return ok;
 }
 
 // The process's file-creation mask, read without changing it (umask() would
@@ -362,8 +389,7 @@ bool Post(Connection& c, uint16_t port, const char* path, Document& doc) {
   MemorySink sink;
   sink.easy = c.easy;
   CURL* e = c.easy;
-  StallWatch watch;
-  bool ok = WatchTransfer(e, watch, c.stallTimeoutMs) && curl_easy_setopt(e, CURLOPT_URL, url.c_str()) == CURLE_OK &&
+  bool ok = curl_easy_setopt(e, CURLOPT_URL, url.c_str()) == CURLE_OK &&
             curl_easy_setopt(e, CURLOPT_POST, 1L) == CURLE_OK &&
             curl_easy_setopt(e, CURLOPT_POSTFIELDS, body.data()) == CURLE_OK &&
             curl_easy_setopt(e, CURLOPT_POSTFIELDSIZE_LARGE,
@@ -376,13 +402,12 @@ bool Post(Connection& c, uint16_t port, const char* path, Document& doc) {
             curl_easy_setopt(e, CURLOPT_WRITEDATA, &sink) == CURLE_OK;
   long status = 0;
   if (ok) {
-    ok = curl_easy_perform(e) == CURLE_OK;
+    ok = Perform(c);
     curl_easy_getinfo(e, CURLINFO_RESPONSE_CODE, &status);
   }
   // The handle is reused: drop pointers to this call's locals.
   curl_easy_setopt(e, CURLOPT_POSTFIELDS, nullptr);
   curl_easy_setopt(e, CURLOPT_WRITEDATA, nullptr);
-  curl_easy_setopt(e, CURLOPT_XFERINFODATA, nullptr);
   if (!ok || status != 200 || sink.failed) return false;
   return ParseReplyInto(doc, sink.data.data(), sink.data.size());
 }
@@ -406,9 +431,7 @@ bool GetToFile(Connection& c, uint16_t port, const char* path, const Document& d
   if (sink.fd < 0) return false;
 
   CURL* e = c.easy;
-  StallWatch watch;
-  bool ok = WatchTransfer(e, watch, c.stallTimeoutMs) &&
-            curl_easy_setopt(e, CURLOPT_URL, url.c_str()) == CURLE_OK &&
+  bool ok = curl_easy_setopt(e, CURLOPT_URL, url.c_str()) == CURLE_OK &&
             curl_easy_setopt(e, CURLOPT_HTTPGET, 1L) == CURLE_OK &&
             curl_easy_setopt(e, CURLOPT_HTTPHEADER, c.getHeaders) == CURLE_OK &&
             curl_easy_setopt(e, CURLOPT_TIMEOUT, 0L) == CURLE_OK &&
@@ -418,11 +441,10 @@ bool GetToFile(Connection& c, uint16_t port, const char* path, const Document& d
             curl_easy_setopt(e, CURLOPT_WRITEDATA, &sink) == CURLE_OK;
   long status = 0;
   if (ok) {
-    ok = curl_easy_perform(e) == CURLE_OK;
+    ok = Perform(c);
     curl_easy_getinfo(e, CURLINFO_RESPONSE_CODE, &status);
   }
   curl_easy_setopt(e, CURLOPT_WRITEDATA, nullptr);
-  curl_easy_setopt(e, CURLOPT_XFERINFODATA, nullptr);
   ok = ok && status == 200 && !sink.failed && sink.written > 0;
   // mkostemp makes the file owner-only; a page file gets the usual mode.
   if (ok && ::fchmod(sink.fd, 0666 & ~ProcessUmask()) != 0) ok = false;

@@ -6,6 +6,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <random>
 
 namespace dumel {
@@ -66,20 +67,23 @@ std::string PageFilePath(const std::string& folder, std::uint32_t documentId, in
   return path + name;
 }
 
-// ---- InputFile
+// ---- page readers
 
-InputFile::~InputFile() {
+InputFile::~InputFile() { Close(); }
+
+void InputFile::Close() {
   if (fd_ >= 0) ::close(fd_);
+  fd_ = -1;
+  size_ = 0;
 }
 
 bool InputFile::Open(const std::string& path) {
-  if (fd_ >= 0) ::close(fd_);
+  Close();
   fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
   if (fd_ < 0) return false;
   struct stat st;
   if (::fstat(fd_, &st) != 0 || !S_ISREG(st.st_mode)) {
-    ::close(fd_);
-    fd_ = -1;
+    Close();
     return false;
   }
   size_ = static_cast<std::uint64_t>(st.st_size);
@@ -96,6 +100,32 @@ bool InputFile::ReadAt(std::uint64_t offset, void* buffer, std::size_t length) c
     out += n;
     offset += static_cast<std::uint64_t>(n);
     length -= static_cast<std::size_t>(n);
+  }
+  return true;
+}
+
+bool MemoryReader::ReadAt(std::uint64_t offset, void* buffer, std::size_t length) const {
+  if (offset > bytes_.size() || length > bytes_.size() - offset) return false;
+  if (length > 0) std::memcpy(buffer, bytes_.data() + offset, length);
+  return true;
+}
+
+const PageReader* PageFiles::Open(int number, std::string& reason) {
+  if (!file_.Open(PageFilePath(folder_, documentId_, number, extension_))) {
+    reason = "page file missing";
+    return nullptr;
+  }
+  return &file_;
+}
+
+bool DescriptorOutput::Write(const void* data, std::size_t size) {
+  const auto* p = static_cast<const std::uint8_t*>(data);
+  while (size > 0) {
+    const ssize_t n = ::write(fd_, p, size);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return false;
+    p += n;
+    size -= static_cast<std::size_t>(n);
   }
   return true;
 }

@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 namespace dumel {
 
@@ -17,24 +18,85 @@ std::string Utf8Path(const char16_t* path, std::size_t maxUnits = 32767);
 std::string PageFilePath(const std::string& folder, std::uint32_t documentId, int page,
                          const char* extension);
 
+// Random access to the bytes of one page: a page file, or bytes in memory.
+class PageReader {
+ public:
+  virtual ~PageReader() = default;
+  virtual std::uint64_t Size() const = 0;
+  // Exactly |length| bytes at |offset|, all inside the page.
+  virtual bool ReadAt(std::uint64_t offset, void* buffer, std::size_t length) const = 0;
+  // All the bytes, where they lie in memory; null otherwise.
+  virtual const std::uint8_t* Bytes() const { return nullptr; }
+};
+
 // A page file opened for reading. Only regular files are accepted: a page
 // file is untrusted, and a FIFO or device would block or never end.
-class InputFile {
+class InputFile final : public PageReader {
  public:
   InputFile() = default;
-  ~InputFile();
+  ~InputFile() override;
   InputFile(const InputFile&) = delete;
   InputFile& operator=(const InputFile&) = delete;
 
   bool Open(const std::string& path);
-  std::uint64_t Size() const { return size_; }
-  // Exactly |length| bytes at |offset|, all inside the file.
-  bool ReadAt(std::uint64_t offset, void* buffer, std::size_t length) const;
-  int Descriptor() const { return fd_; }
+  void Close();
+  std::uint64_t Size() const override { return size_; }
+  bool ReadAt(std::uint64_t offset, void* buffer, std::size_t length) const override;
 
  private:
   int fd_ = -1;
   std::uint64_t size_ = 0;
+};
+
+class MemoryReader final : public PageReader {
+ public:
+  explicit MemoryReader(std::string_view bytes) : bytes_(bytes) {}
+  std::uint64_t Size() const override { return bytes_.size(); }
+  bool ReadAt(std::uint64_t offset, void* buffer, std::size_t length) const override;
+  const std::uint8_t* Bytes() const override { return reinterpret_cast<const std::uint8_t*>(bytes_.data()); }
+
+ private:
+  std::string_view bytes_;
+};
+
+// Where the pages of a document come from.
+class PageSource {
+ public:
+  virtual ~PageSource() = default;
+  // Page |number|, readable until the next call; null, with a reason, when
+  // there is no such page.
+  virtual const PageReader* Open(int number, std::string& reason) = 0;
+};
+
+// The page files of one document in the work folder, each opened once.
+class PageFiles final : public PageSource {
+ public:
+  PageFiles(std::string folder, std::uint32_t documentId, const char* extension)
+      : folder_(std::move(folder)), documentId_(documentId), extension_(extension) {}
+  const PageReader* Open(int number, std::string& reason) override;
+
+ private:
+  std::string folder_;
+  std::uint32_t documentId_;
+  const char* extension_;
+  InputFile file_;
+};
+
+// Where a document's bytes go.
+class ByteOutput {
+ public:
+  virtual ~ByteOutput() = default;
+  virtual bool Write(const void* data, std::size_t size) = 0;
+};
+
+// Writes straight to a descriptor, which it does not own.
+class DescriptorOutput final : public ByteOutput {
+ public:
+  explicit DescriptorOutput(int fd) : fd_(fd) {}
+  bool Write(const void* data, std::size_t size) override;
+
+ private:
+  int fd_;
 };
 
 // The output is written under a new, hidden name in the target's folder and

@@ -20,6 +20,17 @@ struct PageLimits {
   std::int64_t maxPages = 100000;
 };
 
+// A page range that is sound and within the limits.
+inline bool CheckPageRange(std::int32_t firstPage, std::int32_t lastPage, const PageLimits& limits,
+                           std::string& reason) {
+  if (firstPage < 1 || lastPage < firstPage ||
+      std::int64_t{lastPage} - firstPage + 1 > limits.maxPages) {
+    reason = "bad page range";
+    return false;
+  }
+  return true;
+}
+
 // The checks both libraries make before touching a page: an output and a
 // work folder are named, and the page range is sound and within the limits.
 inline bool CheckPageRequest(const std::string& output, const std::string& workFolder,
@@ -29,12 +40,7 @@ inline bool CheckPageRequest(const std::string& output, const std::string& workF
     reason = "no output or work folder";
     return false;
   }
-  if (firstPage < 1 || lastPage < firstPage ||
-      std::int64_t{lastPage} - firstPage + 1 > limits.maxPages) {
-    reason = "bad page range";
-    return false;
-  }
-  return true;
+  return CheckPageRange(firstPage, lastPage, limits, reason);
 }
 
 }  // namespace dumel

@@ -4,6 +4,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cstring>
+
 namespace dumel {
 
 namespace {
@@ -28,24 +30,101 @@ std::unique_ptr<TIFFOpenOptions, OptionsDeleter> QuietOptions(tmsize_t maxSingle
   return options;
 }
 
+// ---- libtiff's file procedures over a page reader (read only) and over a
+// growing buffer
+
+struct ReaderFile {
+  const PageReader* page;
+  std::uint64_t position = 0;
+};
+
+tmsize_t ReaderRead(thandle_t handle, void* buffer, tmsize_t size) {
+  auto* file = static_cast<ReaderFile*>(handle);
+  const std::uint64_t total = file->page->Size();
+  if (size <= 0 || file->position >= total) return 0;
+  std::uint64_t n = total - file->position;
+  if (n > static_cast<std::uint64_t>(size)) n = static_cast<std::uint64_t>(size);
+  if (!file->page->ReadAt(file->position, buffer, static_cast<std::size_t>(n))) return -1;
+  file->position += n;
+  return static_cast<tmsize_t>(n);
+}
+
+tmsize_t NoWrite(thandle_t, void*, tmsize_t) { return -1; }
+
+toff_t ReaderSeek(thandle_t handle, toff_t offset, int whence) {
+  auto* file = static_cast<ReaderFile*>(handle);
+  std::uint64_t base = 0;
+  if (whence == SEEK_CUR) base = file->position;
+  else if (whence == SEEK_END) base = file->page->Size();
+  if (offset > std::uint64_t{1} << 62 || base > (std::uint64_t{1} << 62)) return static_cast<toff_t>(-1);
+  file->position = base + offset;
+  return file->position;
+}
+
+int ReaderClose(thandle_t handle) {
+  delete static_cast<ReaderFile*>(handle);
+  return 0;
+}
+
+toff_t ReaderSize(thandle_t handle) { return static_cast<ReaderFile*>(handle)->page->Size(); }
+
+int NoMap(thandle_t, void**, toff_t*) { return 0; }
+void NoUnmap(thandle_t, void*, toff_t) {}
+
+tmsize_t MemoryRead(thandle_t handle, void* buffer, tmsize_t size) {
+  auto* file = static_cast<MemoryTiff*>(handle);
+  if (size <= 0 || file->position >= file->data.size()) return 0;
+  std::uint64_t n = file->data.size() - file->position;
+  if (n > static_cast<std::uint64_t>(size)) n = static_cast<std::uint64_t>(size);
+  std::memcpy(buffer, file->data.data() + file->position, n);
+  file->position += n;
+  return static_cast<tmsize_t>(n);
+}
+
+tmsize_t MemoryWrite(thandle_t handle, void* buffer, tmsize_t size) {
+  auto* file = static_cast<MemoryTiff*>(handle);
+  if (size < 0) return -1;
+  const auto n = static_cast<std::uint64_t>(size);
+  if (n > file->limit || file->position > file->limit - n) return -1;
+  if (file->position + n > file->data.size()) file->data.resize(file->position + n);
+  if (n > 0) std::memcpy(file->data.data() + file->position, buffer, n);
+  file->position += n;
+  return size;
+}
+
+toff_t MemorySeek(thandle_t handle, toff_t offset, int whence) {
+  auto* file = static_cast<MemoryTiff*>(handle);
+  std::uint64_t base = 0;
+  if (whence == SEEK_CUR) base = file->position;
+  else if (whence == SEEK_END) base = file->data.size();
+  if (offset > file->limit || base > file->limit - offset) return static_cast<toff_t>(-1);
+  file->position = base + offset;
+  return file->position;
+}
+
+int MemoryClose(thandle_t) { return 0; }
+toff_t MemorySize(thandle_t handle) { return static_cast<MemoryTiff*>(handle)->data.size(); }
+
 }  // namespace
 
-TiffHandle OpenTiffForReading(const std::string& path, tmsize_t maxSingleAlloc, int* errors) {
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-  if (fd < 0) return nullptr;
-  struct stat st;
-  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-    ::close(fd);
-    return nullptr;
-  }
+TiffHandle OpenTiffForReading(const PageReader& page, tmsize_t maxSingleAlloc, int* errors) {
   auto options = QuietOptions(maxSingleAlloc, errors);
-  if (!options) {
-    ::close(fd);
-    return nullptr;
-  }
-  // "m": read, never map the file.
-  TIFF* tiff = TIFFFdOpenExt(fd, path.c_str(), "rm", options.get());
-  if (!tiff) ::close(fd);
+  if (!options) return nullptr;
+  auto* file = new ReaderFile{&page};
+  // "m": read, never map. The handle's close frees |file|; a failed open
+  // leaves it to us.
+  TIFF* tiff = TIFFClientOpenExt("page", "rm", file, ReaderRead, NoWrite, ReaderSeek, ReaderClose,
+                                 ReaderSize, NoMap, NoUnmap, options.get());
+  if (!tiff) delete file;
+  return TiffHandle(tiff);
+}
+
+TiffHandle OpenMemoryTiff(MemoryTiff& file, const char* mode, bool bigTiff) {
+  auto options = QuietOptions(0, nullptr);
+  if (!options) return nullptr;
+  const std::string fullMode = std::string(mode) + (bigTiff ? "8" : "");
+  TIFF* tiff = TIFFClientOpenExt("memory", fullMode.c_str(), &file, MemoryRead, MemoryWrite, MemorySeek,
+                                 MemoryClose, MemorySize, NoMap, NoUnmap, options.get());
   return TiffHandle(tiff);
 }
 

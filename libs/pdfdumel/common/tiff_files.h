@@ -7,6 +7,9 @@
 
 #include <memory>
 #include <string>
+#include <vector>
+
+#include "codec_files.h"
 
 namespace dumel {
 
@@ -17,11 +20,21 @@ struct TiffCloser {
 };
 using TiffHandle = std::unique_ptr<TIFF, TiffCloser>;
 
-// The first directory of a regular file; null when it is no TIFF file.
-// libtiff reads on past much damage and only reports it: every error it
-// reports counts up |*errors| (when given), which must outlive the handle.
-TiffHandle OpenTiffForReading(const std::string& path, tmsize_t maxSingleAlloc, int* errors = nullptr);
+// The first directory of a page; null when it is no TIFF file. The reader
+// must outlive the handle. libtiff reads on past much damage and only
+// reports it: every error it reports counts up |*errors| (when given), which
+// must outlive the handle too.
+TiffHandle OpenTiffForReading(const PageReader& page, tmsize_t maxSingleAlloc, int* errors = nullptr);
 // Takes |fd| (closed with the handle, or at once when that fails).
 TiffHandle OpenTiffForWriting(int fd, const std::string& name, bool bigTiff);
+
+// A TIFF file in memory, growing up to |limit| bytes.
+struct MemoryTiff {
+  std::vector<std::uint8_t> data;
+  std::uint64_t position = 0;
+  std::uint64_t limit = 0;
+};
+// |mode| as for TIFFOpen; the file must outlive the handle.
+TiffHandle OpenMemoryTiff(MemoryTiff& file, const char* mode, bool bigTiff = false);
 
 }  // namespace dumel

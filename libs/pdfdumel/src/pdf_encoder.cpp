@@ -3,17 +3,15 @@
 #include <unistd.h>
 
 #include <qpdf/Pipeline.hh>
-#include <qpdf/QPDF.hh>
-#include <qpdf/QPDFObjectHandle.hh>
-#include <qpdf/QPDFPageDocumentHelper.hh>
-#include <qpdf/QPDFPageObjectHelper.hh>
-#include <qpdf/QPDFWriter.hh>
+#include <qpdf/Pl_Flate.hh>
 
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <exception>
 #include <memory>
 #include <stdexcept>
+#include <string_view>
 #include <vector>
 
 #include "codec_files.h"
@@ -28,282 +26,362 @@ namespace {
 constexpr double kLargestSide = 14400;
 constexpr double kSmallestSide = 1;
 
-struct PlannedPage {
-  int number = 0;
-  bool jpeg = false;
-  std::string path;
-  std::uint64_t fileBytes = 0;  // JPEG: the whole file goes in
-  JpegHeader jpegHeader;
-  TiffPagePlan tiff;
-  double widthPoints = 0;
-  double heightPoints = 0;
-};
+[[noreturn]] void Fail(const std::string& what) { throw std::runtime_error(what); }
 
-// A page's size in points: pixels over dots per inch, each from the device's
-// page information where it gives a value, else from the file. A side whose
-// resolution is known from neither takes the other side's; a page with none
-// at all fails rather than being guessed.
-bool PageSize(const CodecPageInfo* info, std::uint32_t fileWidth, std::uint32_t fileHeight,
-              double fileXDpi, double fileYDpi, PlannedPage& page, std::string& reason) {
-  const double xPixels = info && info->XPIXEL > 0 ? info->XPIXEL : fileWidth;
-  const double yPixels = info && info->YPIXEL > 0 ? info->YPIXEL : fileHeight;
-  double xDpi = info && info->XRESOLUTION > 0 ? info->XRESOLUTION : fileXDpi;
-  double yDpi = info && info->YRESOLUTION > 0 ? info->YRESOLUTION : fileYDpi;
-  if (!(xDpi > 0)) xDpi = yDpi;
-  if (!(yDpi > 0)) yDpi = xDpi;
-  if (!(xDpi > 0) || !(yDpi > 0)) {
-    reason = "resolution unknown";
-    return false;
-  }
-  page.widthPoints = xPixels / xDpi * 72.0;
-  page.heightPoints = yPixels / yDpi * 72.0;
-  if (!std::isfinite(page.widthPoints) || !std::isfinite(page.heightPoints) ||
-      page.widthPoints < kSmallestSide || page.heightPoints < kSmallestSide ||
-      page.widthPoints > kLargestSide || page.heightPoints > kLargestSide) {
-    reason = "page size out of range";
-    return false;
-  }
-  return true;
-}
-
-bool PlanPage(const PdfRequest& request, const PageLimits& limits, int number, PlannedPage& page,
-              std::string& reason) {
-  const char* extension = request.colorFlag == CODEC_PDF_MONO ? "tif" : "jpg";
-  page.number = number;
-  page.path = PageFilePath(request.workFolder, request.documentId, number, extension);
-  InputFile file;
-  if (!file.Open(page.path)) {
-    reason = "page file missing";
-    return false;
-  }
-  if (file.Size() > limits.maxFileBytes) {
-    reason = "page file too large";
-    return false;
-  }
-  std::uint8_t magic[2] = {};
-  if (!file.ReadAt(0, magic, 2)) {
-    reason = "page file empty";
-    return false;
-  }
-  // The content decides, not the name.
-  page.jpeg = magic[0] == 0xFF && magic[1] == 0xD8;
-  const CodecPageInfo* info = request.pages ? &request.pages[number] : nullptr;
-  if (page.jpeg) {
-    if (!ReadJpegHeader(file, page.jpegHeader, reason)) return false;
-    const JpegHeader& h = page.jpegHeader;
-    if (std::uint64_t{h.width} * h.height > limits.maxPixels) {
-      reason = "image too large";
-      return false;
-    }
-    page.fileBytes = file.Size();
-    return PageSize(info, h.width, h.height, h.xDensity, h.yDensity, page, reason);
-  }
-  if (!PlanTiffPage(page.path, limits, page.tiff, reason)) return false;
-  return PageSize(info, page.tiff.width, page.tiff.height, page.tiff.xDpi, page.tiff.yDpi, page,
-                  reason);
-}
-
-// Hands a pipeline's writes to the ByteSink form the TIFF reader speaks.
-ByteSink SinkTo(Pipeline* pipeline) {
-  return [pipeline](const std::uint8_t* data, std::size_t size) {
-    pipeline->write(data, size);
-  };
-}
-
-// Reads the page file when the writer asks for the stream's data, so that
-// no page is held in memory before or after it is written. The writer
-// collects each stream before writing it; handing it the whole file in one
-// piece, from one buffer kept for the whole document, spares it growing its
-// own copy step by step.
-class PageData : public QPDFObjectHandle::StreamDataProvider {
+// The document's bytes on their way out: small pieces gather in a buffer,
+// page data goes straight through. Remembers where each object begins.
+class PdfOutput {
  public:
-  PageData(PlannedPage page, const PageLimits& limits, std::shared_ptr<std::vector<unsigned char>> buffer)
-      : page_(std::move(page)), limits_(limits), buffer_(std::move(buffer)) {}
+  explicit PdfOutput(ByteOutput& out) : out_(out) { buffer_.reserve(kBuffer); }
 
-  void provideStreamData(QPDFObjGen const&, Pipeline* pipeline) override {
-    try {
-      if (page_.jpeg) {
-        WholeFile(pipeline);
-      } else {
-        WriteTiffPageData(page_.path, page_.tiff, limits_, SinkTo(pipeline));
-      }
-    } catch (const std::runtime_error& e) {
-      throw std::runtime_error("page " + std::to_string(page_.number) + ": " + e.what());
+  std::uint64_t Position() const { return written_ + buffer_.size(); }
+
+  void Text(std::string_view text) {
+    buffer_.append(text);
+    if (buffer_.size() >= kBuffer) Flush();
+  }
+
+  void Data(const std::uint8_t* data, std::size_t size) {
+    if (size < kDirect) {
+      Text(std::string_view(reinterpret_cast<const char*>(data), size));
+      return;
     }
-    pipeline->finish();
+    Flush();
+    if (!out_.Write(data, size)) Fail("output cannot be written");
+    written_ += size;
+  }
+
+  std::uint32_t NewObject() {
+    offsets_.push_back(0);
+    return static_cast<std::uint32_t>(offsets_.size() - 1);
+  }
+
+  void BeginObject(std::uint32_t number) {
+    offsets_.at(number) = Position();
+    Text(std::to_string(number) + " 0 obj\n");
+  }
+
+  // Cross-reference table, trailer, and the last bytes out.
+  void Finish(std::uint32_t catalog) {
+    const std::uint64_t xref = Position();
+    Text("xref\n0 " + std::to_string(offsets_.size()) + "\n0000000000 65535 f \n");
+    char entry[32];
+    for (std::size_t i = 1; i < offsets_.size(); ++i) {
+      std::snprintf(entry, sizeof entry, "%010llu 00000 n \n", static_cast<unsigned long long>(offsets_[i]));
+      Text(entry);
+    }
+    Text("trailer\n<< /Size " + std::to_string(offsets_.size()) + " /Root " + std::to_string(catalog) +
+         " 0 R >>\nstartxref\n" + std::to_string(xref) + "\n%%EOF\n");
+    Flush();
   }
 
  private:
-  void WholeFile(Pipeline* pipeline) {
-    InputFile file;
-    if (!file.Open(page_.path) || file.Size() != page_.fileBytes) {
-      throw std::runtime_error("page file changed");
-    }
-    const auto size = static_cast<std::size_t>(page_.fileBytes);
-    if (buffer_->size() < size) buffer_->resize(size);
-    if (!file.ReadAt(0, buffer_->data(), size)) throw std::runtime_error("page file cut short");
-    pipeline->write(buffer_->data(), size);
+  static constexpr std::size_t kBuffer = 64 * 1024;
+  static constexpr std::size_t kDirect = 16 * 1024;
+
+  void Flush() {
+    if (buffer_.empty()) return;
+    if (!out_.Write(buffer_.data(), buffer_.size())) Fail("output cannot be written");
+    written_ += buffer_.size();
+    buffer_.clear();
   }
 
-  PlannedPage page_;
-  PageLimits limits_;
-  std::shared_ptr<std::vector<unsigned char>> buffer_;
+  ByteOutput& out_;
+  std::string buffer_;
+  std::uint64_t written_ = 0;
+  std::vector<std::uint64_t> offsets_{0};  // object 0 is the head of the free list
 };
 
-QPDFObjectHandle Integer(long long value) { return QPDFObjectHandle::newInteger(value); }
-QPDFObjectHandle Name(const char* name) { return QPDFObjectHandle::newName(name); }
-
-QPDFObjectHandle DecodeRange(int components, bool inverted) {
-  auto range = QPDFObjectHandle::newArray();
-  for (int i = 0; i < components; ++i) {
-    range.appendItem(Integer(inverted ? 1 : 0));
-    range.appendItem(Integer(inverted ? 0 : 1));
+// Counts what passes on its way into the document.
+class CountingPipeline : public Pipeline {
+ public:
+  explicit CountingPipeline(PdfOutput& out) : Pipeline("page data", nullptr), out_(out) {}
+  void write(unsigned char const* data, size_t size) override {
+    out_.Data(data, size);
+    count += size;
   }
-  return range;
-}
+  void finish() override {}
+  std::uint64_t count = 0;
 
-QPDFObjectHandle ImageObject(QPDF& pdf, const PlannedPage& page, const PageLimits& limits,
-                             const std::shared_ptr<std::vector<unsigned char>>& buffer) {
-  auto image = QPDFObjectHandle::newStream(&pdf);
-  auto dict = QPDFObjectHandle::newDictionary();
-  dict.replaceKey("/Type", Name("/XObject"));
-  dict.replaceKey("/Subtype", Name("/Image"));
-  QPDFObjectHandle filter = QPDFObjectHandle::newNull();
-  QPDFObjectHandle parameters = QPDFObjectHandle::newNull();
-  if (page.jpeg) {
-    const JpegHeader& h = page.jpegHeader;
-    dict.replaceKey("/Width", Integer(h.width));
-    dict.replaceKey("/Height", Integer(h.height));
-    dict.replaceKey("/BitsPerComponent", Integer(8));
-    dict.replaceKey("/ColorSpace", Name(h.components == 1   ? "/DeviceGray"
-                                        : h.components == 3 ? "/DeviceRGB"
-                                                            : "/DeviceCMYK"));
-    // Adobe's CMYK JPEG files store the inks inverted.
-    if (h.components == 4 && h.adobe) dict.replaceKey("/Decode", DecodeRange(4, true));
-    filter = Name("/DCTDecode");
-    // Only where the markers disagree with the filter's default.
-    const bool transform = JpegUsesColorTransform(h);
-    const bool defaultTransform = h.components == 3;
-    if (h.components > 1 && transform != defaultTransform) {
-      parameters = QPDFObjectHandle::newDictionary();
-      parameters.replaceKey("/ColorTransform", Integer(transform ? 1 : 0));
-    }
-  } else {
-    const TiffPagePlan& t = page.tiff;
-    dict.replaceKey("/Width", Integer(t.width));
-    dict.replaceKey("/Height", Integer(t.height));
-    if (t.kind == TiffPageKind::kCcittAsIs || t.kind == TiffPageKind::kCcittAgain) {
-      dict.replaceKey("/BitsPerComponent", Integer(1));
-      dict.replaceKey("/ColorSpace", Name("/DeviceGray"));
-      filter = Name("/CCITTFaxDecode");
-      parameters = QPDFObjectHandle::newDictionary();
-      parameters.replaceKey("/K", Integer(t.kind == TiffPageKind::kCcittAgain ? -1 : t.k));
-      parameters.replaceKey("/Columns", Integer(t.width));
-      parameters.replaceKey("/Rows", Integer(t.height));
-      parameters.replaceKey("/BlackIs1", QPDFObjectHandle::newBool(t.blackIs1));
-    } else {
-      // Samples go in unfiltered; the writer compresses them losslessly.
-      dict.replaceKey("/BitsPerComponent", Integer(8));
-      dict.replaceKey("/ColorSpace", Name(t.components == 1 ? "/DeviceGray" : "/DeviceRGB"));
-      if (t.invertGray) dict.replaceKey("/Decode", DecodeRange(1, true));
-    }
-  }
-  image.replaceDict(dict);
-  image.replaceStreamData(std::make_shared<PageData>(page, limits, buffer), filter, parameters);
-  return image;
-}
+ private:
+  PdfOutput& out_;
+};
 
 std::string Number(double value) {
   char text[64];
   std::snprintf(text, sizeof text, "%.4f", value);
-  return text;
+  std::string s = text;
+  while (s.back() == '0') s.pop_back();
+  if (s.back() == '.') s.pop_back();
+  return s;
 }
 
-void AddPage(QPDF& pdf, QPDFPageDocumentHelper& pages, const PlannedPage& planned,
-             const PageLimits& limits, const std::shared_ptr<std::vector<unsigned char>>& buffer) {
-  const std::string w = Number(planned.widthPoints);
-  const std::string h = Number(planned.heightPoints);
-  auto content = QPDFObjectHandle::newStream(&pdf, "q " + w + " 0 0 " + h + " 0 0 cm /Im0 Do Q\n");
-  auto xobjects = QPDFObjectHandle::newDictionary();
-  xobjects.replaceKey("/Im0", ImageObject(pdf, planned, limits, buffer));
-  auto resources = QPDFObjectHandle::newDictionary();
-  resources.replaceKey("/XObject", xobjects);
-  auto box = QPDFObjectHandle::newArray();
-  box.appendItem(Integer(0));
-  box.appendItem(Integer(0));
-  box.appendItem(QPDFObjectHandle::newReal(planned.widthPoints, 4));
-  box.appendItem(QPDFObjectHandle::newReal(planned.heightPoints, 4));
-  auto page = QPDFObjectHandle::newDictionary();
-  page.replaceKey("/Type", Name("/Page"));
-  page.replaceKey("/MediaBox", box);
-  page.replaceKey("/Resources", resources);
-  page.replaceKey("/Contents", content);
-  pages.addPage(QPDFPageObjectHelper(pdf.makeIndirectObject(page)), false);
+std::string Ref(std::uint32_t number) { return std::to_string(number) + " 0 R"; }
+
+std::string DecodeRange(int components, bool inverted) {
+  std::string range = "[";
+  for (int i = 0; i < components; ++i) range += inverted ? "1 0 " : "0 1 ";
+  range.back() = ']';
+  return range;
 }
 
-struct FileCloser {
-  void operator()(std::FILE* file) const {
-    if (file) std::fclose(file);
-  }
+// A page once its image is written: what its page object needs.
+struct WrittenPage {
+  std::uint32_t image = 0;
+  std::uint32_t width = 0;
+  std::uint32_t height = 0;
+  double xDpi = 0;  // 0 until known
+  double yDpi = 0;
 };
 
-bool Write(QPDF& pdf, const std::string& target, std::string& reason) {
-  OutputFile output(target);
-  if (!output.Create()) {
-    reason = "output cannot be created";
-    return false;
+// Resolution from the device's entry where it gives one, else from the
+// file; a side known from neither takes the other side's.
+void Resolution(const CodecPageInfo* info, double fileXDpi, double fileYDpi, WrittenPage& page) {
+  page.xDpi = info && info->XRESOLUTION > 0 ? info->XRESOLUTION : fileXDpi;
+  page.yDpi = info && info->YRESOLUTION > 0 ? info->YRESOLUTION : fileYDpi;
+  if (!(page.xDpi > 0)) page.xDpi = page.yDpi;
+  if (!(page.yDpi > 0)) page.yDpi = page.xDpi;
+  if (!std::isfinite(page.xDpi) || !std::isfinite(page.yDpi) || !(page.xDpi > 0) || !(page.yDpi > 0)) {
+    page.xDpi = page.yDpi = 0;
   }
-  const int fd = output.TakeDescriptor();
-  std::unique_ptr<std::FILE, FileCloser> file(::fdopen(fd, "wb"));
-  if (!file) {
-    ::close(fd);
-    reason = "output cannot be created";
-    return false;
+}
+
+// The image object. Its data goes out as it is produced; a length not known
+// beforehand follows the data as an object of its own.
+class ImageWriter {
+ public:
+  static constexpr std::int64_t kUnknown = -1;
+
+  ImageWriter(PdfOutput& out, const std::string& dictionary, std::int64_t length) : out_(out) {
+    image_ = out.NewObject();
+    std::string lengthText;
+    if (length == kUnknown) {
+      lengthObject_ = out.NewObject();
+      lengthText = Ref(lengthObject_);
+    } else {
+      lengthText = std::to_string(length);
+    }
+    out.BeginObject(image_);
+    out.Text("<< /Type /XObject /Subtype /Image " + dictionary + " /Length " + lengthText + " >>\nstream\n");
+    start_ = out.Position();
   }
-  std::setvbuf(file.get(), nullptr, _IOFBF, 1 << 20);
-  QPDFWriter writer(pdf);
-  writer.setOutputFile(output.TemporaryPath().c_str(), file.get(), false);
-  // Nothing is decoded: JPEG and CCITT data go out as they came in.
-  writer.setDecodeLevel(qpdf_dl_none);
-  writer.setCompressStreams(true);
-  writer.write();
-  const bool flushed = std::fflush(file.get()) == 0 && !std::ferror(file.get());
-  const bool closed = std::fclose(file.release()) == 0;
-  if (!flushed || !closed || !output.Commit()) {
-    reason = "output cannot be written";
-    return false;
+  std::uint32_t Finish() {
+    const std::uint64_t length = out_.Position() - start_;
+    out_.Text("\nendstream\nendobj\n");
+    if (lengthObject_ != 0) {
+      out_.BeginObject(lengthObject_);
+      out_.Text(std::to_string(length) + "\nendobj\n");
+    }
+    return image_;
   }
-  return true;
+
+ private:
+  PdfOutput& out_;
+  std::uint32_t image_ = 0;
+  std::uint32_t lengthObject_ = 0;
+  std::uint64_t start_ = 0;
+};
+
+void WriteJpegPage(PdfOutput& out, PageWindow& window, const PageLimits& limits, WrittenPage& page,
+                   double& fileXDpi, double& fileYDpi) {
+  JpegHeader h;
+  std::string reason;
+  if (!ReadJpegHeader(window, h, reason)) Fail(reason);
+  if (std::uint64_t{h.width} * h.height > limits.maxPixels) Fail("image too large");
+  std::string dict = "/Width " + std::to_string(h.width) + " /Height " + std::to_string(h.height) +
+                     " /BitsPerComponent 8 /ColorSpace " +
+                     (h.components == 1 ? "/DeviceGray" : h.components == 3 ? "/DeviceRGB" : "/DeviceCMYK");
+  // Adobe's CMYK JPEG files store the inks inverted.
+  if (h.components == 4 && h.adobe) dict += " /Decode " + DecodeRange(4, true);
+  dict += " /Filter /DCTDecode";
+  // Only where the markers disagree with the filter's default.
+  const bool transform = JpegUsesColorTransform(h);
+  if (h.components > 1 && transform != (h.components == 3)) {
+    dict += std::string(" /DecodeParms << /ColorTransform ") + (transform ? "1" : "0") + " >>";
+  }
+  // A page that the window holds whole is measured up to its end marker
+  // first, at no cost of reading, so that its length goes in directly.
+  std::int64_t length = ImageWriter::kUnknown;
+  if (window.Size() <= PageWindow::kSize) {
+    std::uint64_t measured = 0;
+    const bool ended = CopyJpegImage(
+        window, h,
+        [&measured](const std::uint8_t*, std::size_t size) {
+          measured += size;
+          return true;
+        },
+        reason);
+    if (!ended) Fail(reason);
+    length = static_cast<std::int64_t>(measured);
+  }
+  ImageWriter image(out, dict, length);
+  const bool copied = CopyJpegImage(
+      window, h,
+      [&out](const std::uint8_t* data, std::size_t size) {
+        out.Data(data, size);
+        return true;
+      },
+      reason);
+  if (!copied) Fail(reason);
+  page.image = image.Finish();
+  page.width = h.width;
+  page.height = h.height;
+  fileXDpi = h.xDensity;
+  fileYDpi = h.yDensity;
+}
+
+void WriteTiffPage(PdfOutput& out, const PageReader& reader, const PageLimits& limits,
+                   std::vector<std::uint8_t>& scratch, WrittenPage& page, double& fileXDpi, double& fileYDpi) {
+  TiffInput input;
+  TiffPagePlan t;
+  std::string reason;
+  if (!PlanTiffPage(reader, limits, input, t, reason)) Fail(reason);
+  std::string dict = "/Width " + std::to_string(t.width) + " /Height " + std::to_string(t.height);
+  const bool ccitt = t.kind == TiffPageKind::kCcittAsIs || t.kind == TiffPageKind::kCcittAgain;
+  if (ccitt) {
+    dict += " /BitsPerComponent 1 /ColorSpace /DeviceGray /Filter /CCITTFaxDecode /DecodeParms << /K " +
+            std::to_string(t.kind == TiffPageKind::kCcittAgain ? -1 : t.k) + " /Columns " +
+            std::to_string(t.width) + " /Rows " + std::to_string(t.height) + " /BlackIs1 " +
+            (t.blackIs1 ? "true" : "false") + " >>";
+  } else {
+    // Samples go in compressed losslessly.
+    dict += std::string(" /BitsPerComponent 8 /ColorSpace ") + (t.components == 1 ? "/DeviceGray" : "/DeviceRGB");
+    if (t.invertGray) dict += " /Decode " + DecodeRange(1, true);
+    dict += " /Filter /FlateDecode";
+  }
+  // A strip that goes in as it is has its length in the file.
+  ImageWriter image(out, dict,
+                    t.kind == TiffPageKind::kCcittAsIs ? static_cast<std::int64_t>(t.stripBytes) : ImageWriter::kUnknown);
+  CountingPipeline counted(out);
+  if (ccitt) {
+    WriteTiffPageData(reader, input, t, limits, scratch,
+                      [&counted](const std::uint8_t* data, std::size_t size) { counted.write(data, size); });
+  } else {
+    Pl_Flate flate("page samples", &counted, Pl_Flate::a_deflate);
+    WriteTiffPageData(reader, input, t, limits, scratch,
+                      [&flate](const std::uint8_t* data, std::size_t size) { flate.write(data, size); });
+    flate.finish();
+  }
+  page.image = image.Finish();
+  page.width = t.width;
+  page.height = t.height;
+  fileXDpi = t.xDpi;
+  fileYDpi = t.yDpi;
+}
+
+// Pages that nothing describes take the resolution of the nearest page that
+// something does, an earlier one first; without any, the default.
+void FillUnknownResolutions(std::vector<WrittenPage>& pages) {
+  const WrittenPage* known = nullptr;
+  for (const WrittenPage& p : pages) {
+    if (p.xDpi > 0) {
+      known = &p;
+      break;
+    }
+  }
+  double x = known ? known->xDpi : kDefaultDpi;
+  double y = known ? known->yDpi : kDefaultDpi;
+  for (WrittenPage& p : pages) {
+    if (p.xDpi > 0) {
+      x = p.xDpi;
+      y = p.yDpi;
+    } else {
+      p.xDpi = x;
+      p.yDpi = y;
+    }
+  }
+}
+
+void WritePageObjects(PdfOutput& out, const std::vector<WrittenPage>& pages, std::uint32_t firstPageNumber,
+                      std::uint32_t pagesObject, std::vector<std::uint32_t>& kids) {
+  for (std::size_t i = 0; i < pages.size(); ++i) {
+    const WrittenPage& p = pages[i];
+    const double w = p.width / p.xDpi * 72.0;
+    const double h = p.height / p.yDpi * 72.0;
+    if (!std::isfinite(w) || !std::isfinite(h) || w < kSmallestSide || h < kSmallestSide || w > kLargestSide ||
+        h > kLargestSide) {
+      Fail("page " + std::to_string(firstPageNumber + i) + ": page size out of range");
+    }
+    const std::string width = Number(w), height = Number(h);
+    const std::string drawing = "q " + width + " 0 0 " + height + " 0 0 cm /Im0 Do Q\n";
+    const std::uint32_t content = out.NewObject();
+    out.BeginObject(content);
+    out.Text("<< /Length " + std::to_string(drawing.size()) + " >>\nstream\n" + drawing + "endstream\nendobj\n");
+    const std::uint32_t page = out.NewObject();
+    out.BeginObject(page);
+    out.Text("<< /Type /Page /Parent " + Ref(pagesObject) + " /MediaBox [0 0 " + width + " " + height +
+             "] /Resources << /XObject << /Im0 " + Ref(p.image) + " >> >> /Contents " + Ref(content) +
+             " >>\nendobj\n");
+    kids.push_back(page);
+  }
+}
+
+bool CheckColorFlag(const PdfRequest& request, std::string& reason) {
+  if (request.colorFlag == CODEC_PDF_COLOR || request.colorFlag == CODEC_PDF_MONO) return true;
+  reason = "bad colour flag";
+  return false;
 }
 
 }  // namespace
 
-bool EncodePdf(const PdfRequest& request, const PageLimits& limits, std::string& reason) {
-  if (!CheckPageRequest(request.output, request.workFolder, request.firstPage, request.lastPage,
-                        limits, reason)) {
-    return false;
-  }
-  if (request.colorFlag != CODEC_PDF_COLOR && request.colorFlag != CODEC_PDF_MONO) {
-    reason = "bad colour flag";
+bool WritePdf(const PdfRequest& request, PageSource& source, ByteOutput& byteOutput, const PageLimits& limits,
+              std::string& reason) {
+  if (!CheckPageRange(request.firstPage, request.lastPage, limits, reason) || !CheckColorFlag(request, reason)) {
     return false;
   }
   try {
-    QPDF pdf;
-    pdf.setSuppressWarnings(true);
-    pdf.emptyPDF();
-    QPDFPageDocumentHelper pages(pdf);
-    auto buffer = std::make_shared<std::vector<unsigned char>>();
-    // Every page is looked at before anything is written, so that a bad page
-    // fails the document at once.
+    PdfOutput out(byteOutput);
+    // The second line's bytes above 127 mark the file as binary.
+    out.Text("%PDF-1.4\n%\xE2\xE3\xCF\xD3\n");
+    const std::uint32_t catalog = out.NewObject();
+    const std::uint32_t pagesObject = out.NewObject();
+    std::vector<WrittenPage> written;
+    written.reserve(static_cast<std::size_t>(request.lastPage - request.firstPage + 1));
+    // Buffers for every page's bytes and for data on its way, kept for the
+    // whole document.
+    std::vector<std::uint8_t> buffer, scratch;
     for (std::int64_t n = request.firstPage; n <= request.lastPage; ++n) {
-      PlannedPage planned;
-      if (!PlanPage(request, limits, static_cast<int>(n), planned, reason)) {
-        reason = "page " + std::to_string(n) + ": " + reason;
-        return false;
+      const int number = static_cast<int>(n);
+      try {
+        std::string why;
+        const PageReader* reader = source.Open(number, why);
+        if (!reader) Fail(why);
+        if (reader->Size() > limits.maxFileBytes) Fail("page file too large");
+        PageWindow window(*reader, buffer);
+        const std::uint8_t* magic = nullptr;
+        if (!window.Span(0, 2, &magic)) Fail("page file empty");
+        WrittenPage page;
+        double fileXDpi = 0, fileYDpi = 0;
+        // The content decides, not the name.
+        if (magic[0] == 0xFF && magic[1] == 0xD8) {
+          WriteJpegPage(out, window, limits, page, fileXDpi, fileYDpi);
+        } else {
+          // A page that the window holds whole is read from there.
+          const std::uint8_t* bytes = nullptr;
+          const bool whole = reader->Size() <= PageWindow::kSize &&
+                             window.Span(0, static_cast<std::size_t>(reader->Size()), &bytes);
+          const MemoryReader inMemory(std::string_view(reinterpret_cast<const char*>(bytes),
+                                                       whole ? static_cast<std::size_t>(reader->Size()) : 0));
+          WriteTiffPage(out, whole ? inMemory : *reader, limits, scratch, page, fileXDpi, fileYDpi);
+        }
+        Resolution(request.pages ? &request.pages[number] : nullptr, fileXDpi, fileYDpi, page);
+        written.push_back(page);
+      } catch (const std::runtime_error& e) {
+        Fail("page " + std::to_string(n) + ": " + e.what());
       }
-      AddPage(pdf, pages, planned, limits, buffer);
     }
-    return Write(pdf, request.output, reason);
+    FillUnknownResolutions(written);
+    std::vector<std::uint32_t> kids;
+    kids.reserve(written.size());
+    WritePageObjects(out, written, static_cast<std::uint32_t>(request.firstPage), pagesObject, kids);
+    out.BeginObject(pagesObject);
+    out.Text("<< /Type /Pages /Kids [");
+    for (std::uint32_t kid : kids) out.Text(Ref(kid) + " ");
+    out.Text("] /Count " + std::to_string(kids.size()) + " >>\nendobj\n");
+    out.BeginObject(catalog);
+    out.Text("<< /Type /Catalog /Pages " + Ref(pagesObject) + " >>\nendobj\n");
+    out.Finish(catalog);
+    return true;
   } catch (const std::exception& e) {
     reason = e.what();
     return false;
@@ -311,6 +389,30 @@ bool EncodePdf(const PdfRequest& request, const PageLimits& limits, std::string&
     reason = "unknown failure";
     return false;
   }
+}
+
+bool EncodePdf(const PdfRequest& request, const PageLimits& limits, std::string& reason) {
+  if (!CheckPageRequest(request.output, request.workFolder, request.firstPage, request.lastPage, limits,
+                        reason) ||
+      !CheckColorFlag(request, reason)) {
+    return false;
+  }
+  OutputFile output(request.output);
+  if (!output.Create()) {
+    reason = "output cannot be created";
+    return false;
+  }
+  const int fd = output.TakeDescriptor();
+  DescriptorOutput out(fd);
+  PageFiles pages(request.workFolder, request.documentId, request.colorFlag == CODEC_PDF_MONO ? "tif" : "jpg");
+  const bool written = WritePdf(request, pages, out, limits, reason);
+  const bool closed = ::close(fd) == 0;
+  if (!written) return false;
+  if (!closed || !output.Commit()) {
+    reason = "output cannot be written";
+    return false;
+  }
+  return true;
 }
 
 }  // namespace dumel

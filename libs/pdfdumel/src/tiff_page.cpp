@@ -25,63 +25,6 @@ bool CodecAvailable(std::uint16_t compression) {
   return compression == COMPRESSION_NONE || TIFFIsCODECConfigured(compression) != 0;
 }
 
-// ---- an in-memory TIFF file, for encoding one page as Group 4
-
-struct MemoryFile {
-  std::vector<std::uint8_t> data;
-  std::uint64_t position = 0;
-  std::uint64_t limit = 0;
-};
-
-tmsize_t MemoryRead(thandle_t handle, void* buffer, tmsize_t size) {
-  auto* file = static_cast<MemoryFile*>(handle);
-  if (size <= 0 || file->position >= file->data.size()) return 0;
-  std::uint64_t n = file->data.size() - file->position;
-  if (n > static_cast<std::uint64_t>(size)) n = static_cast<std::uint64_t>(size);
-  std::memcpy(buffer, file->data.data() + file->position, n);
-  file->position += n;
-  return static_cast<tmsize_t>(n);
-}
-
-tmsize_t MemoryWrite(thandle_t handle, void* buffer, tmsize_t size) {
-  auto* file = static_cast<MemoryFile*>(handle);
-  if (size < 0) return -1;
-  const auto n = static_cast<std::uint64_t>(size);
-  if (n > file->limit || file->position > file->limit - n) return -1;
-  if (file->position + n > file->data.size()) file->data.resize(file->position + n);
-  std::memcpy(file->data.data() + file->position, buffer, n);
-  file->position += n;
-  return size;
-}
-
-toff_t MemorySeek(thandle_t handle, toff_t offset, int whence) {
-  auto* file = static_cast<MemoryFile*>(handle);
-  std::uint64_t base = 0;
-  if (whence == SEEK_CUR) base = file->position;
-  else if (whence == SEEK_END) base = file->data.size();
-  if (offset > file->limit || base > file->limit - offset) return static_cast<toff_t>(-1);
-  file->position = base + offset;
-  return file->position;
-}
-
-int MemoryClose(thandle_t) { return 0; }
-toff_t MemorySize(thandle_t handle) { return static_cast<MemoryFile*>(handle)->data.size(); }
-int MemoryMap(thandle_t, void**, toff_t*) { return 0; }
-void MemoryUnmap(thandle_t, void*, toff_t) {}
-
-int Quiet(TIFF*, void*, const char*, const char*, va_list) { return 1; }
-
-TiffHandle OpenMemoryTiff(MemoryFile& file, const char* mode) {
-  TIFFOpenOptions* options = TIFFOpenOptionsAlloc();
-  if (!options) return nullptr;
-  TIFFOpenOptionsSetErrorHandlerExtR(options, Quiet, nullptr);
-  TIFFOpenOptionsSetWarningHandlerExtR(options, Quiet, nullptr);
-  TIFF* tiff = TIFFClientOpenExt("page", mode, &file, MemoryRead, MemoryWrite, MemorySeek,
-                                 MemoryClose, MemorySize, MemoryMap, MemoryUnmap, options);
-  TIFFOpenOptionsFree(options);
-  return TiffHandle(tiff);
-}
-
 // Calls |rows| with the decoded rows of a stripped page, strip by strip.
 void ForEachStripOfRows(TIFF* tiff, const TiffPagePlan& plan, const PageLimits& limits,
                         std::uint64_t rowBytes,
@@ -110,18 +53,18 @@ void ForEachStripOfRows(TIFF* tiff, const TiffPagePlan& plan, const PageLimits& 
   }
 }
 
-void WriteStripAsIs(const std::string& path, const TiffPagePlan& plan, const ByteSink& sink) {
-  InputFile file;
-  if (!file.Open(path)) Fail("page file cannot be opened");
-  constexpr std::size_t kChunk = 256 * 1024;
-  std::vector<std::uint8_t> buffer(kChunk);
+void WriteStripAsIs(const PageReader& page, const TiffPagePlan& plan, std::vector<std::uint8_t>& scratch,
+                    const ByteSink& sink) {
+  constexpr std::size_t kChunk = 1 << 20;
+  const std::size_t chunk = plan.stripBytes < kChunk ? static_cast<std::size_t>(plan.stripBytes) : kChunk;
+  if (scratch.size() < chunk) scratch.resize(chunk);
   std::uint64_t done = 0;
   while (done < plan.stripBytes) {
     const std::uint64_t left = plan.stripBytes - done;
-    const std::size_t n = left < kChunk ? static_cast<std::size_t>(left) : kChunk;
-    if (!file.ReadAt(plan.stripOffset + done, buffer.data(), n)) Fail("page file cut short");
-    if (plan.reverseBits) ReverseBits(buffer.data(), n);
-    sink(buffer.data(), n);
+    const std::size_t n = left < chunk ? static_cast<std::size_t>(left) : chunk;
+    if (!page.ReadAt(plan.stripOffset + done, scratch.data(), n)) Fail("page file cut short");
+    if (plan.reverseBits) ReverseBits(scratch.data(), n);
+    sink(scratch.data(), n);
     done += n;
   }
 }
@@ -130,7 +73,7 @@ void WriteAsGroup4(TIFF* source, const TiffPagePlan& plan, const PageLimits& lim
                    const ByteSink& sink) {
   const std::uint64_t rowBytes = (std::uint64_t{plan.width} + 7) / 8;
   if (static_cast<std::uint64_t>(TIFFScanlineSize64(source)) != rowBytes) Fail("odd scanline size");
-  MemoryFile memory;
+  MemoryTiff memory;
   // Group 4 can exceed the raw bitmap on noise; twice that and a margin is
   // more than any page needs.
   memory.limit = rowBytes * plan.height * 2 + 65536;
@@ -222,25 +165,20 @@ void WriteRgb(TIFF* source, const TiffPagePlan& plan, const PageLimits& limits,
 
 }  // namespace
 
-bool PlanTiffPage(const std::string& path, const PageLimits& limits, TiffPagePlan& plan,
+bool PlanTiffPage(const PageReader& page, const PageLimits& limits, TiffInput& input, TiffPagePlan& plan,
                   std::string& reason) {
   plan = TiffPagePlan();
-  InputFile file;
-  if (!file.Open(path)) {
-    reason = "page file cannot be opened";
-    return false;
-  }
-  if (file.Size() > limits.maxFileBytes) {
+  if (page.Size() > limits.maxFileBytes) {
     reason = "page file too large";
     return false;
   }
-  int errors = 0;
-  TiffHandle handle = OpenTiffForReading(path, static_cast<tmsize_t>(limits.maxSingleAlloc), &errors);
-  if (!handle || errors) {
+  input.errors = 0;
+  input.handle = OpenTiffForReading(page, static_cast<tmsize_t>(limits.maxSingleAlloc), &input.errors);
+  if (!input.handle || input.errors) {
     reason = "not a TIFF file, or a damaged one";
     return false;
   }
-  TIFF* tiff = handle.get();
+  TIFF* tiff = input.handle.get();
   std::uint32_t width = 0, height = 0;
   if (!TIFFGetField(tiff, TIFFTAG_IMAGEWIDTH, &width) ||
       !TIFFGetField(tiff, TIFFTAG_IMAGELENGTH, &height) || width == 0 || height == 0) {
@@ -286,8 +224,8 @@ bool PlanTiffPage(const std::string& path, const PageLimits& limits, TiffPagePla
       int error = 0;
       plan.stripOffset = TIFFGetStrileOffsetWithErr(tiff, 0, &error);
       plan.stripBytes = TIFFGetStrileByteCountWithErr(tiff, 0, &error);
-      if (error || plan.stripBytes == 0 || plan.stripOffset > file.Size() ||
-          plan.stripBytes > file.Size() - plan.stripOffset) {
+      if (error || plan.stripBytes == 0 || plan.stripOffset > page.Size() ||
+          plan.stripBytes > page.Size() - plan.stripOffset) {
         reason = "strip outside the file";
         return false;
       }
@@ -322,26 +260,16 @@ bool PlanTiffPage(const std::string& path, const PageLimits& limits, TiffPagePla
   return true;
 }
 
-void WriteTiffPageData(const std::string& path, const TiffPagePlan& plan,
-                       const PageLimits& limits, const ByteSink& sink) {
-  if (plan.kind == TiffPageKind::kCcittAsIs) {
-    WriteStripAsIs(path, plan, sink);
-    return;
-  }
-  int errors = 0;
-  TiffHandle handle = OpenTiffForReading(path, static_cast<tmsize_t>(limits.maxSingleAlloc), &errors);
-  if (!handle) Fail("page file cannot be opened");
-  std::uint32_t width = 0, height = 0;
-  TIFFGetField(handle.get(), TIFFTAG_IMAGEWIDTH, &width);
-  TIFFGetField(handle.get(), TIFFTAG_IMAGELENGTH, &height);
-  if (width != plan.width || height != plan.height) Fail("page size changed");
+void WriteTiffPageData(const PageReader& page, TiffInput& input, const TiffPagePlan& plan,
+                       const PageLimits& limits, std::vector<std::uint8_t>& scratch, const ByteSink& sink) {
   switch (plan.kind) {
-    case TiffPageKind::kCcittAgain: WriteAsGroup4(handle.get(), plan, limits, sink); break;
-    case TiffPageKind::kSamples: WriteSamples(handle.get(), plan, limits, sink); break;
-    default: WriteRgb(handle.get(), plan, limits, sink); break;
+    case TiffPageKind::kCcittAsIs: WriteStripAsIs(page, plan, scratch, sink); return;
+    case TiffPageKind::kCcittAgain: WriteAsGroup4(input.handle.get(), plan, limits, sink); break;
+    case TiffPageKind::kSamples: WriteSamples(input.handle.get(), plan, limits, sink); break;
+    default: WriteRgb(input.handle.get(), plan, limits, sink); break;
   }
   // The decoders fill damaged rows and go on; a damaged page is no page.
-  if (errors) Fail("page data damaged");
+  if (input.errors) Fail("page data damaged");
 }
 
 }  // namespace dumel

@@ -8,8 +8,11 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
+#include "codec_files.h"
 #include "page_limits.h"
+#include "tiff_files.h"
 
 namespace dumel {
 
@@ -40,13 +43,25 @@ struct TiffPagePlan {
   double yDpi = 0;
 };
 
-bool PlanTiffPage(const std::string& path, const PageLimits& limits, TiffPagePlan& plan,
+// One TIFF page opened for reading: the handle, and the count of errors
+// libtiff reported while reading it. Stays where it is made.
+struct TiffInput {
+  TiffInput() = default;
+  TiffInput(const TiffInput&) = delete;
+  TiffInput& operator=(const TiffInput&) = delete;
+  int errors = 0;
+  TiffHandle handle;  // after |errors|, which it points to
+};
+
+// Opens |page| into |input| and reads how it goes into a PDF.
+bool PlanTiffPage(const PageReader& page, const PageLimits& limits, TiffInput& input, TiffPagePlan& plan,
                   std::string& reason);
 
 // Produces the page's data for the PDF stream. Throws std::runtime_error
-// when the file no longer reads as planned.
+// when the page does not read as planned.
 using ByteSink = std::function<void(const std::uint8_t* data, std::size_t size)>;
-void WriteTiffPageData(const std::string& path, const TiffPagePlan& plan,
-                       const PageLimits& limits, const ByteSink& sink);
+// |scratch| is a buffer kept from page to page.
+void WriteTiffPageData(const PageReader& page, TiffInput& input, const TiffPagePlan& plan,
+                       const PageLimits& limits, std::vector<std::uint8_t>& scratch, const ByteSink& sink);
 
 }  // namespace dumel

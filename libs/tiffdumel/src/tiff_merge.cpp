@@ -1,5 +1,7 @@
 #include "tiff_merge.h"
 
+#include <sys/stat.h>
+
 #include <exception>
 #include <vector>
 
@@ -143,11 +145,15 @@ bool CopyTags(TIFF* in, TIFF* out, const PageLimits& limits, int index, int tota
   return true;
 }
 
-// One page file as the next directory of |out|.
-bool CopyPage(const std::string& path, std::uint64_t fileSize, TIFF* out, const PageLimits& limits,
-              int index, int total, std::vector<std::uint8_t>& buffer, std::string& reason) {
+// A page this large or smaller is read into memory in one go.
+constexpr std::uint64_t kWholePageBytes = std::uint64_t{16} << 20;
+
+// One page as the next directory of |out|. |scratch| is kept from page to
+// page.
+bool CopyPage(const PageReader& page, TIFF* out, const PageLimits& limits, int index, int total,
+              std::vector<std::uint8_t>& scratch, std::string& reason) {
   int errors = 0;
-  TiffHandle handle = OpenTiffForReading(path, static_cast<tmsize_t>(limits.maxSingleAlloc), &errors);
+  TiffHandle handle = OpenTiffForReading(page, static_cast<tmsize_t>(limits.maxSingleAlloc), &errors);
   if (!handle || errors) {
     reason = "not a TIFF file, or a damaged one";
     return false;
@@ -161,6 +167,7 @@ bool CopyPage(const std::string& path, std::uint64_t fileSize, TIFF* out, const 
     reason = "strip count does not match the image";
     return false;
   }
+  const std::uint64_t fileSize = page.Size();
   for (std::uint32_t i = 0; i < count; ++i) {
     int error = 0;
     const std::uint64_t offset = TIFFGetStrileOffsetWithErr(in, i, &error);
@@ -173,16 +180,20 @@ bool CopyPage(const std::string& path, std::uint64_t fileSize, TIFF* out, const 
       reason = "strip too large";
       return false;
     }
-    buffer.resize(static_cast<std::size_t>(bytes));
-    const auto size = static_cast<tmsize_t>(bytes);
-    const tmsize_t got = tiled ? TIFFReadRawTile(in, i, buffer.data(), size)
-                               : TIFFReadRawStrip(in, i, buffer.data(), size);
-    if (got != size) {
-      reason = "strip cannot be read";
-      return false;
+    // The strip's bytes as they lie in the page: no need to ask libtiff.
+    const std::uint8_t* data = page.Bytes() ? page.Bytes() + offset : nullptr;
+    if (!data) {
+      if (scratch.size() < bytes) scratch.resize(static_cast<std::size_t>(bytes));
+      if (!page.ReadAt(offset, scratch.data(), static_cast<std::size_t>(bytes))) {
+        reason = "strip cannot be read";
+        return false;
+      }
+      data = scratch.data();
     }
-    const tmsize_t put = tiled ? TIFFWriteRawTile(out, i, buffer.data(), size)
-                               : TIFFWriteRawStrip(out, i, buffer.data(), size);
+    const auto size = static_cast<tmsize_t>(bytes);
+    // libtiff does not change the data it is given to write.
+    void* raw = const_cast<std::uint8_t*>(data);
+    const tmsize_t put = tiled ? TIFFWriteRawTile(out, i, raw, size) : TIFFWriteRawStrip(out, i, raw, size);
     if (put != size) {
       reason = "output cannot be written";
       return false;
@@ -201,27 +212,68 @@ bool CopyPage(const std::string& path, std::uint64_t fileSize, TIFF* out, const 
 
 }  // namespace
 
+bool WriteMultiTiff(const TiffRequest& request, PageSource& pages, TIFF* out, const PageLimits& limits,
+                    std::string& reason) {
+  if (!CheckPageRange(request.firstPage, request.lastPage, limits, reason)) return false;
+  try {
+    // Buffers kept for the whole document: one for a page read whole, one
+    // for the strips of a larger page.
+    std::vector<std::uint8_t> whole, scratch;
+    const int total = request.lastPage - request.firstPage + 1;
+    for (int i = 0; i < total; ++i) {
+      const int n = request.firstPage + i;
+      const PageReader* page = pages.Open(n, reason);
+      bool ok = page != nullptr;
+      if (ok && page->Size() > limits.maxFileBytes) {
+        reason = "page file too large";
+        ok = false;
+      }
+      if (ok) {
+        const std::uint64_t size = page->Size();
+        if (size <= kWholePageBytes && !page->Bytes()) {
+          if (whole.size() < size) whole.resize(static_cast<std::size_t>(size));
+          ok = page->ReadAt(0, whole.data(), static_cast<std::size_t>(size));
+          if (!ok) reason = "page file cannot be read";
+          const MemoryReader inMemory(std::string_view(reinterpret_cast<const char*>(whole.data()),
+                                                       static_cast<std::size_t>(size)));
+          ok = ok && CopyPage(inMemory, out, limits, i, total, scratch, reason);
+        } else {
+          ok = CopyPage(*page, out, limits, i, total, scratch, reason);
+        }
+      }
+      if (!ok) {
+        reason = "page " + std::to_string(n) + ": " + reason;
+        return false;
+      }
+    }
+    return true;
+  } catch (const std::exception& e) {
+    reason = e.what();
+    return false;
+  }
+}
+
 bool EncodeMultiTiff(const TiffRequest& request, const PageLimits& limits, std::string& reason) {
   if (!CheckPageRequest(request.output, request.workFolder, request.firstPage, request.lastPage,
                         limits, reason)) {
     return false;
   }
   try {
-    // Every page must be there before anything is written.
-    std::vector<std::uint64_t> sizes;
+    // Every page must be there before anything is written, and their sizes
+    // decide the output's format.
     std::uint64_t totalBytes = 0;
     for (std::int64_t n = request.firstPage; n <= request.lastPage; ++n) {
-      InputFile file;
-      if (!file.Open(PageFilePath(request.workFolder, request.documentId, static_cast<int>(n), "tif"))) {
+      struct stat st;
+      const std::string path = PageFilePath(request.workFolder, request.documentId, static_cast<int>(n), "tif");
+      if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) {
         reason = "page " + std::to_string(n) + ": page file missing";
         return false;
       }
-      if (file.Size() > limits.maxFileBytes) {
+      if (static_cast<std::uint64_t>(st.st_size) > limits.maxFileBytes) {
         reason = "page " + std::to_string(n) + ": page file too large";
         return false;
       }
-      sizes.push_back(file.Size());
-      totalBytes += file.Size();
+      totalBytes += static_cast<std::uint64_t>(st.st_size);
     }
     OutputFile output(request.output);
     if (!output.Create()) {
@@ -229,24 +281,15 @@ bool EncodeMultiTiff(const TiffRequest& request, const PageLimits& limits, std::
       return false;
     }
     // Each directory adds well under a kilobyte to the copied data.
-    const std::uint64_t pages = sizes.size();
+    const std::uint64_t pages = static_cast<std::uint64_t>(request.lastPage - request.firstPage + 1);
     const bool big = totalBytes + pages * 4096 > kClassicTiffBytes;
     TiffHandle out = OpenTiffForWriting(output.TakeDescriptor(), output.TemporaryPath(), big);
     if (!out) {
       reason = "output cannot be created";
       return false;
     }
-    std::vector<std::uint8_t> buffer;
-    const int total = static_cast<int>(pages);
-    for (int i = 0; i < total; ++i) {
-      const int n = request.firstPage + i;
-      const std::string path = PageFilePath(request.workFolder, request.documentId, n, "tif");
-      if (!CopyPage(path, sizes[static_cast<std::size_t>(i)], out.get(), limits, i, total, buffer,
-                    reason)) {
-        reason = "page " + std::to_string(n) + ": " + reason;
-        return false;
-      }
-    }
+    PageFiles files(request.workFolder, request.documentId, "tif");
+    if (!WriteMultiTiff(request, files, out.get(), limits, reason)) return false;
     out.reset();  // closes the file
     if (!output.Commit()) {
       reason = "output cannot be written";

@@ -6,6 +6,9 @@
 #include <cstdint>
 #include <string>
 
+#include <tiffio.h>
+
+#include "codec_files.h"
 #include "page_limits.h"
 
 namespace dumel {
@@ -21,5 +24,10 @@ struct TiffRequest {
 // Writes the whole file or nothing. False with a reason on failure; the
 // output's name then holds what it held before.
 bool EncodeMultiTiff(const TiffRequest& request, const PageLimits& limits, std::string& reason);
+
+// The pages from |pages| as the directories of |out| (the request's output
+// and work folder are not used).
+bool WriteMultiTiff(const TiffRequest& request, PageSource& pages, TIFF* out, const PageLimits& limits,
+                    std::string& reason);
 
 }  // namespace dumel
