@@ -1,18 +1,6 @@
-// The run-time registry of attached USB devices: a folder with one small
-// text file per device, written by whoever attaches a device (the MFP
-// simulator) and removed when it goes. The Still Image stand-in lists and
-// opens devices from it; the registry stand-in answers "MatchingDeviceId"
-// from it. Self-contained (standard library and POSIX only) so that the
-// stand-in and the simulator can compile it in.
-//
-// Folder: $TALLOWMERE_USB_REGISTRY, else $XDG_RUNTIME_DIR/tallowmere-usb,
-// else /tmp/tallowmere-usb-<uid>. Entry files end in ".device" and hold
-// "key=value" lines (UTF-8):
-//   name=<internal device name, 1 to 127 UTF-16 units>
-//   description=<text shown to the user>
-//   hardware-id=<the device's hardware id, may be empty>
-//   socket=<absolute path of the device's Unix socket>
-//   lock=<absolute path of the device's lock file>
+// The one reader and writer of the run-time USB registry
+// (contracts/usb_registry.h). Self-contained (standard library and POSIX
+// only) so that the stand-in and the simulator can compile it in.
 #pragma once
 
 #include <cstddef>
@@ -21,18 +9,9 @@
 #include <string_view>
 #include <vector>
 
-namespace tallow {
+#include "contracts/usb_registry.h"
 
-inline constexpr const char* kUsbRegistryEnv = "TALLOWMERE_USB_REGISTRY";
-inline constexpr const char* kUsbEntrySuffix = ".device";
-// Entry files above this are not read.
-inline constexpr std::size_t kMaxUsbEntryBytes = 8192;
-// Units of an internal name without its NUL.
-inline constexpr std::size_t kMaxUsbNameUnits = 127;
-// A Unix socket path must fit sockaddr_un.
-inline constexpr std::size_t kMaxUsbSocketPath = 107;
-// Entries read from one folder at most.
-inline constexpr std::size_t kMaxUsbEntries = 256;
+namespace tallow {
 
 struct UsbRegistryEntry {
   std::string name;

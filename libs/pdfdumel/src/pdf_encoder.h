@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <string>
 
-#include "convert/codec_api.h"
+#include "contracts/codec_api.h"
 #include "page_limits.h"
 
 namespace dumel {

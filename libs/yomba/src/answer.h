@@ -11,7 +11,7 @@
 #include <string_view>
 #include <vector>
 
-#include "device/discovery_api.h"
+#include "contracts/discovery_api.h"
 
 namespace yomba {
 
