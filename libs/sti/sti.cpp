@@ -23,23 +23,22 @@
 #include <vector>
 
 #include "contracts/still_image.h"
-#include "platform/text.h"
-#include "platform/usb_registry.h"
+#include "sti_wire.h"
+#include "usb_registry.h"
+#include "utf.h"
 
-namespace tallow {
+namespace sti {
 namespace {
 
+using namespace standin::wire;
+using standin::CopyToField;
+using standin::FromUtf8;
+using standin::ToUtf8;
+using standin::UsbRegistryEntry;
 using Clock = std::chrono::steady_clock;
 
-// Messages of the socket wire.
-constexpr std::uint32_t kOpEscape = 1;
-constexpr std::uint32_t kOpCommand = 2;
-constexpr std::uint32_t kOpCommandBlock = 3;
-constexpr std::uint32_t kOpRead = 4;
-
-// Requests are at most this large (the XML library's own limit); a command
-// block that names more is refused before its address is read.
-constexpr std::uint32_t kMaxRequestBytes = std::uint32_t{16} << 20;
+// A command block that names a request above kMaxRequestBytes is refused
+// before its address is read.
 constexpr std::uint32_t kMaxEscapeBytes = 64 * 1024;
 
 constexpr const char* kTimeoutEnv = "TALLOWMERE_STI_TIMEOUT_MS";
@@ -271,7 +270,7 @@ class StillImage final : public IStillImageW {
     // Only devices that are attached now: a registry entry whose device
     // does not answer is left over from a simulator that died.
     std::vector<UsbRegistryEntry> entries;
-    for (UsbRegistryEntry& e : ReadUsbRegistry(UsbRegistryFolder())) {
+    for (UsbRegistryEntry& e : standin::ReadUsbRegistry(standin::UsbRegistryFolder())) {
       int fd = ConnectTo(e.socketPath);
       if (fd < 0) continue;
       ::close(fd);
@@ -279,11 +278,11 @@ class StillImage final : public IStillImageW {
     }
     if (entries.empty()) return STI_OK;
 
-    std::vector<WString> descriptions, names;
+    std::vector<std::u16string> descriptions, names;
     std::size_t textUnits = 0;
     for (const UsbRegistryEntry& e : entries) {
-      names.push_back(FromAnsi(e.name));
-      descriptions.push_back(FromAnsi(e.description));
+      names.push_back(FromUtf8(e.name));
+      descriptions.push_back(FromUtf8(e.description));
       textUnits += descriptions.back().size() + 1 + names.back().size() + 1 + 1;
     }
     const std::size_t recordBytes = entries.size() * sizeof(STI_DEVICE_INFORMATIONW);
@@ -291,13 +290,13 @@ class StillImage final : public IStillImageW {
     if (!block) return STIERR_OUTOFMEMORY;
     auto* records = static_cast<STI_DEVICE_INFORMATIONW*>(block);
     auto* text = reinterpret_cast<char16_t*>(static_cast<char*>(block) + recordBytes);
-    auto put = [&text](const WString& s) {
+    auto put = [&text](const std::u16string& s) {
       const char16_t* start = text;
       std::memcpy(text, s.c_str(), (s.size() + 1) * sizeof(char16_t));
       text += s.size() + 1;
       return start;
     };
-    const char16_t* empty = put(WString());
+    const char16_t* empty = put(std::u16string());
     for (std::size_t i = 0; i < entries.size(); ++i) {
       STI_DEVICE_INFORMATIONW& r = records[i];
       r.dwSize = sizeof r;
@@ -320,7 +319,8 @@ class StillImage final : public IStillImageW {
     if (!name || outer || (mode & ~STI_DEVICE_CREATE_BOTH) != 0 || mode == 0) {
       return STIERR_INVALID_PARAM;
     }
-    std::optional<UsbRegistryEntry> entry = FindUsbRegistryEntry(UsbRegistryFolder(), ToAnsi(name));
+    std::optional<UsbRegistryEntry> entry =
+        standin::FindUsbRegistryEntry(standin::UsbRegistryFolder(), ToUtf8(name));
     if (!entry) return STIERR_INVALID_DEVICE_NAME;
     int lockFd = ::open(entry->lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
     if (lockFd < 0) return STIERR_DEVICE_NOTREADY;
@@ -351,7 +351,7 @@ class StillImage final : public IStillImageW {
 };
 
 }  // namespace
-}  // namespace tallow
+}  // namespace sti
 
 extern "C" __attribute__((visibility("default"))) HRESULT StiCreateInstanceW(
     HINSTANCE, DWORD version, IStillImageW** object, void* outer) {
@@ -361,7 +361,7 @@ extern "C" __attribute__((visibility("default"))) HRESULT StiCreateInstanceW(
   if ((version & STI_VERSION_FLAG_UNICODE) == 0 || (version & 0xFFFF) < STI_VERSION_REAL) {
     return STIERR_INVALID_PARAM;
   }
-  auto* sti = new (std::nothrow) tallow::StillImage();
+  auto* sti = new (std::nothrow) sti::StillImage();
   if (!sti) return STIERR_OUTOFMEMORY;
   *object = sti;
   return STI_OK;

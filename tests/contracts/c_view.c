@@ -83,7 +83,9 @@ static HRESULT DeviceRead(IStiDevice* self, void* buffer, DWORD* size, void* ove
   return 5;
 }
 
-static ULONG DeviceRelease(IStiDevice* self) { return (ULONG)++((struct CDevice*)self)->calls->released; }
+static ULONG DeviceRelease(IStiDevice* self) {
+  return (ULONG)++((struct CDevice*)self)->calls->released;
+}
 
 static const IStiDeviceVtbl kDeviceFunctions = {DeviceLock,  DeviceUnlock, DeviceEscape,
                                                 DeviceWrite, DeviceRead,   DeviceRelease};

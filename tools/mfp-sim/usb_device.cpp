@@ -20,19 +20,15 @@
 
 #include "box_service.h"
 #include "contracts/still_image.h"
-#include "platform/usb_registry.h"
+#include "sti_wire.h"
+#include "usb_registry.h"
+#include "utf.h"
 #include "wire.h"
 
 namespace tallow::mfpsim {
 namespace {
 
-// Messages of the socket wire (docs/usb-transport.md).
-constexpr std::uint32_t kOpEscape = 1;
-constexpr std::uint32_t kOpCommand = 2;
-constexpr std::uint32_t kOpCommandBlock = 3;
-constexpr std::uint32_t kOpRead = 4;
-// The largest request (16 MiB) with the packet code in front of it.
-constexpr std::uint32_t kMaxMessage = (std::uint32_t{16} << 20) + 4;
+using namespace standin::wire;
 
 // Calls out of order; the other answers are the service's own results.
 constexpr std::int32_t kInvalidData = static_cast<std::int32_t>(0x8007000Du);
@@ -140,12 +136,6 @@ std::string DataReply(int code, std::uint32_t size) {
          "</CODE><DATASIZE>" + FormatId(size) + "</DATASIZE></JOB>";
 }
 
-bool IsSpecText(std::string_view s) {
-  return std::none_of(s.begin(), s.end(), [](char c) {
-    return static_cast<unsigned char>(c) < 0x20 || c == 0x7F;
-  });
-}
-
 }  // namespace
 
 bool ParseUsbDeviceSpec(const std::string& spec, UsbDeviceConfig& config, std::string& error) {
@@ -180,15 +170,14 @@ bool ParseUsbDeviceSpec(const std::string& spec, UsbDeviceConfig& config, std::s
       return false;
     }
   }
-  std::optional<std::size_t> units = Utf16Length(config.name);
+  std::optional<std::size_t> units = standin::Utf16Length(config.name);
   bool nameOk = units && *units >= 1 && *units <= USB_REGISTRY_MAX_NAME_UNITS &&
-                IsSpecText(config.name) && config.name.find(' ') == std::string::npos;
+                !standin::HasControl(config.name) && config.name.find(' ') == std::string::npos;
   if (!nameOk) {
     error = "--usb " + LogSafe(spec, 80) + ": the name must be 1 to 127 characters without blanks";
     return false;
   }
-  if (!IsSpecText(config.hardwareId) || !IsSpecText(config.description) ||
-      !Utf16Length(config.hardwareId) || !Utf16Length(config.description)) {
+  if (!standin::IsCleanUtf8(config.hardwareId) || !standin::IsCleanUtf8(config.description)) {
     error = "--usb " + LogSafe(spec, 80) + ": id and desc must be UTF-8 without control characters";
     return false;
   }
@@ -252,7 +241,7 @@ struct UsbDevices::Impl {
 
   struct Device {
     UsbDeviceConfig config;
-    UsbRegistryEntry entry;
+    standin::UsbRegistryEntry entry;
     std::string entryPath;
     int listenFd = -1;
     std::thread acceptor;
@@ -451,7 +440,7 @@ void UsbDevices::Impl::Serve(const Device& device, int fd) {
     char head[8];
     if (!RecvAll(fd, head, sizeof head)) return;
     const std::uint32_t op = GetU32(head), length = GetU32(head + 4);
-    if (length > kMaxMessage) return;
+    if (length > kMaxMessageBytes) return;
     payload.resize(length);
     if (length > 0 && !RecvAll(fd, payload.data(), length)) return;
 
@@ -531,7 +520,7 @@ bool UsbDevices::Start(const UsbOptions& options, std::string& error) {
     error = "cannot make a pipe";
     return false;
   }
-  const std::string folder = UsbRegistryFolder();
+  const std::string folder = standin::UsbRegistryFolder();
   if (::mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST) {
     error = "cannot create the USB registry folder " + folder + ": " + std::strerror(errno);
     return false;
@@ -550,7 +539,7 @@ bool UsbDevices::Start(const UsbOptions& options, std::string& error) {
       error = "the USB registry folder " + folder + " is too deep for a socket path";
       return false;
     }
-    if (!ParseUsbRegistryEntry(FormatUsbRegistryEntry(d.entry))) {
+    if (!standin::ParseUsbRegistryEntry(standin::FormatUsbRegistryEntry(d.entry))) {
       error = "--usb " + config.name + ": the description cannot be stored";
       return false;
     }
@@ -566,7 +555,7 @@ bool UsbDevices::Start(const UsbOptions& options, std::string& error) {
     }
     // The entry appears whole or not at all.
     const std::string temp = tag + ".tmp";
-    const std::string text = FormatUsbRegistryEntry(d.entry);
+    const std::string text = standin::FormatUsbRegistryEntry(d.entry);
     int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
     bool written = fd >= 0 && ::write(fd, text.data(), text.size()) == static_cast<ssize_t>(text.size());
     if (fd >= 0) ::close(fd);

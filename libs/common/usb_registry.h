@@ -1,9 +1,8 @@
 // The one reader and writer of the run-time USB registry
-// (contracts/usb_registry.h). Self-contained (standard library and POSIX
-// only) so that the stand-in and the simulator can compile it in.
+// (contracts/usb_registry.h): the Still Image stand-in and the registry
+// stand-in read it, the simulator writes it.
 #pragma once
 
-#include <cstddef>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -11,7 +10,7 @@
 
 #include "contracts/usb_registry.h"
 
-namespace tallow {
+namespace standin {
 
 struct UsbRegistryEntry {
   std::string name;
@@ -38,7 +37,4 @@ std::vector<UsbRegistryEntry> ReadUsbRegistry(const std::string& folder);
 std::optional<UsbRegistryEntry> FindUsbRegistryEntry(const std::string& folder,
                                                      std::string_view name);
 
-// UTF-16 units of UTF-8 |text|; nothing when it is not valid UTF-8.
-std::optional<std::size_t> Utf16Length(std::string_view text);
-
-}  // namespace tallow
+}  // namespace standin

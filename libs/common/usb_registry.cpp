@@ -1,4 +1,4 @@
-#include "platform/usb_registry.h"
+#include "usb_registry.h"
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -8,22 +8,19 @@
 #include <algorithm>
 #include <cstdlib>
 
-namespace tallow {
+#include "utf.h"
+
+namespace standin {
 
 namespace {
-
-bool HasControl(std::string_view s) {
-  return std::any_of(s.begin(), s.end(),
-                     [](char c) { return static_cast<unsigned char>(c) < 0x20 || c == 0x7F; });
-}
 
 bool IsPathValue(std::string_view s) {
   return !s.empty() && s.front() == '/' && s.size() <= USB_REGISTRY_MAX_PATH_BYTES &&
          !HasControl(s);
 }
 
-// A whole file of at most USB_REGISTRY_MAX_ENTRY_BYTES; nothing when it is larger or
-// cannot be read.
+// A whole file of at most USB_REGISTRY_MAX_ENTRY_BYTES; nothing when it is
+// larger or cannot be read.
 std::optional<std::string> ReadSmallFile(const std::string& path) {
   int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
   if (fd < 0) return std::nullopt;
@@ -51,27 +48,6 @@ std::string UsbRegistryFolder() {
     return std::string(run) + "/" USB_REGISTRY_RUNTIME_FOLDER;
   }
   return USB_REGISTRY_FALLBACK_PREFIX + std::to_string(::getuid());
-}
-
-std::optional<std::size_t> Utf16Length(std::string_view s) {
-  std::size_t units = 0;
-  for (std::size_t i = 0; i < s.size();) {
-    unsigned char c = static_cast<unsigned char>(s[i]);
-    std::size_t len = c < 0x80 ? 1 : (c & 0xE0) == 0xC0 ? 2 : (c & 0xF0) == 0xE0 ? 3
-                                   : (c & 0xF8) == 0xF0 ? 4 : 0;
-    if (len == 0 || i + len > s.size()) return std::nullopt;
-    char32_t cp = len == 1 ? c : len == 2 ? (c & 0x1F) : len == 3 ? (c & 0x0F) : (c & 0x07);
-    for (std::size_t k = 1; k < len; ++k) {
-      unsigned char d = static_cast<unsigned char>(s[i + k]);
-      if ((d & 0xC0) != 0x80) return std::nullopt;
-      cp = (cp << 6) | (d & 0x3F);
-    }
-    static constexpr char32_t kMin[] = {0, 0, 0x80, 0x800, 0x10000};
-    if (cp < kMin[len] || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return std::nullopt;
-    units += cp >= 0x10000 ? 2 : 1;
-    i += len;
-  }
-  return units;
 }
 
 std::optional<UsbRegistryEntry> ParseUsbRegistryEntry(std::string_view text) {
@@ -102,8 +78,7 @@ std::optional<UsbRegistryEntry> ParseUsbRegistryEntry(std::string_view text) {
   if (!units || *units == 0 || *units > USB_REGISTRY_MAX_NAME_UNITS || HasControl(e.name)) {
     return std::nullopt;
   }
-  if (!Utf16Length(e.description) || HasControl(e.description)) return std::nullopt;
-  if (!Utf16Length(e.hardwareId) || HasControl(e.hardwareId)) return std::nullopt;
+  if (!IsCleanUtf8(e.description) || !IsCleanUtf8(e.hardwareId)) return std::nullopt;
   if (!IsPathValue(e.socketPath) || !IsPathValue(e.lockPath)) return std::nullopt;
   return e;
 }
@@ -147,4 +122,4 @@ std::optional<UsbRegistryEntry> FindUsbRegistryEntry(const std::string& folder,
   return std::nullopt;
 }
 
-}  // namespace tallow
+}  // namespace standin
