@@ -37,8 +37,7 @@ using standin::ToUtf8;
 using standin::UsbRegistryEntry;
 using Clock = std::chrono::steady_clock;
 
-// A command block that names a request above kMaxRequestBytes is refused
-// before its address is read.
+// Escape input above this is refused.
 constexpr std::uint32_t kMaxEscapeBytes = 64 * 1024;
 
 constexpr const char* kTimeoutEnv = "TALLOWMERE_STI_TIMEOUT_MS";
@@ -169,7 +168,10 @@ class StiDevice final : public IStiDevice {
     const void* address = nullptr;
     std::memcpy(&address, b + 4, sizeof address);
     const std::uint32_t requestSize = GetU32(b + 4 + sizeof address);
-    if (!address || requestSize == 0 || requestSize > kMaxRequestBytes) return STIERR_INVALID_PARAM;
+    // A request above the limit is refused before its address is read.
+    if (!address || requestSize == 0 || requestSize > kMaxRequestBytes) {
+      return STIERR_INVALID_PARAM;
+    }
     // This driver runs in the caller's process, so the address is its own.
     std::vector<unsigned char> payload;
     if (!Reserve(payload, 4 + std::size_t{requestSize})) return STIERR_OUTOFMEMORY;
