@@ -11,7 +11,7 @@
 
 #include <cstdint>
 
-#include "device/box_tables.h"
+#include "core/page_files.h"
 #include "platform/result.h"
 #include "platform/text.h"
 

@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <system_error>
 
+#include "core/page_files.h"
 #include "platform/file_system.h"
 #include "platform/path.h"
 
@@ -87,11 +88,9 @@ HRESULT CJpgPassthruConvertor::Convert(const ImageInfo*, std::uint32_t documentI
   const std::int64_t pageCount = std::int64_t{m_lastPage} - m_firstPage + 1;
   if (static_cast<std::int64_t>(m_outputPaths.size()) != pageCount) return E_FAIL;
   for (std::int64_t i = 0; i < pageCount; ++i) {
-    const int page = static_cast<int>(m_firstPage + i);
-    WString source = m_workFolder;
-    source += kPathSeparator;
-    source += FromAnsi(Format("%08X_%d", documentId, page));
-    source += GetExtension();
+    // The colour page as the download stored it.
+    const WString source =
+        PageFileName(m_workFolder, documentId, static_cast<int>(m_firstPage + i), kImageFormatColor);
     const DWORD error = CopyPageFile(source, m_outputPaths[static_cast<std::size_t>(i)]);
     if (error != ERROR_SUCCESS) {
       SetLastError(error);

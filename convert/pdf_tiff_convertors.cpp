@@ -4,7 +4,7 @@
 #include <type_traits>
 #include <vector>
 
-#include "convert/codec_api.h"
+#include "contracts/codec_api.h"
 
 namespace tallow {
 

@@ -6,7 +6,7 @@
 // export counts as missing.
 #pragma once
 
-#include "device/xml_http_api.h"
+#include "contracts/xml_http_api.h"
 #include "platform/library.h"
 #include "platform/result.h"
 #include "platform/text.h"

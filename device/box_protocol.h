@@ -5,8 +5,8 @@
 #include <array>
 #include <cstdint>
 
+#include "contracts/xml_http_api.h"
 #include "device/box_tables.h"
-#include "device/xml_http_api.h"
 
 namespace tallow {
 

@@ -1,7 +1,5 @@
 #include "device/box_tables.h"
 
-#include "platform/path.h"
-
 namespace tallow {
 
 const BoxFolderRecord* FindBoxRecord(const BoxTables& tables, int index) {
@@ -35,17 +33,6 @@ void AppendFileTimeStamps(const BoxTables& tables, WStringList& stamps) {
 
 void AppendFilePageCounts(const BoxTables& tables, WStringList& counts) {
   for (int i = 0; i < FileRows(tables); ++i) counts.push_back(FromAnsi(Format("%d", tables.files[i].PAGES)));
-}
-
-WString PageFileName(WStringView folder, std::uint32_t fileId, int page, std::int32_t imageFormat) {
-  const char* ext = nullptr;
-  if (imageFormat == kImageFormatMono) ext = "tif";
-  else if (imageFormat == kImageFormatColor) ext = "jpg";
-  else return {};
-  WString name(folder);
-  name += kPathSeparator;
-  name += FromAnsi(Format("%08X_%d.%s", fileId, page, ext));
-  return name;
 }
 
 }  // namespace tallow

@@ -1,9 +1,10 @@
 // The result tables of a box listing and a document listing, one set per
-// channel, and the page-information record of one page.
+// channel.
 #pragma once
 
 #include <cstdint>
 
+#include "core/page_files.h"
 #include "platform/text.h"
 
 namespace tallow {
@@ -38,23 +39,12 @@ struct BoxFileRecord {
   std::int32_t IMAGEFORMAT;
 };
 
-// IMAGEFORMAT values.
-inline constexpr std::int32_t kImageFormatMono = 0;   // pages are TIFF files
-inline constexpr std::int32_t kImageFormatColor = 1;  // pages are JPEG files
-
 struct BoxTables {
   std::int32_t folderCount;  // valid records in folders, the root included
   std::int32_t fileCount;    // valid records in files; -1 while/after a failed listing
   BoxFileRecord files[kMaxFileRecords];
   BoxFolderRecord folders[kMaxBoxRecords];
   char password[kPasswordLength];
-};
-
-struct ImageInfo {
-  std::int32_t XPIXEL;
-  std::int32_t YPIXEL;
-  std::int32_t XRESOLUTION;
-  std::int32_t YRESOLUTION;
 };
 
 // The record of box |index| when it lies within the last box listing.
@@ -67,10 +57,5 @@ void AppendFolderNames(const BoxTables& tables, WStringList& names);
 void AppendFileNames(const BoxTables& tables, WStringList& names);
 void AppendFileTimeStamps(const BoxTables& tables, WStringList& stamps);
 void AppendFilePageCounts(const BoxTables& tables, WStringList& counts);
-
-// Name of the file that holds page |page| of a document: folder, separator,
-// the id as 8 upper-case hexadecimal digits, "_", the page and ".tif" (black
-// and white) or ".jpg" (colour). Empty for any other image format.
-WString PageFileName(WStringView folder, std::uint32_t fileId, int page, std::int32_t imageFormat);
 
 }  // namespace tallow

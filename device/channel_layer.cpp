@@ -21,6 +21,15 @@ void AppendFolderNamesOf(int usbFlag, WStringList& names) {
   else GetNetFolderNames(names);
 }
 
+const BoxFileRecord* ListedFile(const MFPInfo& mfp, int fileIndex) {
+  return FindFileRecord(TablesOf(UsbFlagOf(mfp)), fileIndex);
+}
+
+WString ListedPageFile(const MFPInfo& mfp, int fileIndex, int page, WStringView folder) {
+  const BoxFileRecord* file = ListedFile(mfp, fileIndex);
+  return file ? PageFileName(folder, file->FILEID, page, file->IMAGEFORMAT) : WString();
+}
+
 // A negative date's fraction is a time after its midnight, so it counts
 // forward from the day.
 double ComparableDate(DATE d) {
@@ -137,6 +146,20 @@ void SortFileListByDate(int usbFlag, WStringList& names, WStringList& stamps, WS
       }
     }
   }
+}
+
+bool GetFileId(const MFPInfo& mfp, int fileIndex, std::uint32_t& fileId) {
+  const BoxFileRecord* file = ListedFile(mfp, fileIndex);
+  fileId = file ? file->FILEID : 0;
+  return file != nullptr;
+}
+
+WString PreviewPageFilePath(const MFPInfo& mfp, int fileIndex, int page) {
+  return ListedPageFile(mfp, fileIndex, page, PreviewFolderPath());
+}
+
+WString SavePageFilePath(const MFPInfo& mfp, int fileIndex, int page) {
+  return ListedPageFile(mfp, fileIndex, page, SaveFolderPath());
 }
 
 int DownloadPageForSave(const MFPInfo& mfp, int fileIndex, int page, ImageInfo* info) {

@@ -47,6 +47,15 @@ void SortFileListByDate(int usbFlag, WStringList& names, WStringList& stamps, WS
                         std::int32_t* formats);
 void SwapAdjacentStrings(WStringList& list, int i);
 
+// The FILEID of document |fileIndex| of the last listing; false, and 0, when
+// the listing holds no such document.
+bool GetFileId(const MFPInfo& mfp, int fileIndex, std::uint32_t& fileId);
+// The page files that DownloadPageForPreview and DownloadPageForSave write
+// for page |page| of document |fileIndex|; empty when the listing holds no
+// such document or its image format has no page files.
+WString PreviewPageFilePath(const MFPInfo& mfp, int fileIndex, int page);
+WString SavePageFilePath(const MFPInfo& mfp, int fileIndex, int page);
+
 // Downloads a page into the save folder, then reads its image information:
 // that request's result (1, a failing "CODE", or 0); 0 when the download failed.
 int DownloadPageForSave(const MFPInfo& mfp, int fileIndex, int page, ImageInfo* info);

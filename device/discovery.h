@@ -5,7 +5,7 @@
 
 #include <cstdint>
 
-#include "device/discovery_api.h"
+#include "contracts/discovery_api.h"
 #include "platform/library.h"
 #include "platform/text.h"
 #include "platform/window_handle.h"

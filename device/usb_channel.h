@@ -4,8 +4,8 @@
 // a "GETFILE" request and one "GETDATA" request per block.
 #pragma once
 
+#include "contracts/xml_http_api.h"
 #include "device/box_tables.h"
-#include "device/xml_http_api.h"
 
 namespace tallow {
 

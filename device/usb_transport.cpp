@@ -93,14 +93,14 @@ int UsbSendRequest(XhDocument doc, const XmlHttpApi& api) {
   if (!api.CopyRequest(doc, request.get(), size, &copied)) return 0;
 
   const UsbEscapeHeader header = MakeUsbEscapeHeader(packetCode);
-  HRESULT hr = device->Escape(kUsbEscapeRequest, header.data(), kUsbEscapeHeaderSize, nullptr, 0,
+  HRESULT hr = device->Escape(STI_MFP_ESCAPE_REQUEST, header.data(), header.size(), nullptr, 0,
                               nullptr);
   if (SUCCEEDED(hr)) {
     hr = device->RawWriteCommand(request.get(), size, nullptr);
   } else if (hr == E_NOTIMPL) {
     // The driver takes a block that points at the request in our memory.
     const UsbCommandBlock block = MakeUsbCommandBlock(packetCode, request.get(), size);
-    hr = device->RawWriteCommand(block.data(), kUsbCommandBlockSize, nullptr);
+    hr = device->RawWriteCommand(block.data(), block.size(), nullptr);
   } else {
     return 0;
   }

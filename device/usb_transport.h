@@ -8,7 +8,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "device/xml_http_api.h"
+#include "contracts/xml_http_api.h"
 #include "platform/still_image.h"
 #include "platform/text.h"
 
@@ -21,17 +21,13 @@ inline constexpr std::uint32_t kUsbPacketDelete = 0x64;
 inline constexpr std::uint32_t kUsbPacketImageInfo = 0x65;
 inline constexpr std::uint32_t kUsbPacketGetFile = 0x68;
 
-inline constexpr DWORD kUsbEscapeRequest = 0x1000;
 inline constexpr DWORD kUsbLockTimeoutMs = 1000;
-inline constexpr std::size_t kUsbEscapeHeaderSize = 6;
-// Packet code, the request's address (pointer-sized), request size.
-inline constexpr std::size_t kUsbCommandBlockSize = 4 + sizeof(void*) + 4;
 inline constexpr std::size_t kUsbReplyLengthSize = 4;
 // Replies and page blocks announced above this are refused unread.
 inline constexpr std::uint32_t kMaxUsbTransfer = std::uint32_t{64} << 20;
 
-using UsbEscapeHeader = std::array<std::uint8_t, kUsbEscapeHeaderSize>;
-using UsbCommandBlock = std::array<std::uint8_t, kUsbCommandBlockSize>;
+using UsbEscapeHeader = std::array<std::uint8_t, STI_MFP_ESCAPE_HEADER_SIZE>;
+using UsbCommandBlock = std::array<std::uint8_t, STI_MFP_COMMAND_BLOCK_SIZE>;
 
 // Little-endian: the low 16 bits of |packetCode|, then four zero bytes.
 UsbEscapeHeader MakeUsbEscapeHeader(std::uint32_t packetCode);

@@ -3,7 +3,7 @@
 // channel command fails without a request.
 #pragma once
 
-#include "device/xml_http_api.h"
+#include "contracts/xml_http_api.h"
 
 namespace tallow {
 

@@ -4,8 +4,8 @@
 #include <new>
 #include <optional>
 
+#include "libs/common/usb_registry.h"
 #include "platform/text.h"
-#include "platform/usb_registry.h"
 
 namespace tallow {
 
@@ -31,7 +31,8 @@ LSTATUS RegOpenKeyExW(HKEY key, const char16_t* subKey, DWORD, REGSAM rights, HK
   WStringView prefix(kDeviceClassKeyPrefix);
   if (!StartsWithCaseBlind(path, prefix)) return static_cast<LSTATUS>(ERROR_FILE_NOT_FOUND);
   std::string name = ToAnsi(path.substr(prefix.size()));
-  std::optional<UsbRegistryEntry> entry = FindUsbRegistryEntry(UsbRegistryFolder(), name);
+  std::optional<standin::UsbRegistryEntry> entry =
+      standin::FindUsbRegistryEntry(standin::UsbRegistryFolder(), name);
   if (!entry) return static_cast<LSTATUS>(ERROR_FILE_NOT_FOUND);
   RegistryKey* opened = new (std::nothrow) RegistryKey{FromAnsi(entry->hardwareId)};
   if (!opened) return static_cast<LSTATUS>(ERROR_NOT_ENOUGH_MEMORY);

@@ -2,7 +2,7 @@
 // still-image device, "SYSTEM\CurrentControlSet\Control\Class\" followed by
 // the device's internal name, under HKEY_LOCAL_MACHINE, and its text value
 // "MatchingDeviceId" (the device's hardware id). Answered from the run-time
-// registry of attached USB devices (platform/usb_registry.h); every other
+// registry of attached USB devices (contracts/usb_registry.h); every other
 // key is missing.
 #pragma once
 

@@ -14,10 +14,10 @@ int LoadStringW(HMODULE module, std::uint32_t id, char16_t* buffer, int bufferMa
     SetLastError(ERROR_INVALID_PARAMETER);
     return 0;
   }
-  auto table = reinterpret_cast<TallowStringResourcesFn>(GetProcAddress(module, kStringResourcesExport));
+  auto table = reinterpret_cast<TallowStringResourcesFn>(GetProcAddress(module, TALLOW_STRING_RESOURCES_EXPORT));
   std::uint32_t count = 0;
   const TallowStringResource* entries = table ? table(&count) : nullptr;
-  if (!entries || count > kMaxStringResources) {
+  if (!entries || count > TALLOW_MAX_STRING_RESOURCES) {
     SetLastError(ERROR_RESOURCE_TYPE_NOT_FOUND);
     return 0;
   }

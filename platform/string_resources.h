@@ -1,33 +1,13 @@
-// String tables in resource libraries. The other system keeps a library's
-// texts in a string-table resource; here a resource library is an ordinary
-// shared library that exports one C function handing out its table:
-//
-//   extern "C" const TallowStringResource* TallowStringResources(uint32_t* count);
-//
-// The table and its texts must stay valid while the library is loaded. Texts
-// carry their length and need no terminating NUL.
+// String tables in resource libraries (contracts/string_resources.h).
 #pragma once
 
 #include <cstdint>
 
+#include "contracts/string_resources.h"
 #include "platform/library.h"
 #include "platform/result.h"
 
 namespace tallow {
-
-extern "C" {
-struct TallowStringResource {
-  std::uint32_t id;
-  std::uint32_t length;  // UTF-16 units
-  const char16_t* text;
-};
-typedef const TallowStringResource* (*TallowStringResourcesFn)(std::uint32_t* count);
-}
-
-inline constexpr char kStringResourcesExport[] = "TallowStringResources";
-
-// A table claiming more entries than this is taken as broken and not read.
-inline constexpr std::uint32_t kMaxStringResources = 65536;
 
 // Copies the text of |id| from |module| into |buffer| of |bufferMax| units,
 // cut to bufferMax - 1 units (a surrogate pair is never split) and

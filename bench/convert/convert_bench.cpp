@@ -23,7 +23,7 @@
 #include <string>
 #include <vector>
 
-#include "convert/codec_api.h"
+#include "contracts/codec_api.h"
 #include "page_maker.h"
 
 namespace fs = std::filesystem;

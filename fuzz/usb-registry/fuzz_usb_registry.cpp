@@ -4,15 +4,16 @@
 #include <cstdlib>
 #include <string_view>
 
-#include "platform/usb_registry.h"
+#include "usb_registry.h"
+#include "utf.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   std::string_view text(reinterpret_cast<const char*>(data), size);
-  std::optional<tallow::UsbRegistryEntry> e = tallow::ParseUsbRegistryEntry(text);
+  std::optional<standin::UsbRegistryEntry> e = standin::ParseUsbRegistryEntry(text);
   if (!e) return 0;
-  if (tallow::Utf16Length(e->name).value_or(0) == 0) std::abort();
-  std::optional<tallow::UsbRegistryEntry> again =
-      tallow::ParseUsbRegistryEntry(tallow::FormatUsbRegistryEntry(*e));
+  if (standin::Utf16Length(e->name).value_or(0) == 0) std::abort();
+  std::optional<standin::UsbRegistryEntry> again =
+      standin::ParseUsbRegistryEntry(standin::FormatUsbRegistryEntry(*e));
   if (!again || again->name != e->name || again->description != e->description ||
       again->hardwareId != e->hardwareId || again->socketPath != e->socketPath ||
       again->lockPath != e->lockPath) {

@@ -6,13 +6,14 @@
 #include <string>
 
 #include "answer.h"
+#include "utf.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   constexpr std::uint32_t kId = 0x01020304;
   std::optional<yomba::Answer> a = yomba::ParseAnswer(data, size, kId);
   if (!a) return 0;
   if (a->address.size() > yomba::kMaxAddressBytes || a->name.size() > yomba::kMaxNameBytes ||
-      a->httpPort == 0 || !yomba::IsCleanUtf8(a->name)) {
+      a->httpPort == 0 || !standin::IsCleanUtf8(a->name)) {
     __builtin_trap();
   }
   VktMfpAddress record;

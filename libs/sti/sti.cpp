@@ -22,28 +22,23 @@
 #include <thread>
 #include <vector>
 
-#include "platform/still_image.h"
-#include "platform/text.h"
-#include "platform/usb_registry.h"
+#include "contracts/still_image.h"
+#include "sti_wire.h"
+#include "usb_registry.h"
+#include "utf.h"
 
-namespace tallow {
+namespace sti {
 namespace {
 
+using namespace standin::wire;
+using standin::CopyToField;
+using standin::FromUtf8;
+using standin::ToUtf8;
+using standin::UsbRegistryEntry;
 using Clock = std::chrono::steady_clock;
 
-// Messages of the socket wire.
-constexpr std::uint32_t kOpEscape = 1;
-constexpr std::uint32_t kOpCommand = 2;
-constexpr std::uint32_t kOpCommandBlock = 3;
-constexpr std::uint32_t kOpRead = 4;
-
-// Requests are at most this large (the XML library's own limit); a command
-// block that names more is refused before its address is read.
-constexpr std::uint32_t kMaxRequestBytes = std::uint32_t{16} << 20;
+// Escape input above this is refused.
 constexpr std::uint32_t kMaxEscapeBytes = 64 * 1024;
-// The block that stands in for the request bytes when the request escape is
-// not implemented: packet code, address, size, without padding.
-constexpr std::size_t kCommandBlockSize = 4 + sizeof(void*) + 4;
 
 constexpr const char* kTimeoutEnv = "TALLOWMERE_STI_TIMEOUT_MS";
 constexpr int kDefaultTimeoutMs = 30000;
@@ -127,56 +122,59 @@ class StiDevice final : public IStiDevice {
   StiDevice(int socketFd, int lockFd) : socket_(socketFd), lockFd_(lockFd) {}
 
   HRESULT LockDevice(DWORD timeoutMs) override {
-    if (locked_) return S_OK;
+    if (locked_) return STI_OK;
     const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
     for (;;) {
       if (::flock(lockFd_, LOCK_EX | LOCK_NB) == 0) {
         locked_ = true;
-        return S_OK;
+        return STI_OK;
       }
-      if (errno != EWOULDBLOCK && errno != EINTR) return E_FAIL;
+      if (errno != EWOULDBLOCK && errno != EINTR) return STIERR_GENERIC;
       if (Clock::now() >= deadline) return STIERR_DEVICE_LOCKED;
       std::this_thread::sleep_for(std::chrono::milliseconds(kLockPollMs));
     }
   }
 
   HRESULT UnLockDevice() override {
-    if (!locked_) return S_FALSE;
+    if (!locked_) return STI_NOT_LOCKED;
     ::flock(lockFd_, LOCK_UN);
     locked_ = false;
-    return S_OK;
+    return STI_OK;
   }
 
   HRESULT Escape(DWORD function, const void* inData, DWORD inSize, void*, DWORD, DWORD* outCount) override {
     if (outCount) *outCount = 0;
-    if ((inSize > 0 && !inData) || inSize > kMaxEscapeBytes) return E_INVALIDARG;
+    if ((inSize > 0 && !inData) || inSize > kMaxEscapeBytes) return STIERR_INVALID_PARAM;
     std::vector<unsigned char> payload(4 + inSize);
     PutU32(payload.data(), function);
     if (inSize > 0) std::memcpy(payload.data() + 4, inData, inSize);
     HRESULT hr = Exchange(kOpEscape, payload.data(), payload.size(), nullptr, nullptr);
     // Without the escape the driver takes the next command as a command block.
-    commandBlockNext_ = hr == E_NOTIMPL;
+    commandBlockNext_ = hr == STIERR_UNSUPPORTED;
     return hr;
   }
 
   HRESULT RawWriteCommand(const void* data, DWORD size, void* overlapped) override {
     const bool block = commandBlockNext_;
     commandBlockNext_ = false;
-    if (overlapped || !data || size == 0) return E_INVALIDARG;
+    if (overlapped || !data || size == 0) return STIERR_INVALID_PARAM;
     if (!block) {
-      if (size > kMaxRequestBytes) return E_INVALIDARG;
+      if (size > kMaxRequestBytes) return STIERR_INVALID_PARAM;
       return Exchange(kOpCommand, data, size, nullptr, nullptr);
     }
-    if (size != kCommandBlockSize) return E_INVALIDARG;
+    if (size != STI_MFP_COMMAND_BLOCK_SIZE) return STIERR_INVALID_PARAM;
     const auto* b = static_cast<const unsigned char*>(data);
     const std::uint32_t code = GetU32(b);
     const void* address = nullptr;
     std::memcpy(&address, b + 4, sizeof address);
     const std::uint32_t requestSize = GetU32(b + 4 + sizeof address);
-    if (!address || requestSize == 0 || requestSize > kMaxRequestBytes) return E_INVALIDARG;
+    // A request above the limit is refused before its address is read.
+    if (!address || requestSize == 0 || requestSize > kMaxRequestBytes) {
+      return STIERR_INVALID_PARAM;
+    }
     // This driver runs in the caller's process, so the address is its own.
     std::vector<unsigned char> payload;
-    if (!Reserve(payload, 4 + std::size_t{requestSize})) return E_OUTOFMEMORY;
+    if (!Reserve(payload, 4 + std::size_t{requestSize})) return STIERR_OUTOFMEMORY;
     payload.resize(4);
     PutU32(payload.data(), code);
     const auto* request = static_cast<const unsigned char*>(address);
@@ -185,14 +183,14 @@ class StiDevice final : public IStiDevice {
   }
 
   HRESULT RawReadData(void* buffer, DWORD* size, void* overlapped) override {
-    if (overlapped || !size || (*size > 0 && !buffer)) return E_INVALIDARG;
+    if (overlapped || !size || (*size > 0 && !buffer)) return STIERR_INVALID_PARAM;
     const DWORD wanted = *size;
     *size = 0;
     unsigned char payload[4];
     PutU32(payload, wanted);
     DWORD got = wanted;
     HRESULT hr = Exchange(kOpRead, payload, sizeof payload, buffer, &got);
-    if (SUCCEEDED(hr)) *size = got;
+    if (hr >= 0) *size = got;
     return hr;
   }
 
@@ -267,40 +265,40 @@ int ConnectTo(const std::string& path) {
 class StillImage final : public IStillImageW {
  public:
   HRESULT GetDeviceList(DWORD type, DWORD, DWORD* count, void** list) override {
-    if (!count || !list) return E_INVALIDARG;
+    if (!count || !list) return STIERR_INVALID_PARAM;
     *count = 0;
     *list = nullptr;
-    if (type != StiDeviceTypeDefault && type != StiDeviceTypeScanner) return S_OK;
+    if (type != StiDeviceTypeDefault && type != StiDeviceTypeScanner) return STI_OK;
     // Only devices that are attached now: a registry entry whose device
     // does not answer is left over from a simulator that died.
     std::vector<UsbRegistryEntry> entries;
-    for (UsbRegistryEntry& e : ReadUsbRegistry(UsbRegistryFolder())) {
+    for (UsbRegistryEntry& e : standin::ReadUsbRegistry(standin::UsbRegistryFolder())) {
       int fd = ConnectTo(e.socketPath);
       if (fd < 0) continue;
       ::close(fd);
       entries.push_back(std::move(e));
     }
-    if (entries.empty()) return S_OK;
+    if (entries.empty()) return STI_OK;
 
-    std::vector<WString> descriptions, names;
+    std::vector<std::u16string> descriptions, names;
     std::size_t textUnits = 0;
     for (const UsbRegistryEntry& e : entries) {
-      names.push_back(FromAnsi(e.name));
-      descriptions.push_back(FromAnsi(e.description));
+      names.push_back(FromUtf8(e.name));
+      descriptions.push_back(FromUtf8(e.description));
       textUnits += descriptions.back().size() + 1 + names.back().size() + 1 + 1;
     }
     const std::size_t recordBytes = entries.size() * sizeof(STI_DEVICE_INFORMATIONW);
     void* block = std::calloc(1, recordBytes + textUnits * sizeof(char16_t));
-    if (!block) return E_OUTOFMEMORY;
+    if (!block) return STIERR_OUTOFMEMORY;
     auto* records = static_cast<STI_DEVICE_INFORMATIONW*>(block);
     auto* text = reinterpret_cast<char16_t*>(static_cast<char*>(block) + recordBytes);
-    auto put = [&text](const WString& s) {
+    auto put = [&text](const std::u16string& s) {
       const char16_t* start = text;
       std::memcpy(text, s.c_str(), (s.size() + 1) * sizeof(char16_t));
       text += s.size() + 1;
       return start;
     };
-    const char16_t* empty = put(WString());
+    const char16_t* empty = put(std::u16string());
     for (std::size_t i = 0; i < entries.size(); ++i) {
       STI_DEVICE_INFORMATIONW& r = records[i];
       r.dwSize = sizeof r;
@@ -314,14 +312,17 @@ class StillImage final : public IStillImageW {
     }
     *count = static_cast<DWORD>(entries.size());
     *list = block;
-    return S_OK;
+    return STI_OK;
   }
 
   HRESULT CreateDevice(const char16_t* name, DWORD mode, IStiDevice** device, void* outer) override {
-    if (!device) return E_INVALIDARG;
+    if (!device) return STIERR_INVALID_PARAM;
     *device = nullptr;
-    if (!name || outer || (mode & ~STI_DEVICE_CREATE_BOTH) != 0 || mode == 0) return E_INVALIDARG;
-    std::optional<UsbRegistryEntry> entry = FindUsbRegistryEntry(UsbRegistryFolder(), ToAnsi(name));
+    if (!name || outer || (mode & ~STI_DEVICE_CREATE_BOTH) != 0 || mode == 0) {
+      return STIERR_INVALID_PARAM;
+    }
+    std::optional<UsbRegistryEntry> entry =
+        standin::FindUsbRegistryEntry(standin::UsbRegistryFolder(), ToUtf8(name));
     if (!entry) return STIERR_INVALID_DEVICE_NAME;
     int lockFd = ::open(entry->lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
     if (lockFd < 0) return STIERR_DEVICE_NOTREADY;
@@ -334,10 +335,10 @@ class StillImage final : public IStillImageW {
     if (!d) {
       ::close(fd);
       ::close(lockFd);
-      return E_OUTOFMEMORY;
+      return STIERR_OUTOFMEMORY;
     }
     *device = d;
-    return S_OK;
+    return STI_OK;
   }
 
   ULONG Release() override {
@@ -352,19 +353,18 @@ class StillImage final : public IStillImageW {
 };
 
 }  // namespace
-}  // namespace tallow
+}  // namespace sti
 
-extern "C" __attribute__((visibility("default"))) tallow::HRESULT StiCreateInstanceW(
-    tallow::HINSTANCE, tallow::DWORD version, tallow::IStillImageW** object, void* outer) {
-  using namespace tallow;
-  if (!object) return E_INVALIDARG;
+extern "C" __attribute__((visibility("default"))) HRESULT StiCreateInstanceW(
+    HINSTANCE, DWORD version, IStillImageW** object, void* outer) {
+  if (!object) return STIERR_INVALID_PARAM;
   *object = nullptr;
-  if (outer) return E_INVALIDARG;
+  if (outer) return STIERR_INVALID_PARAM;
   if ((version & STI_VERSION_FLAG_UNICODE) == 0 || (version & 0xFFFF) < STI_VERSION_REAL) {
-    return E_INVALIDARG;
+    return STIERR_INVALID_PARAM;
   }
-  StillImage* sti = new (std::nothrow) StillImage();
-  if (!sti) return E_OUTOFMEMORY;
+  auto* sti = new (std::nothrow) sti::StillImage();
+  if (!sti) return STIERR_OUTOFMEMORY;
   *object = sti;
-  return S_OK;
+  return STI_OK;
 }

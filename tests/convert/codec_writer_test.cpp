@@ -5,7 +5,7 @@
 
 #include <vector>
 
-#include "convert/codec_api.h"
+#include "contracts/codec_api.h"
 #include "convert/pdf_tiff_convertors.h"
 #include "platform/module.h"
 #include "test_folder.h"

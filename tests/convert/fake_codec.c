@@ -4,7 +4,7 @@
 #include <stdint.h>
 #include <string.h>
 
-#include "convert/codec_api.h"
+#include "contracts/codec_api.h"
 
 #define EXPORT __attribute__((visibility("default")))
 

@@ -3,7 +3,7 @@
 #include <stdint.h>
 #include <string.h>
 
-#include "device/xml_http_api.h"
+#include "contracts/xml_http_api.h"
 
 #define EXPORT __attribute__((visibility("default")))
 

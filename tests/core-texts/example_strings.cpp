@@ -3,11 +3,9 @@
 #include <array>
 #include <cstdint>
 
-#include "platform/string_resources.h"
+#include "contracts/string_resources.h"
 
 namespace {
-
-using tallow::TallowStringResource;
 
 constexpr std::array<char16_t, 600> kLong = [] {
   std::array<char16_t, 600> a{};

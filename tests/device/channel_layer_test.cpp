@@ -56,6 +56,7 @@ Columns SortedColumns(int usbFlag) {
 class ChannelLayerTest : public ::testing::TestWithParam<int> {
  protected:
   BoxTables& Tables() { return GetParam() == kUsbFlag ? UsbBoxTables() : NetBoxTables(); }
+  BoxTables& OtherTables() { return GetParam() == kUsbFlag ? NetBoxTables() : UsbBoxTables(); }
 };
 
 TEST_P(ChannelLayerTest, DateSortMovesTheOlderDocumentFirstWithItsIdAndFormat) {
@@ -122,6 +123,48 @@ TEST_P(ChannelLayerTest, BoxesAreFoundByTreeKey) {
   EXPECT_TRUE(name.empty());
 }
 
+TEST_P(ChannelLayerTest, ListedDocumentsGiveTheirIdAndPageFiles) {
+  FillTable(Tables(), {{0xFF, u"colour", u"", 12, kImageFormatColor},
+                       {0x1A2B, u"mono", u"", 3, kImageFormatMono},
+                       {0x77, u"other format", u"", 1, 2}});
+  FillTable(OtherTables(), {{0xDEAD, u"other channel", u"", 1, kImageFormatColor},
+                            {0xBEEF, u"other channel", u"", 1, kImageFormatColor},
+                            {0xF00D, u"other channel", u"", 1, kImageFormatColor},
+                            {0xCAFE, u"other channel", u"", 1, kImageFormatColor}});
+  MFPInfo mfp;
+  mfp.isUSB = GetParam() == kUsbFlag ? TRUE : FALSE;
+  struct Case {
+    int index;
+    int page;
+    bool listed;
+    std::uint32_t id;
+    const char16_t* pageFile;  // in the folder; null: none
+  };
+  const Case cases[] = {
+      {0, 12, true, 0xFF, u"/000000FF_12.jpg"},
+      {1, 3, true, 0x1A2B, u"/00001A2B_3.tif"},
+      {2, 1, true, 0x77, nullptr},
+      {3, 1, false, 0, nullptr},  // past the listing, though the other channel has a fourth
+      {-1, 1, false, 0, nullptr},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.index);
+    std::uint32_t id = 99;
+    EXPECT_EQ(GetFileId(mfp, c.index, id), c.listed);
+    EXPECT_EQ(id, c.id);
+    EXPECT_EQ(PreviewPageFilePath(mfp, c.index, c.page),
+              c.pageFile ? PreviewFolderPath() + c.pageFile : WString());
+    EXPECT_EQ(SavePageFilePath(mfp, c.index, c.page),
+              c.pageFile ? SaveFolderPath() + c.pageFile : WString());
+  }
+
+  Tables().fileCount = -1;  // a document listing that got no reply
+  std::uint32_t id = 99;
+  EXPECT_FALSE(GetFileId(mfp, 0, id));
+  EXPECT_EQ(id, 0u);
+  EXPECT_EQ(PreviewPageFilePath(mfp, 0, 12), u"");
+}
+
 INSTANTIATE_TEST_SUITE_P(BothChannels, ChannelLayerTest, ::testing::Values(0, kUsbFlag),
                          [](const auto& info) { return info.param == kUsbFlag ? "Usb" : "Network"; });
 
@@ -168,7 +211,9 @@ TEST(OleDate, ReadsTheFormsAnMfpSends) {
     DATE d = -99;
     HRESULT hr = VarDateFromStr(c.text, LOCALE_USER_DEFAULT, 0, &d);
     EXPECT_EQ(SUCCEEDED(hr), c.ok);
-    if (c.ok) EXPECT_NEAR(d, c.value, 1e-9);
+    if (c.ok) {
+      EXPECT_NEAR(d, c.value, 1e-9);
+    }
   }
 }
 
@@ -232,8 +277,13 @@ TEST_P(ChannelLayerSimTest, SavesAndPreviewsPagesThroughTheChosenChannel) {
   EXPECT_EQ(info.XPIXEL, 640);
   EXPECT_EQ(info.YRESOLUTION, 150);
   EXPECT_TRUE(Exists(SaveFolderPath() + u"/000005A0_2.jpg"));
+  EXPECT_EQ(SavePageFilePath(mfp_, 0, 2), SaveFolderPath() + u"/000005A0_2.jpg");
   EXPECT_EQ(DownloadPageForPreview(mfp_, 0, 1), 1);
   EXPECT_TRUE(Exists(PreviewFolderPath() + u"/000005A0_1.jpg"));
+  EXPECT_EQ(PreviewPageFilePath(mfp_, 0, 1), PreviewFolderPath() + u"/000005A0_1.jpg");
+  std::uint32_t id = 0;
+  EXPECT_TRUE(GetFileId(mfp_, 0, id));
+  EXPECT_EQ(id, 0x5A0u);
 
   // A page that cannot be downloaded is not asked about.
   sim_->ClearLog();

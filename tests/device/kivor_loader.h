@@ -2,8 +2,8 @@
 // program's folder) and binds its table for the channels.
 #pragma once
 
+#include "contracts/xml_http_api.h"
 #include "device/xml_api_binding.h"
-#include "device/xml_http_api.h"
 #include "platform/library.h"
 
 namespace tallow::test {

@@ -2,7 +2,7 @@
 #include <dlfcn.h>
 #include <gtest/gtest.h>
 
-#include "device/xml_http_api.h"
+#include "contracts/xml_http_api.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 #include <filesystem>
 #include <functional>
 
-#include "convert/codec_api.h"
+#include "contracts/codec_api.h"
 #include "page_maker.h"
 #include "pdf_encoder.h"
 #include "pdf_tools.h"

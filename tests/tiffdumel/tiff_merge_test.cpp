@@ -8,7 +8,7 @@
 #include <set>
 #include <sstream>
 
-#include "convert/codec_api.h"
+#include "contracts/codec_api.h"
 #include "convert/convertor.h"
 #include "page_maker.h"
 #include "support/temp_dir.h"

@@ -19,29 +19,19 @@
 #include <thread>
 
 #include "box_service.h"
-#include "platform/usb_registry.h"
+#include "contracts/still_image.h"
+#include "sti_wire.h"
+#include "usb_registry.h"
+#include "utf.h"
 #include "wire.h"
 
 namespace tallow::mfpsim {
 namespace {
 
-// Messages of the socket wire (docs/usb-transport.md).
-constexpr std::uint32_t kOpEscape = 1;
-constexpr std::uint32_t kOpCommand = 2;
-constexpr std::uint32_t kOpCommandBlock = 3;
-constexpr std::uint32_t kOpRead = 4;
-// The largest request (16 MiB) with the packet code in front of it.
-constexpr std::uint32_t kMaxMessage = (std::uint32_t{16} << 20) + 4;
+using namespace standin::wire;
 
-constexpr std::uint32_t kEscapeRequest = 0x1000;
-constexpr std::size_t kEscapeHeaderSize = 6;
-
-constexpr std::int32_t kOk = 0;
-constexpr std::int32_t kNotImpl = static_cast<std::int32_t>(0x80004001u);
-constexpr std::int32_t kFail = static_cast<std::int32_t>(0x80004005u);
-constexpr std::int32_t kInvalidArg = static_cast<std::int32_t>(0x80070057u);
-constexpr std::int32_t kInvalidData = static_cast<std::int32_t>(0x8007000Du);  // out of order
-constexpr std::int32_t kTimeout = static_cast<std::int32_t>(0x800705B4u);      // nothing to read
+// Calls out of order; the other answers are the service's own results.
+constexpr std::int32_t kInvalidData = static_cast<std::int32_t>(0x8007000Du);
 
 // A length that the client must refuse without allocating it.
 constexpr std::uint32_t kOversizeLength = (std::uint32_t{64} << 20) + 1;
@@ -146,12 +136,6 @@ std::string DataReply(int code, std::uint32_t size) {
          "</CODE><DATASIZE>" + FormatId(size) + "</DATASIZE></JOB>";
 }
 
-bool IsSpecText(std::string_view s) {
-  return std::none_of(s.begin(), s.end(), [](char c) {
-    return static_cast<unsigned char>(c) < 0x20 || c == 0x7F;
-  });
-}
-
 }  // namespace
 
 bool ParseUsbDeviceSpec(const std::string& spec, UsbDeviceConfig& config, std::string& error) {
@@ -186,15 +170,14 @@ bool ParseUsbDeviceSpec(const std::string& spec, UsbDeviceConfig& config, std::s
       return false;
     }
   }
-  std::optional<std::size_t> units = Utf16Length(config.name);
-  bool nameOk = units && *units >= 1 && *units <= kMaxUsbNameUnits && IsSpecText(config.name) &&
-                config.name.find(' ') == std::string::npos;
+  std::optional<std::size_t> units = standin::Utf16Length(config.name);
+  bool nameOk = units && *units >= 1 && *units <= USB_REGISTRY_MAX_NAME_UNITS &&
+                !standin::HasControl(config.name) && config.name.find(' ') == std::string::npos;
   if (!nameOk) {
     error = "--usb " + LogSafe(spec, 80) + ": the name must be 1 to 127 characters without blanks";
     return false;
   }
-  if (!IsSpecText(config.hardwareId) || !IsSpecText(config.description) ||
-      !Utf16Length(config.hardwareId) || !Utf16Length(config.description)) {
+  if (!standin::IsCleanUtf8(config.hardwareId) || !standin::IsCleanUtf8(config.description)) {
     error = "--usb " + LogSafe(spec, 80) + ": id and desc must be UTF-8 without control characters";
     return false;
   }
@@ -258,7 +241,7 @@ struct UsbDevices::Impl {
 
   struct Device {
     UsbDeviceConfig config;
-    UsbRegistryEntry entry;
+    standin::UsbRegistryEntry entry;
     std::string entryPath;
     int listenFd = -1;
     std::thread acceptor;
@@ -355,7 +338,7 @@ std::string UsbDevices::Impl::GetFile(const BoxRequest& r, Connection& c) {
 
 bool UsbDevices::Impl::Command(const Device& device, Connection& c, std::string_view request,
                                std::uint32_t code, bool viaBlock, std::int32_t& result) {
-  result = kOk;
+  result = STI_OK;
   c.queue = Body();
   c.queueOffset = 0;
   c.closeWhenDrained = false;
@@ -379,7 +362,7 @@ bool UsbDevices::Impl::Command(const Device& device, Connection& c, std::string_
 
   if (fault && kind == FaultKind::kDrop) return false;
   if (fault && kind == FaultKind::kStatus) {
-    result = kFail;
+    result = STIERR_GENERIC;
     return true;
   }
   std::string framed;
@@ -457,20 +440,21 @@ void UsbDevices::Impl::Serve(const Device& device, int fd) {
     char head[8];
     if (!RecvAll(fd, head, sizeof head)) return;
     const std::uint32_t op = GetU32(head), length = GetU32(head + 4);
-    if (length > kMaxMessage) return;
+    if (length > kMaxMessageBytes) return;
     payload.resize(length);
     if (length > 0 && !RecvAll(fd, payload.data(), length)) return;
 
     switch (op) {
       case kOpEscape: {
-        std::int32_t result = kOk;
+        std::int32_t result = STI_OK;
         if (length < 4) {
-          result = kInvalidArg;
-        } else if (GetU32(payload.data()) != kEscapeRequest || length - 4 != kEscapeHeaderSize) {
-          result = kInvalidArg;
+          result = STIERR_INVALID_PARAM;
+        } else if (GetU32(payload.data()) != STI_MFP_ESCAPE_REQUEST ||
+                   length - 4 != STI_MFP_ESCAPE_HEADER_SIZE) {
+          result = STIERR_INVALID_PARAM;
         } else if (device.config.escapeNotImpl) {
           c.mode = Connection::Mode::kBlock;
-          result = kNotImpl;
+          result = STIERR_UNSUPPORTED;
         } else {
           c.mode = Connection::Mode::kDirect;
           c.code = static_cast<unsigned char>(payload[4]) |
@@ -508,11 +492,11 @@ void UsbDevices::Impl::Serve(const Device& device, int fd) {
         const std::size_t available = c.queue.Size() - c.queueOffset;
         if (available == 0) {
           if (c.closeWhenDrained) return;
-          if (!answer(kTimeout, nullptr, 0, 0)) return;
+          if (!answer(STIERR_TIMEOUT, nullptr, 0, 0)) return;
           break;
         }
         const std::size_t n = std::min(wantedBytes, available);
-        if (!answer(kOk, &c.queue, c.queueOffset, c.queueOffset + n)) return;
+        if (!answer(STI_OK, &c.queue, c.queueOffset, c.queueOffset + n)) return;
         c.queueOffset += n;
         if (c.closeWhenDrained && c.queueOffset == c.queue.Size()) return;
         break;
@@ -536,7 +520,7 @@ bool UsbDevices::Start(const UsbOptions& options, std::string& error) {
     error = "cannot make a pipe";
     return false;
   }
-  const std::string folder = UsbRegistryFolder();
+  const std::string folder = standin::UsbRegistryFolder();
   if (::mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST) {
     error = "cannot create the USB registry folder " + folder + ": " + std::strerror(errno);
     return false;
@@ -551,11 +535,11 @@ bool UsbDevices::Start(const UsbOptions& options, std::string& error) {
     d.entry.hardwareId = config.hardwareId;
     d.entry.socketPath = tag + ".sock";
     d.entry.lockPath = tag + ".lock";
-    if (d.entry.socketPath.size() > kMaxUsbSocketPath) {
+    if (d.entry.socketPath.size() > USB_REGISTRY_MAX_PATH_BYTES) {
       error = "the USB registry folder " + folder + " is too deep for a socket path";
       return false;
     }
-    if (!ParseUsbRegistryEntry(FormatUsbRegistryEntry(d.entry))) {
+    if (!standin::ParseUsbRegistryEntry(standin::FormatUsbRegistryEntry(d.entry))) {
       error = "--usb " + config.name + ": the description cannot be stored";
       return false;
     }
@@ -571,15 +555,15 @@ bool UsbDevices::Start(const UsbOptions& options, std::string& error) {
     }
     // The entry appears whole or not at all.
     const std::string temp = tag + ".tmp";
-    const std::string text = FormatUsbRegistryEntry(d.entry);
+    const std::string text = standin::FormatUsbRegistryEntry(d.entry);
     int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
     bool written = fd >= 0 && ::write(fd, text.data(), text.size()) == static_cast<ssize_t>(text.size());
     if (fd >= 0) ::close(fd);
-    d.entryPath = tag + kUsbEntrySuffix;
+    d.entryPath = tag + USB_REGISTRY_ENTRY_SUFFIX;
     if (!written || ::rename(temp.c_str(), d.entryPath.c_str()) != 0) {
       ::unlink(temp.c_str());
       d.entryPath.clear();
-      error = "cannot write the USB registry entry " + tag + kUsbEntrySuffix;
+      error = "cannot write the USB registry entry " + tag + USB_REGISTRY_ENTRY_SUFFIX;
       return false;
     }
     d.acceptor = std::thread([&m, &d] { m.Accept(d); });

@@ -3,7 +3,7 @@
 #ifndef TALLOWMERE_KIVOR_H
 #define TALLOWMERE_KIVOR_H
 
-#include "device/xml_http_api.h"
+#include "contracts/xml_http_api.h"
 
 #ifdef __cplusplus
 extern "C" {

@@ -15,7 +15,7 @@
 #include <string>
 
 #include "codec_files.h"
-#include "convert/codec_api.h"
+#include "contracts/codec_api.h"
 #include "page_limits.h"
 
 namespace dumel {

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "codec_files.h"
-#include "convert/codec_api.h"
+#include "contracts/codec_api.h"
 #include "tiff_files.h"
 
 namespace dumel {

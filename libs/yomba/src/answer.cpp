@@ -4,7 +4,7 @@
 #include <cstring>
 #include <tuple>
 
-#include "platform/text.h"
+#include "utf.h"
 
 namespace yomba {
 
@@ -77,46 +77,14 @@ std::optional<Answer> ParseAnswer(const std::uint8_t* data, std::size_t size,
     if (c < 0x21 || c > 0x7E) return std::nullopt;
   }
   a.name.assign(reinterpret_cast<const char*>(data + nameLengthAt + 1), nameLength);
-  if (!IsCleanUtf8(a.name)) return std::nullopt;
+  if (!standin::IsCleanUtf8(a.name)) return std::nullopt;
   return a;
-}
-
-bool IsCleanUtf8(std::string_view text) {
-  const auto* p = reinterpret_cast<const unsigned char*>(text.data());
-  const std::size_t n = text.size();
-  for (std::size_t i = 0; i < n;) {
-    const unsigned char c = p[i];
-    if (c < 0x80) {
-      if (c < 0x20 || c == 0x7F) return false;
-      ++i;
-      continue;
-    }
-    std::size_t extra;
-    char32_t cp, min;
-    if ((c & 0xE0) == 0xC0) {
-      extra = 1, cp = c & 0x1F, min = 0x80;
-    } else if ((c & 0xF0) == 0xE0) {
-      extra = 2, cp = c & 0x0F, min = 0x800;
-    } else if ((c & 0xF8) == 0xF0) {
-      extra = 3, cp = c & 0x07, min = 0x10000;
-    } else {
-      return false;
-    }
-    if (n - i <= extra) return false;
-    for (std::size_t k = 1; k <= extra; ++k) {
-      if ((p[i + k] & 0xC0) != 0x80) return false;
-      cp = (cp << 6) | (p[i + k] & 0x3F);
-    }
-    if (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return false;
-    i += extra + 1;
-  }
-  return true;
 }
 
 void FillRecord(VktMfpAddress& record, std::string_view address, std::string_view name) {
   std::memset(&record, 0, sizeof record);
-  tallow::CopyToField(record.address, VKT_MFP_ADDRESS_UNITS, tallow::FromAnsi(address));
-  tallow::CopyToField(record.name, VKT_MFP_NAME_UNITS, tallow::FromAnsi(name));
+  standin::CopyToField(record.address, VKT_MFP_ADDRESS_UNITS, standin::FromUtf8(address));
+  standin::CopyToField(record.name, VKT_MFP_NAME_UNITS, standin::FromUtf8(name));
 }
 
 bool FoundSet::Add(std::string address, std::string name) {

@@ -11,7 +11,7 @@
 #include <string_view>
 #include <vector>
 
-#include "device/discovery_api.h"
+#include "contracts/discovery_api.h"
 
 namespace yomba {
 
@@ -34,7 +34,7 @@ std::array<std::uint8_t, kQuestionSize> BuildQuestion(std::uint32_t requestId);
 
 struct Answer {
   std::string address;  // empty: the address the answer came from
-  std::string name;     // valid UTF-8 without control characters
+  std::string name;     // clean UTF-8 (standin::IsCleanUtf8)
   std::uint16_t httpPort = 0;
 };
 
@@ -42,10 +42,6 @@ struct Answer {
 // exactly one well-formed answer to it.
 std::optional<Answer> ParseAnswer(const std::uint8_t* data, std::size_t size,
                                   std::uint32_t requestId);
-
-// Strict UTF-8 (no overlong forms, surrogates or values past U+10FFFF) and
-// no C0 control character or DEL.
-bool IsCleanUtf8(std::string_view text);
 
 // Fills |record| with both texts, the name cut to its field without
 // splitting a surrogate pair, the rest of the record zero.

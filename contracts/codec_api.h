@@ -7,8 +7,8 @@
  * them. Both run synchronously and have written the whole output file when
  * they report success; on failure no output file is left behind and a file
  * that already had the output's name is untouched. */
-#ifndef TALLOWMERE_CONVERT_CODEC_API_H
-#define TALLOWMERE_CONVERT_CODEC_API_H
+#ifndef TALLOWMERE_CONTRACTS_CODEC_API_H
+#define TALLOWMERE_CONTRACTS_CODEC_API_H
 
 #include <stdint.h>
 #ifndef __cplusplus
@@ -58,4 +58,4 @@ int32_t MultiTiffEncode(char16_t* outputPath, uint32_t documentId, int32_t first
 }
 #endif
 
-#endif /* TALLOWMERE_CONVERT_CODEC_API_H */
+#endif /* TALLOWMERE_CONTRACTS_CODEC_API_H */

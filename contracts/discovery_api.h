@@ -2,13 +2,11 @@
  * per MFP found. The search returns one block of records back to back; the
  * caller reads the two texts of each and hands the block back to the
  * library's free entry. Text is UTF-16, NUL-terminated inside its field. */
-#ifndef TALLOWMERE_DEVICE_DISCOVERY_API_H
-#define TALLOWMERE_DEVICE_DISCOVERY_API_H
+#ifndef TALLOWMERE_CONTRACTS_DISCOVERY_API_H
+#define TALLOWMERE_CONTRACTS_DISCOVERY_API_H
 
-#include <stddef.h>
 #include <stdint.h>
 #ifndef __cplusplus
-#include <assert.h>
 #include <uchar.h>
 #endif
 
@@ -26,10 +24,6 @@ typedef struct VktMfpAddress {
   char16_t name[VKT_MFP_NAME_UNITS];       /* offset 112: the MFP's device name */
 } VktMfpAddress;
 
-static_assert(offsetof(VktMfpAddress, address) == 0, "address at offset 0");
-static_assert(offsetof(VktMfpAddress, name) == 112, "name at offset 112");
-static_assert(sizeof(VktMfpAddress) == VKT_MFP_RECORD_SIZE, "records are 276 bytes");
-
 /* |flags| and |reserved| are passed as 0 and ignored. |count| receives the
  * number of records; the result is the first record, or NULL when nothing
  * was found (count 0). The search blocks for its whole wait. */
@@ -45,6 +39,7 @@ typedef int32_t (*VKTFreeMFPAddrWFn)(VktMfpAddress* block);
 
 #ifdef __cplusplus
 }
+static_assert(sizeof(VktMfpAddress) == VKT_MFP_RECORD_SIZE, "records are 276 bytes");
 #endif
 
 #endif

@@ -4,8 +4,8 @@
  * library and must never be reordered. Every slot is pointer-sized, so the
  * table is 56 pointers (448 bytes on a 64-bit build). Text is 8-bit,
  * NUL-terminated, in the ANSI encoding (UTF-8). */
-#ifndef TALLOWMERE_DEVICE_XML_HTTP_API_H
-#define TALLOWMERE_DEVICE_XML_HTTP_API_H
+#ifndef TALLOWMERE_CONTRACTS_XML_HTTP_API_H
+#define TALLOWMERE_CONTRACTS_XML_HTTP_API_H
 
 #include <stdint.h>
 

@@ -9,27 +9,11 @@
 #include <cstring>
 #include <random>
 
+#include "utf.h"
+
 namespace dumel {
 
 namespace {
-
-void AppendUtf8(std::string& out, char32_t c) {
-  if (c < 0x80) {
-    out.push_back(static_cast<char>(c));
-  } else if (c < 0x800) {
-    out.push_back(static_cast<char>(0xC0 | (c >> 6)));
-    out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-  } else if (c < 0x10000) {
-    out.push_back(static_cast<char>(0xE0 | (c >> 12)));
-    out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-  } else {
-    out.push_back(static_cast<char>(0xF0 | (c >> 18)));
-    out.push_back(static_cast<char>(0x80 | ((c >> 12) & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-  }
-}
 
 std::string FolderOf(const std::string& path) {
   const auto slash = path.rfind('/');
@@ -42,19 +26,11 @@ std::string FolderOf(const std::string& path) {
 
 std::string Utf8Path(const char16_t* path, std::size_t maxUnits) {
   if (!path) return {};
-  std::string out;
-  for (std::size_t i = 0; path[i] != u'\0'; ++i) {
-    if (i >= maxUnits) return {};
-    char32_t c = path[i];
-    if (c >= 0xD800 && c <= 0xDBFF && path[i + 1] >= 0xDC00 && path[i + 1] <= 0xDFFF) {
-      c = 0x10000 + ((c - 0xD800) << 10) + (path[i + 1] - 0xDC00);
-      ++i;
-    } else if (c >= 0xD800 && c <= 0xDFFF) {
-      c = 0xFFFD;
-    }
-    AppendUtf8(out, c);
+  std::size_t units = 0;
+  while (path[units] != u'\0') {
+    if (units++ >= maxUnits) return {};
   }
-  return out;
+  return standin::ToUtf8(std::u16string_view(path, units));
 }
 
 std::string PageFilePath(const std::string& folder, std::uint32_t documentId, int page,

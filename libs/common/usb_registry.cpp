@@ -1,4 +1,4 @@
-#include "platform/usb_registry.h"
+#include "usb_registry.h"
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -8,21 +8,19 @@
 #include <algorithm>
 #include <cstdlib>
 
-namespace tallow {
+#include "utf.h"
+
+namespace standin {
 
 namespace {
 
-bool HasControl(std::string_view s) {
-  return std::any_of(s.begin(), s.end(),
-                     [](char c) { return static_cast<unsigned char>(c) < 0x20 || c == 0x7F; });
-}
-
 bool IsPathValue(std::string_view s) {
-  return !s.empty() && s.front() == '/' && s.size() <= kMaxUsbSocketPath && !HasControl(s);
+  return !s.empty() && s.front() == '/' && s.size() <= USB_REGISTRY_MAX_PATH_BYTES &&
+         !HasControl(s);
 }
 
-// A whole file of at most kMaxUsbEntryBytes; nothing when it is larger or
-// cannot be read.
+// A whole file of at most USB_REGISTRY_MAX_ENTRY_BYTES; nothing when it is
+// larger or cannot be read.
 std::optional<std::string> ReadSmallFile(const std::string& path) {
   int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
   if (fd < 0) return std::nullopt;
@@ -35,7 +33,7 @@ std::optional<std::string> ReadSmallFile(const std::string& path) {
     if (n < 0) ok = false;
     if (n <= 0) break;
     text.append(buf, static_cast<std::size_t>(n));
-    if (text.size() > kMaxUsbEntryBytes) ok = false;
+    if (text.size() > USB_REGISTRY_MAX_ENTRY_BYTES) ok = false;
   }
   ::close(fd);
   if (!ok) return std::nullopt;
@@ -45,36 +43,15 @@ std::optional<std::string> ReadSmallFile(const std::string& path) {
 }  // namespace
 
 std::string UsbRegistryFolder() {
-  if (const char* env = std::getenv(kUsbRegistryEnv); env && *env) return env;
+  if (const char* env = std::getenv(USB_REGISTRY_ENV); env && *env) return env;
   if (const char* run = std::getenv("XDG_RUNTIME_DIR"); run && *run) {
-    return std::string(run) + "/tallowmere-usb";
+    return std::string(run) + "/" USB_REGISTRY_RUNTIME_FOLDER;
   }
-  return "/tmp/tallowmere-usb-" + std::to_string(::getuid());
-}
-
-std::optional<std::size_t> Utf16Length(std::string_view s) {
-  std::size_t units = 0;
-  for (std::size_t i = 0; i < s.size();) {
-    unsigned char c = static_cast<unsigned char>(s[i]);
-    std::size_t len = c < 0x80 ? 1 : (c & 0xE0) == 0xC0 ? 2 : (c & 0xF0) == 0xE0 ? 3
-                                   : (c & 0xF8) == 0xF0 ? 4 : 0;
-    if (len == 0 || i + len > s.size()) return std::nullopt;
-    char32_t cp = len == 1 ? c : len == 2 ? (c & 0x1F) : len == 3 ? (c & 0x0F) : (c & 0x07);
-    for (std::size_t k = 1; k < len; ++k) {
-      unsigned char d = static_cast<unsigned char>(s[i + k]);
-      if ((d & 0xC0) != 0x80) return std::nullopt;
-      cp = (cp << 6) | (d & 0x3F);
-    }
-    static constexpr char32_t kMin[] = {0, 0, 0x80, 0x800, 0x10000};
-    if (cp < kMin[len] || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return std::nullopt;
-    units += cp >= 0x10000 ? 2 : 1;
-    i += len;
-  }
-  return units;
+  return USB_REGISTRY_FALLBACK_PREFIX + std::to_string(::getuid());
 }
 
 std::optional<UsbRegistryEntry> ParseUsbRegistryEntry(std::string_view text) {
-  if (text.size() > kMaxUsbEntryBytes) return std::nullopt;
+  if (text.size() > USB_REGISTRY_MAX_ENTRY_BYTES) return std::nullopt;
   UsbRegistryEntry e;
   bool seen[5] = {};
   while (!text.empty()) {
@@ -86,8 +63,9 @@ std::optional<UsbRegistryEntry> ParseUsbRegistryEntry(std::string_view text) {
     std::size_t eq = line.find('=');
     if (eq == std::string_view::npos) return std::nullopt;
     std::string_view key = line.substr(0, eq), value = line.substr(eq + 1);
-    static constexpr std::string_view kKeys[] = {"name", "description", "hardware-id", "socket",
-                                                 "lock"};
+    static constexpr std::string_view kKeys[] = {
+        USB_REGISTRY_KEY_NAME, USB_REGISTRY_KEY_DESCRIPTION, USB_REGISTRY_KEY_HARDWARE_ID,
+        USB_REGISTRY_KEY_SOCKET, USB_REGISTRY_KEY_LOCK};
     std::string* fields[] = {&e.name, &e.description, &e.hardwareId, &e.socketPath, &e.lockPath};
     for (std::size_t k = 0; k < 5; ++k) {
       if (key != kKeys[k]) continue;
@@ -97,28 +75,32 @@ std::optional<UsbRegistryEntry> ParseUsbRegistryEntry(std::string_view text) {
     }
   }
   std::optional<std::size_t> units = Utf16Length(e.name);
-  if (!units || *units == 0 || *units > kMaxUsbNameUnits || HasControl(e.name)) return std::nullopt;
-  if (!Utf16Length(e.description) || HasControl(e.description)) return std::nullopt;
-  if (!Utf16Length(e.hardwareId) || HasControl(e.hardwareId)) return std::nullopt;
+  if (!units || *units == 0 || *units > USB_REGISTRY_MAX_NAME_UNITS || HasControl(e.name)) {
+    return std::nullopt;
+  }
+  if (!IsCleanUtf8(e.description) || !IsCleanUtf8(e.hardwareId)) return std::nullopt;
   if (!IsPathValue(e.socketPath) || !IsPathValue(e.lockPath)) return std::nullopt;
   return e;
 }
 
 std::string FormatUsbRegistryEntry(const UsbRegistryEntry& e) {
-  return "name=" + e.name + "\ndescription=" + e.description + "\nhardware-id=" + e.hardwareId +
-         "\nsocket=" + e.socketPath + "\nlock=" + e.lockPath + "\n";
+  return USB_REGISTRY_KEY_NAME "=" + e.name +
+         "\n" USB_REGISTRY_KEY_DESCRIPTION "=" + e.description +
+         "\n" USB_REGISTRY_KEY_HARDWARE_ID "=" + e.hardwareId +
+         "\n" USB_REGISTRY_KEY_SOCKET "=" + e.socketPath +
+         "\n" USB_REGISTRY_KEY_LOCK "=" + e.lockPath + "\n";
 }
 
 std::vector<UsbRegistryEntry> ReadUsbRegistry(const std::string& folder) {
   std::vector<std::string> files;
   if (DIR* dir = ::opendir(folder.c_str())) {
-    const std::string_view suffix = kUsbEntrySuffix;
+    const std::string_view suffix = USB_REGISTRY_ENTRY_SUFFIX;
     while (dirent* d = ::readdir(dir)) {
       std::string_view n = d->d_name;
       if (n.size() > suffix.size() && n.substr(n.size() - suffix.size()) == suffix && n[0] != '.') {
         files.emplace_back(n);
       }
-      if (files.size() >= kMaxUsbEntries) break;
+      if (files.size() >= USB_REGISTRY_MAX_ENTRIES) break;
     }
     ::closedir(dir);
   }
@@ -140,4 +122,4 @@ std::optional<UsbRegistryEntry> FindUsbRegistryEntry(const std::string& folder,
   return std::nullopt;
 }
 
-}  // namespace tallow
+}  // namespace standin
