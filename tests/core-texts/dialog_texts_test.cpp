@@ -6,7 +6,7 @@
 #include "core/dialog_texts.h"
 #include "texts_fixture.h"
 
-namespace tallow::testing {
+namespace tallow::test {
 namespace {
 
 // A dialog with the given controls, each showing its template's text.
@@ -141,4 +141,4 @@ TEST_F(DialogTextsTest, AboutShowsTheLanguageVersionWhereItHasTheControl) {
 }
 
 }  // namespace
-}  // namespace tallow::testing
+}  // namespace tallow::test
