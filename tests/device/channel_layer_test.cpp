@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <stdlib.h>
-#include <sys/stat.h>
 
 #include <memory>
 
@@ -12,9 +11,10 @@
 #include "device/sti_binding.h"
 #include "kivor_loader.h"
 #include "platform/library.h"
-#include "support/sim_process.h"
 #include "device/net_channel.h"
 #include "device/usb_channel.h"
+#include "support/program_folder.h"
+#include "support/sim_process.h"
 
 namespace tallow {
 namespace {
@@ -151,7 +151,8 @@ TEST(OleDate, DatesBeforeTheEpochSortByTimeOfDay) {
 }
 
 // Saving and previewing reach the page files and image information through
-// whichever channel the MFP settings name.
+// whichever channel the MFP settings name. Each test keeps its working
+// folders in a program folder of its own.
 class ChannelLayerSimTest : public ::testing::TestWithParam<bool> {
  protected:
   void SetUp() override {
@@ -177,11 +178,11 @@ class ChannelLayerSimTest : public ::testing::TestWithParam<bool> {
     BindStiCreateInstance(nullptr);
     if (sti_) FreeLibrary(sti_);
   }
-  static bool Exists(const WString& path) {
-    struct stat st;
-    return stat(ToAnsi(path).c_str(), &st) == 0 && st.st_size > 0;
+  bool HasPage(const std::string& rel) const {
+    return program_.Read(rel).substr(0, 3) == "\xFF\xD8\xFF";
   }
 
+  test::ScratchProgramFolder program_{"kivor.so", "sti.so"};
   test::KivorLibrary kivor_;
   HMODULE sti_ = nullptr;
   std::unique_ptr<test::SimProcess> sim_;
@@ -201,9 +202,10 @@ TEST_P(ChannelLayerSimTest, SavesAndPreviewsPagesThroughTheChosenChannel) {
   EXPECT_EQ(DownloadPageForSave(mfp_, 0, 2, &info), 1);
   EXPECT_EQ(info.XPIXEL, 640);
   EXPECT_EQ(info.YRESOLUTION, 150);
-  EXPECT_TRUE(Exists(SaveFolderPath() + u"/000005A0_2.jpg"));
+  EXPECT_EQ(SaveFolderPath(), program_.Wide("work/save"));
+  EXPECT_TRUE(HasPage("work/save/000005A0_2.jpg"));
   EXPECT_EQ(DownloadPageForPreview(mfp_, 0, 1), 1);
-  EXPECT_TRUE(Exists(PreviewFolderPath() + u"/000005A0_1.jpg"));
+  EXPECT_TRUE(HasPage("work/preview/000005A0_1.jpg"));
 
   // A page that cannot be downloaded is not asked about.
   sim_->ClearLog();
