@@ -1,10 +1,14 @@
 #include "device/usb_channel.h"
 
+#include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <memory>
 #include <new>
+#include <thread>
 
 #include "device/box_protocol.h"
+#include "device/stall_limit.h"
 #include "device/usb_transport.h"
 #include "device/xml_api_binding.h"
 #include "platform/cursor.h"
@@ -17,9 +21,11 @@ namespace {
 constexpr const char16_t* kUsbRootName = u"USB";
 // A page larger than this is refused, as over the network.
 constexpr std::uint64_t kMaxPageBytes = std::uint64_t{256} << 20;
-// A device that keeps answering "more to come" without sending anything
-// would hold the download for ever.
-constexpr int kMaxEmptyBlocksInARow = 16;
+// A device may answer without data while it prepares a page; it is asked
+// again after a pause that grows from the first to the longest, and given up
+// once it has sent nothing for the stall limit.
+constexpr std::chrono::milliseconds kFirstPollPause{1};
+constexpr std::chrono::milliseconds kLongestPollPause{50};
 
 // The USB channel's own copy of the tag table.
 const BoxTagTable kUsbTagTable = kBoxTagNames;
@@ -172,8 +178,11 @@ int UsbReceiveFileData(XhDocument doc, WStringView pageFile, const XmlHttpApi& a
   PageFileWriter out(pageFile);
   if (!out.Open()) return 0;
 
+  using Clock = std::chrono::steady_clock;
+  const Clock::duration stallLimit = TransferStallLimit();
+  Clock::time_point lastData = Clock::now();
+  std::chrono::milliseconds pause = kFirstPollPause;
   std::uint64_t written = 0;
-  int emptyInARow = 0;
   for (;;) {
     api.ResetDocument(doc);
     api.SetParameter(doc, kVersionParam, kVersionValue);
@@ -185,11 +194,17 @@ int UsbReceiveFileData(XhDocument doc, WStringView pageFile, const XmlHttpApi& a
     if (reply.dataSize != 0) {
       written += reply.dataSize;
       if (written > kMaxPageBytes || !ReadBlock(reply.dataSize, out)) return 0;
-      emptyInARow = 0;
-    } else if (++emptyInARow > kMaxEmptyBlocksInARow) {
-      return 0;
     }
+    // The last block ends the page however long the device took.
     if (reply.lastCode == kCodeLastBlock) break;
+    if (reply.dataSize != 0) {
+      lastData = Clock::now();
+      pause = kFirstPollPause;
+      continue;
+    }
+    if (Clock::now() - lastData >= stallLimit) return 0;
+    std::this_thread::sleep_for(pause);
+    pause = std::min(pause * 2, kLongestPollPause);
   }
   return out.Finish() ? 1 : 0;
 }
