@@ -73,6 +73,43 @@ TEST_P(ChannelLayerTest, DateSortMovesTheOlderDocumentFirstWithItsIdAndFormat) {
   EXPECT_EQ(Tables().files[1].FILEID, 0xAu);
 }
 
+TEST_P(ChannelLayerTest, DateSortMovesEveryFieldOfARecordWithItsRow) {
+  BoxTables& t = Tables();
+  t = BoxTables{};
+  t.fileCount = 3;
+  const char16_t* stamps[] = {u"2020/03/06 08:00:00", u"2020/03/04 08:00:00", u"2020/03/05 08:00:00"};
+  for (int i = 0; i < 3; ++i) {
+    BoxFileRecord& r = t.files[i];
+    r.ATTRIBUTE = 0x100 + i;
+    r.FOLDERID = 0x200 + i;
+    CopyToField(r.FOLDERNAME, kNameLength, FromAnsi(Format("box %d", i)));
+    r.FILEID = 0x300u + i;
+    CopyToField(r.FILENAME, kNameLength, FromAnsi(Format("doc %d", i)));
+    CopyToField(r.TIMESTAMP, kTimeStampLength, stamps[i]);
+    r.PAGES = 10 + i;
+    r.IMAGEFORMAT = i % 2;
+  }
+  const BoxTables before = t;
+  Columns c = SortedColumns(GetParam());
+  ASSERT_EQ(c.names, (WStringList{u"doc 1", u"doc 2", u"doc 0"}));
+  const int from[] = {1, 2, 0};  // the record each entry came from
+  for (int i = 0; i < 3; ++i) {
+    SCOPED_TRACE(i);
+    const BoxFileRecord& got = t.files[i];
+    const BoxFileRecord& want = before.files[from[i]];
+    EXPECT_EQ(got.ATTRIBUTE, want.ATTRIBUTE);
+    EXPECT_EQ(got.FOLDERID, want.FOLDERID);
+    EXPECT_EQ(WString(got.FOLDERNAME), WString(want.FOLDERNAME));
+    EXPECT_EQ(got.FILEID, want.FILEID);
+    EXPECT_EQ(WString(got.FILENAME), c.names[i]);
+    EXPECT_EQ(WString(got.TIMESTAMP), WString(want.TIMESTAMP));
+    EXPECT_EQ(got.PAGES, want.PAGES);
+    EXPECT_EQ(got.IMAGEFORMAT, want.IMAGEFORMAT);
+    EXPECT_EQ(c.formats[i], want.IMAGEFORMAT);
+  }
+  EXPECT_EQ(t.fileCount, 3);
+}
+
 TEST_P(ChannelLayerTest, UnparsableMiddleStampKeepsItsNeighboursApart) {
   FillTable(Tables(), {{1, u"first", u"2020/03/05 10:00:00", 1, 1},
                        {2, u"middle", u"yesterday", 1, 1},
