@@ -8,6 +8,7 @@
 #include <thread>
 
 #include "device/box_protocol.h"
+#include "device/page_picture.h"
 #include "device/stall_limit.h"
 #include "device/usb_transport.h"
 #include "device/xml_api_binding.h"
@@ -59,12 +60,13 @@ int RunCommand(const XmlHttpApi& api, WStringView deviceName, bool unlockFirst,
 }
 
 // The page file under construction: written under a temporary name and
-// renamed only when the page is complete, so that a failed transfer leaves
-// no page file that looks whole.
+// renamed only when the page is complete and begins as a picture of the
+// document's kind, so that a failed transfer leaves no page file that looks
+// whole.
 class PageFileWriter {
  public:
-  explicit PageFileWriter(WStringView pageFile)
-      : final_(NativePath(pageFile)), temp_(final_ + ".part") {}
+  PageFileWriter(WStringView pageFile, std::int32_t imageFormat)
+      : final_(NativePath(pageFile)), temp_(final_ + ".part"), imageFormat_(imageFormat) {}
   ~PageFileWriter() {
     if (file_) std::fclose(file_);
     if (!finished_ && file_opened_) std::remove(temp_.c_str());
@@ -74,10 +76,14 @@ class PageFileWriter {
     file_opened_ = file_ != nullptr;
     return file_opened_;
   }
-  bool Write(const void* data, std::size_t size) {
+  bool Write(const std::uint8_t* data, std::size_t size) {
+    const std::size_t toHead = std::min(size, kPageSignatureSize - headSize_);
+    std::copy(data, data + toHead, head_ + headSize_);
+    headSize_ += toHead;
     return std::fwrite(data, 1, size, file_) == size;
   }
   bool Finish() {
+    if (!BeginsAsPage(imageFormat_, head_, headSize_)) return false;
     const bool closed = std::fclose(file_) == 0;
     file_ = nullptr;
     if (!closed || std::rename(temp_.c_str(), final_.c_str()) != 0) return false;
@@ -88,6 +94,9 @@ class PageFileWriter {
  private:
   std::string final_;
   std::string temp_;
+  std::int32_t imageFormat_;
+  std::uint8_t head_[kPageSignatureSize] = {};
+  std::size_t headSize_ = 0;
   std::FILE* file_ = nullptr;
   bool file_opened_ = false;
   bool finished_ = false;
@@ -164,18 +173,20 @@ int UsbDownloadPage(WStringView folder, int fileIndex, int page, WStringView dev
   const XmlHttpApi* api = BoundXmlHttpApi();
   if (!api) return 0;
   const std::uint32_t fileId = file->FILEID;
+  const std::int32_t imageFormat = file->IMAGEFORMAT;
   return RunCommand(
       *api, deviceName, false, kUsbPacketGetFile,
       [&](XhDocument doc) { BuildGetFileRequest(*api, doc, fileId, page); },
-      [&](XhDocument doc) { return UsbReceiveFileData(doc, pageFile, *api); });
+      [&](XhDocument doc) { return UsbReceiveFileData(doc, pageFile, imageFormat, *api); });
 }
 
-int UsbReceiveFileData(XhDocument doc, WStringView pageFile, const XmlHttpApi& api) {
+int UsbReceiveFileData(XhDocument doc, WStringView pageFile, std::int32_t imageFormat,
+                       const XmlHttpApi& api) {
   if (!HeldStiDevice()) return 0;
   if (!UsbSendRequest(doc, api) || !UsbReceiveResponse(doc, api)) return 0;
   if (!WalkTransferReply(api, doc).ok) return 0;
   if (pageFile.empty()) return 0;
-  PageFileWriter out(pageFile);
+  PageFileWriter out(pageFile, imageFormat);
   if (!out.Open()) return 0;
 
   using Clock = std::chrono::steady_clock;

@@ -6,6 +6,7 @@
 #include <dirent.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <fstream>
 #include <iterator>
 
@@ -240,15 +241,58 @@ TEST_F(UsbFakeDeviceTest, ImageInfoGivesTheFailingCode) {
   EXPECT_EQ(fake_.EscapedCodes(), std::vector<unsigned>{0x65});
 }
 
-TEST_F(UsbFakeDeviceTest, EmptyBlockThenLastBlockLeavesAnEmptyPageFile) {
+TEST_F(UsbFakeDeviceTest, EmptyBlockThenLastBlockGiveAnEmptyPageWhichIsNoPage) {
   OneDocument(kImageFormatColor);
   fake_.replies = {FakeReply{Xml(Code(600))}, FakeReply{Xml(Code(600) + DataSize(0))},
                    FakeReply{Xml(Code(603))}};
-  EXPECT_EQ(Download(), 1);
+  EXPECT_EQ(Download(), 0);
   EXPECT_EQ(fake_.EscapedCodes(), (std::vector<unsigned>{0x68, 0x62, 0x62}));
-  EXPECT_EQ(FilesIn(dir_.Path()), std::vector<std::string>{"0000ABCD_2.jpg"});
-  EXPECT_EQ(ReadFile(dir_.File("0000ABCD_2.jpg")), "");
   EXPECT_EQ(fake_.Count("read"), 6);  // no block read for the empty blocks
+  EXPECT_TRUE(FilesIn(dir_.Path()).empty());
+}
+
+// A page is kept only when it begins as a page of its document's kind does,
+// however its bytes were cut into blocks.
+TEST_F(UsbFakeDeviceTest, PageFileIsKeptOnlyWhenItIsAPictureOfTheDocumentsKind) {
+  const std::string jpeg("\xFF\xD8\xFF\xDB rest", 9);
+  const std::string tiffLittle("II*\0 rest", 9), tiffBig("MM\0* rest", 9);
+  const std::string garbage("\x00\x01garbage\xFF\xFE not an image", 24);
+  struct Case {
+    std::int32_t format;
+    std::string page;
+    std::size_t blockSize;
+    bool kept;
+  } cases[] = {
+      {kImageFormatColor, jpeg, 100, true},
+      {kImageFormatColor, jpeg, 1, true},  // the signature over several blocks
+      {kImageFormatMono, tiffLittle, 2, true},
+      {kImageFormatMono, tiffBig, 100, true},
+      {kImageFormatColor, tiffLittle, 100, false},  // a picture of the other kind
+      {kImageFormatMono, jpeg, 100, false},
+      {kImageFormatColor, garbage, 100, false},
+      {kImageFormatMono, garbage, 100, false},
+      {kImageFormatColor, jpeg.substr(0, 2), 100, false},  // cut before the signature ends
+      {kImageFormatMono, tiffLittle.substr(0, 3), 1, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << c.format << " " << c.page.size() << " bytes in blocks of " << c.blockSize);
+    OneDocument(c.format);
+    fake_.replies = {FakeReply{Xml(Code(600))}};
+    for (std::size_t at = 0; at < c.page.size(); at += c.blockSize) {
+      const std::string block = c.page.substr(at, c.blockSize);
+      const bool last = at + c.blockSize >= c.page.size();
+      fake_.replies.push_back(FakeReply{Xml(Code(last ? 603 : 601) + DataSize(block.size())), block});
+    }
+    EXPECT_EQ(Download(), c.kept ? 1 : 0);
+    const std::string name = c.format == kImageFormatColor ? "0000ABCD_2.jpg" : "0000ABCD_2.tif";
+    if (c.kept) {
+      EXPECT_EQ(FilesIn(dir_.Path()), std::vector<std::string>{name});
+      EXPECT_EQ(ReadFile(dir_.File(name)), c.page);
+      std::remove(dir_.File(name).c_str());
+    } else {
+      EXPECT_TRUE(FilesIn(dir_.Path()).empty());
+    }
+  }
 }
 
 // A device may answer without data for a while, as it prepares a page; the
