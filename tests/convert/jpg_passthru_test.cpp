@@ -1,6 +1,7 @@
 #include "convert/jpg_passthru_convertor.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <climits>
 #include <filesystem>
@@ -95,6 +96,27 @@ TEST_F(JpgWriter, ConvertCopiesEachPageOfTheRange) {
   }
   // Convert changes nothing and may run again.
   EXPECT_EQ(writer_.Convert(nullptr, 0x1A2B), S_OK);
+}
+
+TEST_F(JpgWriter, ReplacedFilesKeepTheirPermissions) {
+  for (int n = 1; n <= 3; ++n) Page(n);
+  struct Case {
+    const char* name;
+    mode_t mode;
+  } cases[] = {{"doc-1.jpg", 0600}, {"doc-2.jpg", 0664}, {"doc-3.jpg", 0604}};
+  for (const Case& c : cases) {
+    WriteFile(Out() + "/" + c.name, "an older file");
+    ASSERT_EQ(::chmod((Out() + "/" + c.name).c_str(), c.mode), 0);
+  }
+  ASSERT_EQ(writer_.SetPageRange(1, 3), S_OK);
+  ASSERT_EQ(writer_.Convert(nullptr, 0x1A2B), S_OK);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    struct stat st {};
+    ASSERT_EQ(::stat((Out() + "/" + c.name).c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, c.mode);
+    EXPECT_EQ(ReadFile(Out() + "/" + c.name).substr(0, 4), "page");
+  }
 }
 
 TEST_F(JpgWriter, MissingSecondPageStopsTheCopyAndKeepsTheFirst) {
