@@ -23,7 +23,7 @@ echo "== thread sanitizer build (the threaded user-interface tests)"
 cmake -S "$root" -B "$root/build/tsan" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DTALLOWMERE_TSAN=ON >/dev/null
 cmake --build "$root/build/tsan" -j "$jobs" --target ui_test app_dialogs_test
 TSAN_OPTIONS=halt_on_error=1 ctest --test-dir "$root/build/tsan" --output-on-failure -j "$jobs" \
-  -R '^(UiTest|UiWithoutBackend|ProgressDlgTest|PasswordDlgTest|AboutDlgTest)\.'
+  -R '^(UiTest|UiWithoutBackend|ProgressDlgTest|ProgressSaveRoadTest|PasswordDlgTest|AboutDlgTest)\.'
 
 echo "== fuzzers"
 CC=clang CXX=clang++ cmake -S "$root" -B "$root/build/fuzz" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
