@@ -32,7 +32,9 @@ TEST(OleDate, ReadsTheFormsAnMfpSends) {
     DATE d = -99;
     HRESULT hr = VarDateFromStr(c.text, LOCALE_USER_DEFAULT, 0, &d);
     EXPECT_EQ(SUCCEEDED(hr), c.ok);
-    if (c.ok) EXPECT_NEAR(d, c.value, 1e-9);
+    if (c.ok) {
+      EXPECT_NEAR(d, c.value, 1e-9);
+    }
   }
 }
 
