@@ -23,21 +23,12 @@
 #include "fake_sti.h"
 #include "fuzz_files.h"
 #include "input_reader.h"
-#include "kivor.h"
+#include "kivor_table.h"
 
 namespace {
 
 using tallow::test::FakeReply;
 using tallow::test::FakeSti;
-
-const XmlHttpApi& Api() {
-  static const XmlHttpApi table = [] {
-    XmlHttpApi t{};
-    GetHTTPXML(&t, sizeof t);
-    return t;
-  }();
-  return table;
-}
 
 FakeReply NextReply(fuzz::InputReader& in) {
   const std::uint32_t flags = in.Take(1);
@@ -87,7 +78,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   static const bool ready = [] {
     // A device that sends no data is given up at once instead of after 30 s.
     ::setenv("KIVOR_STALL_TIMEOUT_MS", "1", 1);
-    return tallow::BindXmlHttpApi(&Api());
+    return tallow::BindXmlHttpApi(&fuzz::KivorTable());
   }();
   if (!ready) __builtin_trap();
   static const std::string& folder = fuzz::ScratchFolder("usb-reply");

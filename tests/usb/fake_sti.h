@@ -1,6 +1,6 @@
-// A scripted Still Image service for the tests that need a device to
-// misbehave in ways the simulator cannot: it records every call and answers
-// each written request with the next scripted reply.
+// A scripted Still Image service for the tests and the fuzzer that need a
+// device to misbehave in ways the simulator cannot: it records every call
+// and answers each written request with the next scripted reply.
 #pragma once
 
 #include <cstdint>
