@@ -67,7 +67,7 @@ class CProgressDlg : public ui::CDialog {
 
   void OnBnClickedOk();
   void OnBnClickedCancel();
-  // The state of a save that has not reported yet.
+  // Back to the state of a save that has reported nothing yet.
   void ForgetSave();
   // UI thread: shows the state reached so far.
   void ApplyState();
