@@ -41,10 +41,10 @@ CProgressDlg::~CProgressDlg() {
   DestroyWindow();
 }
 
-void CProgressDlg::BeginSave() {
+void CProgressDlg::ForgetSave() {
   std::lock_guard lock(lock_);
   phase_ = Phase::kSaving;
-  accepting_ = true;
+  windowOpen_ = false;
   cancelAsked_ = false;
   failureHandled_ = false;
   failureCode_ = 0;
@@ -54,9 +54,9 @@ void CProgressDlg::BeginSave() {
 
 int CProgressDlg::DoModal() {
   const int result = CDialog::DoModal();
-  std::lock_guard lock(lock_);
-  windowOpen_ = false;
-  accepting_ = false;
+  // Not at the start of the next run: its worker starts before the window
+  // opens, and what it reports until then must count.
+  ForgetSave();
   return result;
 }
 
@@ -100,7 +100,7 @@ BOOL CProgressDlg::OnInitDialog() {
   if (failurePending) {
     const HWND hwnd = GetSafeHwnd();
     PostToUi([hwnd, code] {
-      if (auto* self = static_cast<CProgressDlg*>(FromHandle(hwnd))) self->FinishFailure(code, true);
+      if (auto* self = static_cast<CProgressDlg*>(FromHandle(hwnd))) self->FinishFailure(code);
     });
   }
   return TRUE;
@@ -164,7 +164,7 @@ void CProgressDlg::UpdateSaveProgress(int done, int last) {
   bool open;
   {
     std::lock_guard lock(lock_);
-    if (!accepting_ || phase_ != Phase::kSaving) return;
+    if (phase_ != Phase::kSaving) return;
     if (done > last) {
       // A completion the user has asked to cancel closes without the
       // completion display, as a cancel seen by the worker would.
@@ -181,26 +181,26 @@ void CProgressDlg::UpdateSaveProgress(int done, int last) {
 }
 
 void CProgressDlg::ReportSaveFailure(int code) {
-  bool open, showBox;
+  bool open;
   {
     std::lock_guard lock(lock_);
-    if (!accepting_ || phase_ != Phase::kSaving) return;
+    // A cancelled save shows no failure: the worker's final report closes
+    // the dialog.
+    if (phase_ != Phase::kSaving || cancelAsked_) return;
     phase_ = Phase::kFailed;
     failureCode_ = code;
     open = windowOpen_;
     if (open) failureHandled_ = true;
-    // No failure box for a save the user cancelled.
-    showBox = !cancelAsked_;
   }
-  if (open) FinishFailure(code, showBox);
+  if (open) FinishFailure(code);
 }
 
-void CProgressDlg::FinishFailure(int code, bool showBox) {
-  if (showBox) {
-    {
-      std::lock_guard lock(lock_);
-      showBox = !cancelAsked_;
-    }
+void CProgressDlg::FinishFailure(int code) {
+  bool showBox;
+  {
+    std::lock_guard lock(lock_);
+    // The user asked to stop meanwhile: no box for a save given up.
+    showBox = !cancelAsked_;
   }
   if (showBox && code == kSaveDownloadFailed) {
     MessageBox(MessageText(21004), MessageText(20001), MB_ICONERROR);
@@ -209,17 +209,6 @@ void CProgressDlg::FinishFailure(int code, bool showBox) {
   }
   SetStatus(MessageText(21005));
   PostMessageW(WM_CLOSE);
-}
-
-void CProgressDlg::ReportCancelled() {
-  bool open;
-  {
-    std::lock_guard lock(lock_);
-    if (!accepting_ || phase_ != Phase::kSaving) return;
-    phase_ = Phase::kEnded;
-    open = windowOpen_;
-  }
-  if (open) PostMessageW(WM_CLOSE);
 }
 
 void CProgressDlg::OnBnClickedOk() { CDialog::OnOK(); }
@@ -244,12 +233,13 @@ void CProgressDlg::OnCancel() {
 
 void CProgressDlg::OnClose() {
   if (m_nMode != kProgressSave) return;
-  bool workerDone;
+  bool ends;
   {
     std::lock_guard lock(lock_);
-    workerDone = phase_ == Phase::kFailed || phase_ == Phase::kEnded;
+    // After a cancel the close request is the worker's final report.
+    ends = phase_ == Phase::kFailed || phase_ == Phase::kEnded || cancelAsked_;
   }
-  if (workerDone) {
+  if (ends) {
     EndDialog(IDCANCEL);
   } else {
     OnCancel();

@@ -26,20 +26,17 @@ class CProgressDlg : public ui::CDialog {
   CProgressDlg(int mode, ui::CDialog* parent);
   ~CProgressDlg() override;
 
-  // Runs the save progress modally. The reports of the save begun with
-  // BeginSave count from then on, those made before the window opened
-  // included; after the dialog has ended, late reports are ignored.
+  // Runs the save progress modally, always from the saving state: each run
+  // forgets the last save when it returns, so that what the next save's
+  // worker reports before the window opens is shown once it does.
   int DoModal();
-  // Before the save road starts its worker: forgets the last save.
-  void BeginSave();
 
   // Save worker (any thread). done <= last: pages done of the range;
   // done > last: the save has completed.
   void UpdateSaveProgress(int done, int last);
   // Save worker: the save failed (SaveFailureCode); the box, then the close.
+  // After a cancel it changes nothing: the worker's final report closes.
   void ReportSaveFailure(int code);
-  // Save worker: its final report after a cancel; the dialog closes.
-  void ReportCancelled();
 
   WString m_strStatus;
   ui::Control* m_btnOk = nullptr;
@@ -55,7 +52,9 @@ class CProgressDlg : public ui::CDialog {
   void DeclareMessageMap(ui::MessageMap& map) override;
   // The cancel key asks the worker to stop, as the Cancel button does.
   void OnCancel() override;
-  // Ends the dialog only once the worker has made its final report.
+  // WM_CLOSE: posted after a failure, or by the worker's final report after a
+  // cancel, it ends the dialog with IDCANCEL; while the save runs it asks the
+  // worker to stop instead.
   void OnClose() override;
 
  private:
@@ -63,17 +62,18 @@ class CProgressDlg : public ui::CDialog {
 
   void OnBnClickedOk();
   void OnBnClickedCancel();
+  // Back to the state of a save that has reported nothing yet.
+  void ForgetSave();
   // UI thread: shows the state reached so far.
   void ApplyState();
   void ShowCompletion();
   // Any thread: the failure box owned by this dialog, the status line, the
   // close request.
-  void FinishFailure(int code, bool showBox);
+  void FinishFailure(int code);
   void SetStatus(const WString& text);
 
   std::mutex lock_;  // guards what follows; shared with the save worker
   Phase phase_ = Phase::kSaving;
-  bool accepting_ = true;  // a save is running or about to
   bool windowOpen_ = false;
   bool cancelAsked_ = false;
   bool failureHandled_ = false;  // its box shown or on its way

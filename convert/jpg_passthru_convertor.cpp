@@ -22,8 +22,9 @@ DWORD ErrorFrom(const std::error_code& ec) {
 // Copies |source| over |target| (allowed to exist) and returns the system
 // error, ERROR_SUCCESS when copied. The copy goes to a new file beside the
 // target first and replaces it by a rename, so a failed copy never leaves a
-// cut file, nor spoils a file that was there. An existing target that may
-// not be written is refused as the other system refuses it.
+// cut file, nor spoils a file that was there; a replaced file's permissions
+// stay those of the file. An existing target that may not be written is
+// refused as the other system refuses it.
 DWORD CopyPageFile(const WString& source, const WString& target) {
   if (AccessW(target.c_str(), kAccessExists) == 0 && AccessW(target.c_str(), kAccessWrite) != 0) {
     return ERROR_ACCESS_DENIED;
@@ -31,6 +32,8 @@ DWORD CopyPageFile(const WString& source, const WString& target) {
   const fs::path from(NativePath(source));
   const fs::path to(NativePath(target));
   std::error_code ec;
+  const fs::file_status replaced = fs::status(to, ec);
+  const bool replacing = fs::is_regular_file(replaced);
   for (int attempt = 0; attempt < 100; ++attempt) {
     // A short name, so that a target name near the length limit still has one.
     const fs::path temporary =
@@ -43,7 +46,8 @@ DWORD CopyPageFile(const WString& source, const WString& target) {
       fs::remove(temporary, ignored);
       return ErrorFrom(ec);
     }
-    fs::rename(temporary, to, ec);
+    if (replacing) fs::permissions(temporary, replaced.permissions(), fs::perm_options::replace, ec);
+    if (!ec) fs::rename(temporary, to, ec);
     if (ec) {
       std::error_code ignored;
       fs::remove(temporary, ignored);

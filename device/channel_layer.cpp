@@ -140,10 +140,9 @@ void SortFileListByDate(int usbFlag, WStringList& names, WStringList& stamps, WS
       SwapAdjacentStrings(names, j);
       SwapAdjacentStrings(pages, j);
       if (formats) std::swap(formats[j], formats[j + 1]);
-      if (tableInStep) {
-        std::swap(t.files[j].FILEID, t.files[j + 1].FILEID);
-        std::swap(t.files[j].IMAGEFORMAT, t.files[j + 1].IMAGEFORMAT);
-      }
+      // The whole record moves with its row, so that every field of record
+      // j describes the document shown in entry j.
+      if (tableInStep) std::swap(t.files[j], t.files[j + 1]);
     }
   }
 }

@@ -42,7 +42,8 @@ inline constexpr int kMaxFormatEntries = kMaxFileRecords;
 // IMAGEFORMAT into |formats| (room for 256) when 1 to 256 documents are listed.
 void GetFileListColumns(int usbFlag, WStringList& names, WStringList& stamps, WStringList& pages,
                         std::int32_t* formats);
-// Sorts the columns and the channel's table by time stamp, oldest first.
+// Sorts the columns and the channel's table by time stamp, oldest first;
+// the table's records move whole with their rows.
 void SortFileListByDate(int usbFlag, WStringList& names, WStringList& stamps, WStringList& pages,
                         std::int32_t* formats);
 void SwapAdjacentStrings(WStringList& list, int i);

@@ -1,6 +1,7 @@
 #include "device/net_channel.h"
 
 #include "device/box_protocol.h"
+#include "device/page_picture.h"
 #include "device/xml_api_binding.h"
 #include "platform/cursor.h"
 
@@ -82,10 +83,13 @@ int NetDownloadPage(int fileIndex, int page, WStringView host, WStringView folde
   XhConnection conn = api->OpenConnection(ToAnsi(host).c_str());
   api->SetParameter(doc, "FileID", Format("%08X", file->FILEID).c_str());
   api->SetParameter(doc, "PageNumber", Format("%d", page).c_str());
-  int result = api->HttpGetToFile(conn, port, kPagePath, doc, ToAnsi(pageFile).c_str(), 0) ? 1 : 0;
+  const std::int32_t imageFormat = file->IMAGEFORMAT;
+  const bool stored = api->HttpGetToFile(conn, port, kPagePath, doc, ToAnsi(pageFile).c_str(), 0) != 0;
   api->FreeDocument(doc);
   api->CloseConnection(conn);
-  return result;
+  // A reply of success whose body is no picture of the document's kind is
+  // no page.
+  return stored && KeepPageFileIfPicture(pageFile, imageFormat) ? 1 : 0;
 }
 
 int NetGetImageInfo(int fileIndex, int page, ImageInfo* info, WStringView host,

@@ -1,10 +1,15 @@
 #include "device/usb_channel.h"
 
+#include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <memory>
 #include <new>
+#include <thread>
 
 #include "device/box_protocol.h"
+#include "device/page_picture.h"
+#include "device/stall_limit.h"
 #include "device/usb_transport.h"
 #include "device/xml_api_binding.h"
 #include "platform/cursor.h"
@@ -17,9 +22,11 @@ namespace {
 constexpr const char16_t* kUsbRootName = u"USB";
 // A page larger than this is refused, as over the network.
 constexpr std::uint64_t kMaxPageBytes = std::uint64_t{256} << 20;
-// A device that keeps answering "more to come" without sending anything
-// would hold the download for ever.
-constexpr int kMaxEmptyBlocksInARow = 16;
+// A device may answer without data while it prepares a page; it is asked
+// again after a pause that grows from the first to the longest, and given up
+// once it has sent nothing for the stall limit.
+constexpr std::chrono::milliseconds kFirstPollPause{1};
+constexpr std::chrono::milliseconds kLongestPollPause{50};
 
 // The USB channel's own copy of the tag table.
 const BoxTagTable kUsbTagTable = kBoxTagNames;
@@ -53,12 +60,13 @@ int RunCommand(const XmlHttpApi& api, WStringView deviceName, bool unlockFirst,
 }
 
 // The page file under construction: written under a temporary name and
-// renamed only when the page is complete, so that a failed transfer leaves
-// no page file that looks whole.
+// renamed only when the page is complete and begins as a picture of the
+// document's kind, so that a failed transfer leaves no page file that looks
+// whole.
 class PageFileWriter {
  public:
-  explicit PageFileWriter(WStringView pageFile)
-      : final_(NativePath(pageFile)), temp_(final_ + ".part") {}
+  PageFileWriter(WStringView pageFile, std::int32_t imageFormat)
+      : final_(NativePath(pageFile)), temp_(final_ + ".part"), imageFormat_(imageFormat) {}
   ~PageFileWriter() {
     if (file_) std::fclose(file_);
     if (!finished_ && file_opened_) std::remove(temp_.c_str());
@@ -68,10 +76,14 @@ class PageFileWriter {
     file_opened_ = file_ != nullptr;
     return file_opened_;
   }
-  bool Write(const void* data, std::size_t size) {
+  bool Write(const std::uint8_t* data, std::size_t size) {
+    const std::size_t toHead = std::min(size, kPageSignatureSize - headSize_);
+    std::copy(data, data + toHead, head_ + headSize_);
+    headSize_ += toHead;
     return std::fwrite(data, 1, size, file_) == size;
   }
   bool Finish() {
+    if (!BeginsAsPage(imageFormat_, head_, headSize_)) return false;
     const bool closed = std::fclose(file_) == 0;
     file_ = nullptr;
     if (!closed || std::rename(temp_.c_str(), final_.c_str()) != 0) return false;
@@ -82,6 +94,9 @@ class PageFileWriter {
  private:
   std::string final_;
   std::string temp_;
+  std::int32_t imageFormat_;
+  std::uint8_t head_[kPageSignatureSize] = {};
+  std::size_t headSize_ = 0;
   std::FILE* file_ = nullptr;
   bool file_opened_ = false;
   bool finished_ = false;
@@ -158,22 +173,27 @@ int UsbDownloadPage(WStringView folder, int fileIndex, int page, WStringView dev
   const XmlHttpApi* api = BoundXmlHttpApi();
   if (!api) return 0;
   const std::uint32_t fileId = file->FILEID;
+  const std::int32_t imageFormat = file->IMAGEFORMAT;
   return RunCommand(
       *api, deviceName, false, kUsbPacketGetFile,
       [&](XhDocument doc) { BuildGetFileRequest(*api, doc, fileId, page); },
-      [&](XhDocument doc) { return UsbReceiveFileData(doc, pageFile, *api); });
+      [&](XhDocument doc) { return UsbReceiveFileData(doc, pageFile, imageFormat, *api); });
 }
 
-int UsbReceiveFileData(XhDocument doc, WStringView pageFile, const XmlHttpApi& api) {
+int UsbReceiveFileData(XhDocument doc, WStringView pageFile, std::int32_t imageFormat,
+                       const XmlHttpApi& api) {
   if (!HeldStiDevice()) return 0;
   if (!UsbSendRequest(doc, api) || !UsbReceiveResponse(doc, api)) return 0;
   if (!WalkTransferReply(api, doc).ok) return 0;
   if (pageFile.empty()) return 0;
-  PageFileWriter out(pageFile);
+  PageFileWriter out(pageFile, imageFormat);
   if (!out.Open()) return 0;
 
+  using Clock = std::chrono::steady_clock;
+  const Clock::duration stallLimit = TransferStallLimit();
+  Clock::time_point lastData = Clock::now();
+  std::chrono::milliseconds pause = kFirstPollPause;
   std::uint64_t written = 0;
-  int emptyInARow = 0;
   for (;;) {
     api.ResetDocument(doc);
     api.SetParameter(doc, kVersionParam, kVersionValue);
@@ -185,11 +205,17 @@ int UsbReceiveFileData(XhDocument doc, WStringView pageFile, const XmlHttpApi& a
     if (reply.dataSize != 0) {
       written += reply.dataSize;
       if (written > kMaxPageBytes || !ReadBlock(reply.dataSize, out)) return 0;
-      emptyInARow = 0;
-    } else if (++emptyInARow > kMaxEmptyBlocksInARow) {
-      return 0;
     }
+    // The last block ends the page however long the device took.
     if (reply.lastCode == kCodeLastBlock) break;
+    if (reply.dataSize != 0) {
+      lastData = Clock::now();
+      pause = kFirstPollPause;
+      continue;
+    }
+    if (Clock::now() - lastData >= stallLimit) return 0;
+    std::this_thread::sleep_for(pause);
+    pause = std::min(pause * 2, kLongestPollPause);
   }
   return out.Finish() ? 1 : 0;
 }

@@ -30,8 +30,10 @@ int UsbGetImageInfo(int fileIndex, int page, ImageInfo* info, WStringView device
 // whole into |folder|.
 int UsbDownloadPage(WStringView folder, int fileIndex, int page, WStringView deviceName);
 // The transfer of a download: the "GETFILE" request built in |doc|, then the
-// "GETDATA" blocks into |pageFile|. Needs the device opened and locked.
-int UsbReceiveFileData(XhDocument doc, WStringView pageFile, const XmlHttpApi& api);
+// "GETDATA" blocks into |pageFile|, kept only when it begins as a page of
+// |imageFormat| does. Needs the device opened and locked.
+int UsbReceiveFileData(XhDocument doc, WStringView pageFile, std::int32_t imageFormat,
+                       const XmlHttpApi& api);
 
 // 1 on "CODE" 600; otherwise 0, a failing "CODE" kept in |errorCode| when given.
 int UsbDeleteFile(int fileIndex, WStringView deviceName, int* errorCode);

@@ -3,6 +3,8 @@
 #include <unistd.h>
 
 #include <climits>
+#include <mutex>
+#include <utility>
 #include <vector>
 
 namespace tallow {
@@ -15,7 +17,26 @@ WString MapLibraryName(WStringView name) {
   return out;
 }
 
+namespace {
+
+// Function-local, so that code running before main may ask.
+struct ProgramForTests {
+  std::mutex lock;
+  WString path;
+};
+ProgramForTests& ProgramOverride() {
+  static ProgramForTests p;
+  return p;
+}
+
+}  // namespace
+
 WString ProgramFilePath() {
+  {
+    ProgramForTests& o = ProgramOverride();
+    std::lock_guard<std::mutex> lock(o.lock);
+    if (!o.path.empty()) return o.path;
+  }
   std::vector<char> buf(PATH_MAX);
   for (;;) {
     ssize_t n = ::readlink("/proc/self/exe", buf.data(), buf.size());
@@ -23,6 +44,12 @@ WString ProgramFilePath() {
     if (static_cast<std::size_t>(n) < buf.size()) return FromAnsi(std::string_view(buf.data(), n));
     buf.resize(buf.size() * 2);
   }
+}
+
+void SetProgramFilePathForTests(WString path) {
+  ProgramForTests& o = ProgramOverride();
+  std::lock_guard<std::mutex> lock(o.lock);
+  o.path = std::move(path);
 }
 
 WString ProgramFolder() {

@@ -4,9 +4,10 @@
 # its target: timings on a shared machine vary.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
+source "$root/scripts/jobs.sh"
 bash "$root/scripts/setup.sh"
-cmake -S "$root" -B "$root/build/release" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build "$root/build/release" -j "$(nproc)"
+cmake -S "$root" -B "$root/build/release" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTALLOWMERE_WERROR=ON >/dev/null
+cmake --build "$root/build/release" -j "$jobs"
 for bin in "$root"/build/release/bin/bench_*; do
   echo "== $(basename "$bin")"
   "$bin"

@@ -1,33 +1,38 @@
 #!/usr/bin/env bash
 # Sets up a fresh machine, then builds and runs every test: the plain build,
-# the AddressSanitizer + UndefinedBehaviorSanitizer build, and a short run of
-# each fuzzer. FUZZ_SECONDS sets the length of each fuzzer run (default 20).
+# the AddressSanitizer + UndefinedBehaviorSanitizer build, the threaded
+# user-interface tests under ThreadSanitizer, and a short run of each fuzzer.
+# Every build treats warnings as errors. FUZZ_SECONDS sets the length of each
+# fuzzer run (default 20); TALLOWMERE_JOBS the number of build and test jobs
+# (default: every core).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
-jobs=$(nproc)
+source "$root/scripts/jobs.sh"
 
 bash "$root/scripts/setup.sh"
 
 echo "== plain build"
-cmake -S "$root" -B "$root/build/release" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake -S "$root" -B "$root/build/release" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTALLOWMERE_WERROR=ON >/dev/null
 cmake --build "$root/build/release" -j "$jobs"
 ctest --test-dir "$root/build/release" --output-on-failure -j "$jobs"
 
 echo "== sanitizer build (AddressSanitizer, UndefinedBehaviorSanitizer)"
-cmake -S "$root" -B "$root/build/asan" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DTALLOWMERE_SANITIZE=ON >/dev/null
+cmake -S "$root" -B "$root/build/asan" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DTALLOWMERE_SANITIZE=ON \
+  -DTALLOWMERE_WERROR=ON >/dev/null
 cmake --build "$root/build/asan" -j "$jobs"
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
   ctest --test-dir "$root/build/asan" --output-on-failure -j "$jobs"
 
 echo "== thread sanitizer build (the threaded user-interface tests)"
-cmake -S "$root" -B "$root/build/tsan" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DTALLOWMERE_TSAN=ON >/dev/null
+cmake -S "$root" -B "$root/build/tsan" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DTALLOWMERE_TSAN=ON \
+  -DTALLOWMERE_WERROR=ON >/dev/null
 cmake --build "$root/build/tsan" -j "$jobs" --target ui_test app_dialogs_test
 TSAN_OPTIONS=halt_on_error=1 ctest --test-dir "$root/build/tsan" --output-on-failure -j "$jobs" \
-  -R '^(UiTest|UiWithoutBackend|ProgressDlgTest|PasswordDlgTest|AboutDlgTest)\.'
+  -R '^(UiTest|UiWithoutBackend|ProgressDlgTest|ProgressSaveRoadTest|PasswordDlgTest|AboutDlgTest)\.'
 
 echo "== fuzzers"
 CC=clang CXX=clang++ cmake -S "$root" -B "$root/build/fuzz" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-  -DTALLOWMERE_FUZZ=ON >/dev/null
+  -DTALLOWMERE_FUZZ=ON -DTALLOWMERE_WERROR=ON >/dev/null
 cmake --build "$root/build/fuzz" -j "$jobs"
 seconds=${FUZZ_SECONDS:-20}
 for dir in "$root"/fuzz/*/; do

@@ -6,20 +6,11 @@
 #include <cstring>
 
 #include "device/box_protocol.h"
-#include "kivor.h"
+#include "kivor_table.h"
 
 namespace {
 
 using namespace tallow;
-
-const XmlHttpApi& Api() {
-  static const XmlHttpApi table = [] {
-    XmlHttpApi t{};
-    GetHTTPXML(&t, sizeof t);
-    return t;
-  }();
-  return table;
-}
 
 BoxTables g_tables;
 
@@ -61,7 +52,7 @@ void RunWalks(const XmlHttpApi& api, XhDocument doc) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size > UINT32_MAX) return 0;
-  const XmlHttpApi& api = Api();
+  const XmlHttpApi& api = fuzz::KivorTable();
   XhDocument doc = api.CreateDocument(kBoxTagNames.data());
   if (api.ParseReply(doc, data, static_cast<uint32_t>(size)) != 0) {
     ReadEveryNode(api, doc);

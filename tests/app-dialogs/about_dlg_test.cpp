@@ -4,15 +4,16 @@
 #include "platform/module.h"
 #include "platform/version_info.h"
 #include "res/resources.h"
-#include "test_folder.h"
+#include "support/language_files.h"
+#include "support/temp_dir.h"
 
 namespace tallow::app::testing {
 namespace {
 
 using namespace tallow::res;
 using namespace tallow::ui;
-using tallow::testing::LanguageFileBytes;
-using tallow::testing::TestFolder;
+using tallow::test::LanguageFileBytes;
+using tallow::test::TempDir;
 
 struct Shown {
   WString caption, product, version, language, legal;
@@ -30,7 +31,7 @@ class AboutDlgTest : public AppDialogTest {
     if (withLanguageFile) {
       folder_.Write("tallowmere.lrc", LanguageFileBytes({{101, u"Info"}, {15003, u"x"}}, {2, 5, 0, 1}));
     }
-    const WString path = folder_.wide("tallowmere.bin");
+    const WString path = folder_.Wide("tallowmere.bin");
     SetModuleFileNameSourceForTests([path](HMODULE) { return path; });
     LoadLanguageResources(nullptr);
     // The version block is the running program's own.
@@ -47,7 +48,7 @@ class AboutDlgTest : public AppDialogTest {
     EXPECT_EQ(about.DoModal(), IDOK);
     return shown;
   }
-  TestFolder folder_;
+  TempDir folder_;
 };
 
 TEST_F(AboutDlgTest, ShowsTheVersionBlockAndTheLanguageFileVersion) {

@@ -4,6 +4,7 @@
 #include <thread>
 
 #include "app_fixture.h"
+#include "progress_view.h"
 #include "platform/ui/ui_thread.h"
 
 namespace tallow::app::testing {
@@ -20,43 +21,6 @@ class FakeOwner : public CConvertDlg {
   std::atomic<int> cancels{0};
 };
 
-// What the dialog shows at one moment.
-struct Snapshot {
-  WString status;
-  int pos = -1;
-  bool okEnabled = false;
-  bool cancelEnabled = false;
-  bool okDefault = false;
-  bool cancelDefault = false;
-};
-
-Snapshot Take(CDialog& d) {
-  Snapshot s;
-  s.status = d.GetDlgItemText(IDC_PROGRESS_STATUS);
-  s.pos = d.GetDlgItem(IDC_PROGRESS_BAR)->GetPos();
-  s.okEnabled = d.GetDlgItem(IDC_PROGRESS_OK)->IsEnabled();
-  s.cancelEnabled = d.GetDlgItem(IDC_PROGRESS_CANCEL)->IsEnabled();
-  s.okDefault = d.GetDlgItem(IDC_PROGRESS_OK)->IsDefaultButton();
-  s.cancelDefault = d.GetDlgItem(IDC_PROGRESS_CANCEL)->IsDefaultButton();
-  return s;
-}
-
-void ExpectSaving(const Snapshot& s, int pos, bool cancelEnabled = true) {
-  EXPECT_EQ(s.status, u"Now Saving Document(s)");
-  EXPECT_EQ(s.pos, pos);
-  EXPECT_FALSE(s.okEnabled);
-  EXPECT_EQ(s.cancelEnabled, cancelEnabled);
-}
-
-void ExpectCompleted(const Snapshot& s) {
-  EXPECT_EQ(s.status, u"Saved successfully");
-  EXPECT_EQ(s.pos, 100);
-  EXPECT_TRUE(s.okEnabled);
-  EXPECT_TRUE(s.okDefault);
-  EXPECT_FALSE(s.cancelEnabled);
-  EXPECT_FALSE(s.cancelDefault);
-}
-
 class ProgressDlgTest : public AppDialogTest {
  protected:
   void TearDown() override {
@@ -67,6 +31,11 @@ class ProgressDlgTest : public AppDialogTest {
     dlg.m_pOwner = &owner;
     dlg.m_nTotal = 100;
     return dlg.DoModal();
+  }
+  // The user cancels, and the worker's final report after a cancel closes.
+  void CancelAndClose(CDialog& d) {
+    d.InputClick(IDC_PROGRESS_CANCEL);
+    dlg.PostMessageW(WM_CLOSE);
   }
   FakeOwner owner;
   CProgressDlg dlg{kProgressSave, &owner};
@@ -84,7 +53,7 @@ TEST_F(ProgressDlgTest, OpensSavingWithItsTextsAndTheCloseEntryGrayed) {
     ExpectSaving(Take(d), 0);
     d.InputCloseBox();  // grayed: nothing happens
     EXPECT_FALSE(d.IsEnded());
-    dlg.ReportCancelled();
+    CancelAndClose(d);
   });
   EXPECT_EQ(RunSave(), IDCANCEL);
 }
@@ -105,7 +74,7 @@ TEST_F(ProgressDlgTest, BarFillsNinetyStepsOverThePageRange) {
       dlg.UpdateSaveProgress(c.done, c.last);
       EXPECT_EQ(d.GetDlgItem(IDC_PROGRESS_BAR)->GetPos(), c.pos) << c.done << "/" << c.last;
     }
-    dlg.ReportCancelled();
+    CancelAndClose(d);
   });
   EXPECT_EQ(RunSave(), IDCANCEL);
 }
@@ -133,11 +102,10 @@ TEST_F(ProgressDlgTest, WorkerCompletesAndOkIsTheOnlyEnabledDefaultButton) {
   EXPECT_TRUE(ui.MessageBoxes().empty());
 
   // The next save starts afresh.
-  dlg.BeginSave();
   Snapshot next;
   ui.OnDialog([&](CDialog& d) {
     next = Take(d);
-    dlg.ReportCancelled();
+    CancelAndClose(d);
   });
   EXPECT_EQ(RunSave(), IDCANCEL);
   ExpectSaving(next, 0);
@@ -210,7 +178,6 @@ TEST_F(ProgressDlgTest, WorkerThatFinishesBeforeTheWindowExistsIsShownWhenItOpen
   ExpectCompleted(atOpen);
 
   // Failure: its box comes once the window is there, owned by it.
-  dlg.BeginSave();
   worker = std::thread([&] { dlg.ReportSaveFailure(kSaveDownloadFailed); });
   worker.join();
   EXPECT_TRUE(ui.MessageBoxes().empty());
@@ -222,11 +189,10 @@ TEST_F(ProgressDlgTest, WorkerThatFinishesBeforeTheWindowExistsIsShownWhenItOpen
   EXPECT_EQ(dlg.m_strStatus, u"Failed to save the file.");
 
   // Pages only: the bar stands where the worker had come.
-  dlg.BeginSave();
   dlg.UpdateSaveProgress(2, 4);
   ui.OnDialog([&](CDialog& d) {
     ExpectSaving(Take(d), 45);
-    dlg.ReportCancelled();
+    CancelAndClose(d);
   });
   EXPECT_EQ(RunSave(), IDCANCEL);
 }
@@ -266,25 +232,41 @@ TEST_F(ProgressDlgTest, CancelDuringABurstOfReportsStopsTheBarAndWaitsForTheWork
   EXPECT_TRUE(ui.MessageBoxes().empty());
 }
 
-TEST_F(ProgressDlgTest, CancelKeyAndCloseRequestAskTheWorkerInsteadOfLeavingIt) {
-  Snapshot afterKey;
-  bool openAfterKey = false;
-  ui.OnDialog([&](CDialog& d) {
-    d.InputEscape();
-    d.WindowProc(WM_CLOSE);  // a stray close request while the worker runs
-    openAfterKey = !d.IsEnded();
-    afterKey = Take(d);
-    worker = std::thread([&] {
-      dlg.ReportSaveFailure(kSaveConvertFailed);  // after a cancel: no box
-      dlg.ReportCancelled();
+TEST_F(ProgressDlgTest, CancelKeyAndCloseRequestAskTheWorkerToStopAndAFailureThenChangesNothing) {
+  for (const bool byKey : {true, false}) {
+    SCOPED_TRACE(byKey ? "cancel key" : "close request");
+    Snapshot afterAsk, afterFailure;
+    bool openAfterAsk = false, openAfterFailure = false;
+    const int cancelsBefore = owner.cancels;
+    ui.OnDialog([&](CDialog& d) {
+      if (byKey) {
+        d.InputEscape();
+      } else {
+        d.WindowProc(WM_CLOSE);  // while the worker runs, a close request is a cancel
+      }
+      d.InputEscape();  // Cancel is disabled now: no second request
+      openAfterAsk = !d.IsEnded();
+      afterAsk = Take(d);
+      worker = std::thread([&] {
+        // A failure after a cancel changes nothing: no box, no status, no close.
+        dlg.ReportSaveFailure(kSaveConvertFailed);
+        PostToUi([&] {
+          openAfterFailure = !d.IsEnded();
+          afterFailure = Take(d);
+        });
+        dlg.PostMessageW(WM_CLOSE);  // the worker's final report after a cancel
+      });
     });
-  });
-  EXPECT_EQ(RunSave(), IDCANCEL);
-  worker.join();
-  EXPECT_TRUE(openAfterKey);
-  EXPECT_EQ(owner.cancels, 1);
-  ExpectSaving(afterKey, 0, false);
-  EXPECT_TRUE(ui.MessageBoxes().empty());
+    EXPECT_EQ(RunSave(), IDCANCEL);
+    worker.join();
+    EXPECT_TRUE(openAfterAsk);
+    EXPECT_TRUE(openAfterFailure);
+    EXPECT_EQ(owner.cancels, cancelsBefore + 1);
+    ExpectSaving(afterAsk, 0, false);
+    ExpectSaving(afterFailure, 0, false);
+    EXPECT_EQ(dlg.m_strStatus, u"Now Saving Document(s)");
+    EXPECT_TRUE(ui.MessageBoxes().empty());
+  }
 }
 
 TEST_F(ProgressDlgTest, ModelessModesShowOnlyTheirLine) {

@@ -3,17 +3,16 @@
 #include <dlfcn.h>
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <vector>
 
 #include "contracts/codec_api.h"
 #include "convert/pdf_tiff_convertors.h"
 #include "platform/module.h"
-#include "test_folder.h"
+#include "support/temp_dir.h"
 
 namespace tallow {
 namespace {
-
-using testing::Wide;
 
 // The record the stand-ins keep (fake_codec.c).
 struct FakeCodecCall {
@@ -59,8 +58,8 @@ class CodecWriter : public ::testing::Test {
     ASSERT_TRUE(tiff_.Loaded());
     std::filesystem::create_directory(dir_.File("save"));
   }
-  WString Out() const { return Wide(dir_.Path()); }
-  WString Save() const { return Wide(dir_.File("save")); }
+  WString Out() const { return FromAnsi(dir_.Path()); }
+  WString Save() const { return FromAnsi(dir_.File("save")); }
   // Open, work folder, range: as the save flow drives a writer.
   void Prepare(IConvertor& writer, const char16_t* name, int first, int last) {
     ASSERT_EQ(writer.Open(Out().c_str(), name), S_OK);
@@ -161,7 +160,7 @@ TEST_F(CodecWriter, LibraryIsLoadedOnlyBetweenOpenAndReset) {
   EXPECT_TRUE(writer.m_outputPaths.empty());
   EXPECT_EQ(writer.m_lastPage, 0);
   ASSERT_EQ(writer.Open(Out().c_str(), u"t.tif"), S_OK);
-  EXPECT_EQ(writer.Open(Wide(dir_.File("missing")).c_str(), u"t.tif"), E_FAIL);
+  EXPECT_EQ(writer.Open(FromAnsi(dir_.File("missing")).c_str(), u"t.tif"), E_FAIL);
   EXPECT_FALSE(writer.IsCodecLoaded());
   EXPECT_TRUE(writer.m_outputPaths.empty());
 }
@@ -169,7 +168,7 @@ TEST_F(CodecWriter, LibraryIsLoadedOnlyBetweenOpenAndReset) {
 TEST_F(CodecWriter, MissingLibraryFailsOpenAndLeavesTheWriterEmpty) {
   // A program folder without the libraries; none lies on the search path.
   test::TempDir empty;
-  const WString program = Wide(empty.File("Tallowmere"));
+  const WString program = FromAnsi(empty.File("Tallowmere"));
   SetModuleFileNameSourceForTests([program](HMODULE) { return program; });
   CColorPdfConvertor pdf;
   CTiffConvertor tiff;

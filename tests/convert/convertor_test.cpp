@@ -3,18 +3,19 @@
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <filesystem>
 #include <set>
 
 #include "convert/jpg_passthru_convertor.h"
 #include "convert/pdf_tiff_convertors.h"
 #include "platform/clock.h"
-#include "test_folder.h"
+#include "support/scoped_env.h"
+#include "support/temp_dir.h"
 
 namespace tallow {
 namespace {
 
-using testing::ScopedEnv;
-using testing::Wide;
+using test::ScopedEnv;
 
 TEST(GetConvertorType, ExtensionTable) {
   struct Case {
@@ -98,7 +99,7 @@ TEST(GetLongestFileNameLength, CountsOnlyNamesBehindASeparator) {
 
 class WriterFolder : public ::testing::Test {
  protected:
-  WString Folder() const { return Wide(dir_.Path()); }
+  WString Folder() const { return FromAnsi(dir_.Path()); }
   test::TempDir dir_;
 };
 
@@ -128,15 +129,15 @@ TEST_F(WriterFolder, OpenJoinsFolderAndNameWithOneSeparator) {
 }
 
 TEST_F(WriterFolder, OpenRefusesWhatIsNoFolderAndLeavesTheWriterEmpty) {
-  testing::WriteText(dir_.File("file"), "x");
+  test::WriteFile(dir_.File("file"), "x");
   IConvertor writer;
   ASSERT_EQ(writer.Open(Folder().c_str(), u"a.tmp"), S_OK);
   writer.SetPageRange(2, 3);
-  EXPECT_EQ(writer.Open(Wide(dir_.File("file")).c_str(), u"a.tmp"), E_FAIL);
+  EXPECT_EQ(writer.Open(FromAnsi(dir_.File("file")).c_str(), u"a.tmp"), E_FAIL);
   EXPECT_TRUE(writer.m_outputPaths.empty());
   EXPECT_TRUE(writer.m_workFolder.empty());
   EXPECT_EQ(writer.m_firstPage, 0);
-  EXPECT_EQ(writer.Open(Wide(dir_.File("missing")).c_str(), u"a.tmp"), E_FAIL);
+  EXPECT_EQ(writer.Open(FromAnsi(dir_.File("missing")).c_str(), u"a.tmp"), E_FAIL);
   EXPECT_EQ(writer.Open(nullptr, u"a.tmp"), E_INVALIDARG);
   EXPECT_TRUE(writer.m_outputPaths.empty());
 }
@@ -147,10 +148,10 @@ TEST_F(WriterFolder, SetWorkFolderKeepsTheOldFolderOnFailure) {
   ASSERT_EQ(writer.Open(Folder().c_str(), u"a.tmp"), S_OK);
   EXPECT_EQ(writer.m_workFolder, Folder());  // Open takes TEMP
   std::filesystem::create_directory(dir_.File("save"));
-  const WString save = Wide(dir_.File("save"));
+  const WString save = FromAnsi(dir_.File("save"));
   ASSERT_EQ(writer.SetWorkFolder(save.c_str()), S_OK);
   EXPECT_EQ(writer.m_workFolder, save);  // as given, no separator added
-  EXPECT_EQ(writer.SetWorkFolder(Wide(dir_.File("gone")).c_str()), E_FAIL);
+  EXPECT_EQ(writer.SetWorkFolder(FromAnsi(dir_.File("gone")).c_str()), E_FAIL);
   EXPECT_EQ(writer.m_workFolder, save);
 }
 

@@ -1,21 +1,22 @@
 #include "convert/jpg_passthru_convertor.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <climits>
 #include <filesystem>
 
 #include "platform/clock.h"
-#include "test_folder.h"
+#include "support/scoped_env.h"
+#include "support/temp_dir.h"
 
 namespace tallow {
 namespace {
 
-using testing::FolderListing;
-using testing::ReadText;
-using testing::ScopedEnv;
-using testing::Wide;
-using testing::WriteText;
+using test::FilesIn;
+using test::ReadFile;
+using test::ScopedEnv;
+using test::WriteFile;
 
 TEST(BuildPageFileNames, NumberGoesBeforeTheFileNamesLastDot) {
   struct Case {
@@ -49,13 +50,13 @@ class JpgWriter : public ::testing::Test {
   void SetUp() override {
     std::filesystem::create_directory(Work());
     std::filesystem::create_directory(Out());
-    ASSERT_EQ(writer_.Open(Wide(Out()).c_str(), u"doc.jpg"), S_OK);
-    ASSERT_EQ(writer_.SetWorkFolder(Wide(Work()).c_str()), S_OK);
+    ASSERT_EQ(writer_.Open(FromAnsi(Out()).c_str(), u"doc.jpg"), S_OK);
+    ASSERT_EQ(writer_.SetWorkFolder(FromAnsi(Work()).c_str()), S_OK);
   }
   std::string Work() const { return dir_.File("save"); }
   std::string Out() const { return dir_.File("out"); }
   // Page n of document 0x1A2B as the download stores it.
-  void Page(int n) { WriteText(Work() + "/00001A2B_" + std::to_string(n) + ".jpg", "page " + std::to_string(n)); }
+  void Page(int n) { WriteFile(Work() + "/00001A2B_" + std::to_string(n) + ".jpg", "page " + std::to_string(n)); }
 
   test::TempDir dir_;
   CJpgPassthruConvertor writer_;
@@ -63,38 +64,59 @@ class JpgWriter : public ::testing::Test {
 
 TEST_F(JpgWriter, OpenKeepsTheNameAsBaseAndSetPageRangeFillsTheList) {
   EXPECT_TRUE(writer_.m_outputPaths.empty());
-  EXPECT_EQ(writer_.BaseOutputName(), Wide(Out() + "/doc.jpg"));
+  EXPECT_EQ(writer_.BaseOutputName(), FromAnsi(Out() + "/doc.jpg"));
   ASSERT_EQ(writer_.SetPageRange(2, 4), S_OK);
   EXPECT_EQ(writer_.m_outputPaths,
-            (WStringList{Wide(Out() + "/doc-2.jpg"), Wide(Out() + "/doc-3.jpg"), Wide(Out() + "/doc-4.jpg")}));
+            (WStringList{FromAnsi(Out() + "/doc-2.jpg"), FromAnsi(Out() + "/doc-3.jpg"), FromAnsi(Out() + "/doc-4.jpg")}));
   // A second range replaces the list.
   ASSERT_EQ(writer_.SetPageRange(1, 1), S_OK);
-  EXPECT_EQ(writer_.m_outputPaths, (WStringList{Wide(Out() + "/doc-1.jpg")}));
+  EXPECT_EQ(writer_.m_outputPaths, (WStringList{FromAnsi(Out() + "/doc-1.jpg")}));
 }
 
 TEST_F(JpgWriter, TimeStampNameGetsPageNumbers) {
   ScopedEnv zone("TZ", "UTC0");
   ::tzset();
   SetCurrentTimeSourceForTests([] { return std::int64_t{1796806000}; });
-  const HRESULT opened = writer_.Open(Wide(Out()).c_str(), nullptr);
+  const HRESULT opened = writer_.Open(FromAnsi(Out()).c_str(), nullptr);
   SetCurrentTimeSourceForTests({});
   ASSERT_EQ(opened, S_OK);
   ASSERT_EQ(writer_.SetPageRange(1, 2), S_OK);
-  EXPECT_EQ(writer_.m_outputPaths, (WStringList{Wide(Out() + "/20261209084640-1.jpg"),
-                                                Wide(Out() + "/20261209084640-2.jpg")}));
+  EXPECT_EQ(writer_.m_outputPaths, (WStringList{FromAnsi(Out() + "/20261209084640-1.jpg"),
+                                                FromAnsi(Out() + "/20261209084640-2.jpg")}));
 }
 
 TEST_F(JpgWriter, ConvertCopiesEachPageOfTheRange) {
   for (int n = 1; n <= 5; ++n) Page(n);
-  WriteText(Out() + "/doc-3.jpg", "an older file");  // overwritten without a question
+  WriteFile(Out() + "/doc-3.jpg", "an older file");  // overwritten without a question
   ASSERT_EQ(writer_.SetPageRange(2, 4), S_OK);
   ASSERT_EQ(writer_.Convert(nullptr, 0x1A2B), S_OK);
-  EXPECT_EQ(FolderListing(Out()), "doc-2.jpg doc-3.jpg doc-4.jpg ");
+  EXPECT_EQ(FilesIn(Out()), (std::vector<std::string>{"doc-2.jpg", "doc-3.jpg", "doc-4.jpg"}));
   for (int n = 2; n <= 4; ++n) {
-    EXPECT_EQ(ReadText(Out() + "/doc-" + std::to_string(n) + ".jpg"), "page " + std::to_string(n));
+    EXPECT_EQ(ReadFile(Out() + "/doc-" + std::to_string(n) + ".jpg"), "page " + std::to_string(n));
   }
   // Convert changes nothing and may run again.
   EXPECT_EQ(writer_.Convert(nullptr, 0x1A2B), S_OK);
+}
+
+TEST_F(JpgWriter, ReplacedFilesKeepTheirPermissions) {
+  for (int n = 1; n <= 3; ++n) Page(n);
+  struct Case {
+    const char* name;
+    mode_t mode;
+  } cases[] = {{"doc-1.jpg", 0600}, {"doc-2.jpg", 0664}, {"doc-3.jpg", 0604}};
+  for (const Case& c : cases) {
+    WriteFile(Out() + "/" + c.name, "an older file");
+    ASSERT_EQ(::chmod((Out() + "/" + c.name).c_str(), c.mode), 0);
+  }
+  ASSERT_EQ(writer_.SetPageRange(1, 3), S_OK);
+  ASSERT_EQ(writer_.Convert(nullptr, 0x1A2B), S_OK);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    struct stat st {};
+    ASSERT_EQ(::stat((Out() + "/" + c.name).c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, c.mode);
+    EXPECT_EQ(ReadFile(Out() + "/" + c.name).substr(0, 4), "page");
+  }
 }
 
 TEST_F(JpgWriter, MissingSecondPageStopsTheCopyAndKeepsTheFirst) {
@@ -104,8 +126,8 @@ TEST_F(JpgWriter, MissingSecondPageStopsTheCopyAndKeepsTheFirst) {
   EXPECT_EQ(writer_.Convert(nullptr, 0x1A2B), HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND));
   EXPECT_EQ(GetLastError(), ERROR_FILE_NOT_FOUND);
   // Page 3 was not tried, and no half copy is left anywhere.
-  EXPECT_EQ(FolderListing(Out()), "doc-1.jpg ");
-  EXPECT_EQ(ReadText(Out() + "/doc-1.jpg"), "page 1");
+  EXPECT_EQ(FilesIn(Out()), std::vector<std::string>{"doc-1.jpg"});
+  EXPECT_EQ(ReadFile(Out() + "/doc-1.jpg"), "page 1");
 }
 
 TEST_F(JpgWriter, RangesThatCopyNothing) {
@@ -117,7 +139,7 @@ TEST_F(JpgWriter, RangesThatCopyNothing) {
   ASSERT_EQ(writer_.SetPageRange(1, 1), S_OK);
   writer_.m_lastPage = 3;
   EXPECT_EQ(writer_.Convert(nullptr, 0x1A2B), E_FAIL);
-  EXPECT_EQ(FolderListing(Out()), "");
+  EXPECT_TRUE(FilesIn(Out()).empty());
 }
 
 TEST(JpgWriterState, SetPageRangeBeforeOpenFails) {
@@ -131,14 +153,14 @@ TEST(JpgWriterState, SetPageRangeBeforeOpenFails) {
 TEST(JpgWriterState, FailedOpenAndResetEmptyTheWriter) {
   test::TempDir dir;
   CJpgPassthruConvertor writer;
-  ASSERT_EQ(writer.Open(Wide(dir.Path()).c_str(), u"a.jpg"), S_OK);
+  ASSERT_EQ(writer.Open(FromAnsi(dir.Path()).c_str(), u"a.jpg"), S_OK);
   ASSERT_EQ(writer.SetPageRange(1, 2), S_OK);
   writer.Reset();
   EXPECT_TRUE(writer.BaseOutputName().empty());
   EXPECT_TRUE(writer.m_outputPaths.empty());
   EXPECT_EQ(writer.SetPageRange(1, 2), E_FAIL);
-  ASSERT_EQ(writer.Open(Wide(dir.Path()).c_str(), u"a.jpg"), S_OK);
-  EXPECT_EQ(writer.Open(Wide(dir.File("missing")).c_str(), u"a.jpg"), E_FAIL);
+  ASSERT_EQ(writer.Open(FromAnsi(dir.Path()).c_str(), u"a.jpg"), S_OK);
+  EXPECT_EQ(writer.Open(FromAnsi(dir.File("missing")).c_str(), u"a.jpg"), E_FAIL);
   EXPECT_TRUE(writer.BaseOutputName().empty());
 }
 

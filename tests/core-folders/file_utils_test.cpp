@@ -9,12 +9,12 @@
 
 #include "platform/module.h"
 #include "platform/path.h"
-#include "scratch_folder.h"
+#include "support/temp_dir.h"
 
 namespace tallow {
 namespace {
 
-using testing::ScratchFolder;
+using test::TempDir;
 
 // Puts the process into a time zone for the test's lifetime.
 class ScopedTimeZone {
@@ -132,10 +132,10 @@ TEST(PathParts, FolderAndFileNameOfAPath) {
 }
 
 TEST(PathParts, AnExistingFolderIsItsOwnFolderAndHasNoFileName) {
-  ScratchFolder scratch;
-  WString folder = scratch.wide(), name = scratch.wide();
+  TempDir scratch;
+  WString folder = scratch.Wide(), name = scratch.Wide();
   EXPECT_EQ(TruncateToFolder(folder), S_OK);
-  EXPECT_EQ(folder, scratch.wide());
+  EXPECT_EQ(folder, scratch.Wide());
   EXPECT_EQ(GetFileNamePart(name), S_OK);
   EXPECT_EQ(name, u"");
 }

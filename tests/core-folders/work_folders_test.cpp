@@ -10,14 +10,14 @@
 #include "core/file_utils.h"
 #include "platform/clock.h"
 #include "platform/module.h"
-#include "scratch_folder.h"
+#include "support/temp_dir.h"
 
 namespace tallow {
 namespace {
 
 namespace fs = std::filesystem;
-using testing::RunningAsRoot;
-using testing::ScratchFolder;
+using test::RunningAsRoot;
+using test::TempDir;
 
 // /proc refuses new files and folders even to root, unlike a folder whose
 // permission bits forbid writing.
@@ -29,25 +29,25 @@ class WorkFoldersTest : public ::testing::Test {
   void ProgramIs(const WString& path) {
     SetModuleFileNameSourceForTests([path](HMODULE) { return path; });
   }
-  ScratchFolder scratch_;
+  TempDir scratch_;
 };
 
 TEST_F(WorkFoldersTest, FoldersAreMadeBesideTheProgramAndRemadeWhenDeleted) {
   scratch_.Write("prog/tallowmere.bin", "");
-  ProgramIs(scratch_.wide("prog/tallowmere.bin"));
+  ProgramIs(scratch_.Wide("prog/tallowmere.bin"));
   CreateWorkFolders();
-  EXPECT_EQ(SaveFolderPath(), scratch_.wide("prog/work/save"));
-  EXPECT_EQ(PreviewFolderPath(), scratch_.wide("prog/work/preview"));
-  EXPECT_EQ(SettingFolderPath(), scratch_.wide("prog/setting"));
+  EXPECT_EQ(SaveFolderPath(), scratch_.Wide("prog/work/save"));
+  EXPECT_EQ(PreviewFolderPath(), scratch_.Wide("prog/work/preview"));
+  EXPECT_EQ(SettingFolderPath(), scratch_.Wide("prog/setting"));
   for (const char* f : {"prog/work", "prog/work/save", "prog/work/preview", "prog/setting"}) {
-    EXPECT_TRUE(fs::is_directory(scratch_.path() / f)) << f;
+    EXPECT_TRUE(fs::is_directory(scratch_.File(f))) << f;
   }
 
-  fs::remove_all(scratch_.path() / "prog/work");
+  fs::remove_all(scratch_.File("prog/work"));
   scratch_.Write("prog/setting/tallowmere.ini", "[MFPInfo]\n");
   CreateWorkFolders();
-  EXPECT_TRUE(fs::is_directory(scratch_.path() / "prog/work/save"));
-  EXPECT_TRUE(fs::is_directory(scratch_.path() / "prog/work/preview"));
+  EXPECT_TRUE(fs::is_directory(scratch_.File("prog/work/save")));
+  EXPECT_TRUE(fs::is_directory(scratch_.File("prog/work/preview")));
   EXPECT_EQ(scratch_.Read("prog/setting/tallowmere.ini"), "[MFPInfo]\n");
 }
 
@@ -62,30 +62,30 @@ TEST_F(WorkFoldersTest, AFolderThatRefusesNewFoldersLeavesThemUnmade) {
 
 TEST_F(WorkFoldersTest, AProgramPathWithoutFolderKeepsTheEarlierPaths) {
   scratch_.Write("prog/tallowmere.bin", "");
-  ProgramIs(scratch_.wide("prog/tallowmere.bin"));
+  ProgramIs(scratch_.Wide("prog/tallowmere.bin"));
   CreateWorkFolders();
   const WString before = SaveFolderPath();
   for (const WString& program : {WString(u"tallowmere.bin"), WString()}) {
     ProgramIs(program);
     CreateWorkFolders();
     EXPECT_EQ(SaveFolderPath(), before);
-    EXPECT_EQ(SettingFolderPath(), scratch_.wide("prog/setting"));
+    EXPECT_EQ(SettingFolderPath(), scratch_.Wide("prog/setting"));
   }
 }
 
 class FolderCleanerTest : public ::testing::Test {
  protected:
-  ScratchFolder scratch_;
+  TempDir scratch_;
   CFolderCleaner cleaner_;
 };
 
 TEST_F(FolderCleanerTest, MissingFolderGivesZeroAnEmptyOneGivesOne) {
-  EXPECT_EQ(cleaner_.DeleteFolderContents(scratch_.wide("missing")), 0);
-  EXPECT_EQ(cleaner_.DeleteFolderContents(scratch_.wide()), 1);
+  EXPECT_EQ(cleaner_.DeleteFolderContents(scratch_.Wide("missing")), 0);
+  EXPECT_EQ(cleaner_.DeleteFolderContents(scratch_.Wide()), 1);
 }
 
 TEST_F(FolderCleanerTest, FilesGoAtEveryDepthFoldersStay) {
-  for (const WString& path : {scratch_.wide("work"), scratch_.wide("work") + u"/"}) {
+  for (const WString& path : {scratch_.Wide("work"), scratch_.Wide("work") + u"/"}) {
     scratch_.Write("work/00000001_1.jpg", "page");
     scratch_.Write("work/noextension", "x");
     scratch_.Write("work/sub/00000001_2.tif", "page");
@@ -97,10 +97,10 @@ TEST_F(FolderCleanerTest, FilesGoAtEveryDepthFoldersStay) {
 
 TEST_F(FolderCleanerTest, LinksAreDeletedNotFollowed) {
   scratch_.Write("outside/keep.txt", "mine");
-  fs::create_directories(scratch_.path() / "work");
-  fs::create_directory_symlink(scratch_.path() / "outside", scratch_.path() / "work/folder-link");
-  fs::create_symlink(scratch_.path() / "outside/keep.txt", scratch_.path() / "work/file-link");
-  EXPECT_EQ(cleaner_.DeleteFolderContents(scratch_.wide("work")), 1);
+  fs::create_directories(scratch_.File("work"));
+  fs::create_directory_symlink(scratch_.File("outside"), scratch_.File("work/folder-link"));
+  fs::create_symlink(scratch_.File("outside/keep.txt"), scratch_.File("work/file-link"));
+  EXPECT_EQ(cleaner_.DeleteFolderContents(scratch_.Wide("work")), 1);
   EXPECT_EQ(scratch_.Read("outside/keep.txt"), "mine");
   EXPECT_FALSE(scratch_.Exists("work/folder-link"));
   EXPECT_FALSE(scratch_.Exists("work/file-link"));
@@ -115,7 +115,7 @@ TEST_F(FolderCleanerTest, AnEmptyPathIsNotTheRootFolder) {
   pid_t child = ::fork();
   ASSERT_GE(child, 0);
   if (child == 0) {
-    if (::chroot(scratch_.str().c_str()) != 0 || ::chdir("/") != 0) ::_exit(77);
+    if (::chroot(scratch_.Path().c_str()) != 0 || ::chdir("/") != 0) ::_exit(77);
     ::_exit(CFolderCleaner().DeleteFolderContents(u"") == 0 ? 0 : 1);
   }
   int status = 0;
@@ -140,14 +140,14 @@ class ProbeTest : public ::testing::Test {
   void TicksFrom(DWORD first, DWORD step) {
     SetTickCountSourceForTests([this, first, step] { return first + step * tickReads_++; });
   }
-  ScratchFolder scratch_;
+  TempDir scratch_;
   int tickReads_ = 0;
 };
 
 TEST_F(ProbeTest, WritableFolderFilePathAndTrailingSeparatorAllProbeTheFolder) {
   scratch_.Write("dir/document.pdf", "data");
-  for (const WString& path : {scratch_.wide("dir"), scratch_.wide("dir") + u"/",
-                              scratch_.wide("dir/document.pdf"), scratch_.wide("dir/not-yet.pdf")}) {
+  for (const WString& path : {scratch_.Wide("dir"), scratch_.Wide("dir") + u"/",
+                              scratch_.Wide("dir/document.pdf"), scratch_.Wide("dir/not-yet.pdf")}) {
     SCOPED_TRACE(ToAnsi(path));
     EXPECT_TRUE(IsFolderWritable(path));
     EXPECT_EQ(scratch_.Tree(), (std::set<std::string>{"dir", "dir/document.pdf"}));
@@ -156,7 +156,7 @@ TEST_F(ProbeTest, WritableFolderFilePathAndTrailingSeparatorAllProbeTheFolder) {
 }
 
 TEST_F(ProbeTest, FolderProbeFailsWhereNoFileCanBeMade) {
-  EXPECT_FALSE(IsFolderWritable(scratch_.wide("missing/out.pdf")));
+  EXPECT_FALSE(IsFolderWritable(scratch_.Wide("missing/out.pdf")));
   if (HaveProcFolder()) {
     EXPECT_FALSE(IsFolderWritable(u"/proc"));
   }
@@ -164,7 +164,7 @@ TEST_F(ProbeTest, FolderProbeFailsWhereNoFileCanBeMade) {
 
 TEST_F(ProbeTest, BareNameIsRefusedWithoutTouchingTheDisk) {
   const fs::path before = fs::current_path();
-  fs::current_path(scratch_.path());
+  fs::current_path(scratch_.Path());
   TimeIs(1796806000);
   EXPECT_FALSE(IsFolderWritable(u"out.pdf"));
   fs::current_path(before);
@@ -176,7 +176,7 @@ TEST_F(ProbeTest, AFileWithTheProbeNameIsLeftAlone) {
   TimeIs(now);
   const std::string taken = ToAnsi(FormatFileTimeStamp(&now)) + ".vqd";
   scratch_.Write(taken, "the user's own");
-  EXPECT_TRUE(IsFolderWritable(scratch_.wide()));
+  EXPECT_TRUE(IsFolderWritable(scratch_.Wide()));
   EXPECT_EQ(scratch_.Read(taken), "the user's own");
   EXPECT_EQ(scratch_.Tree(), std::set<std::string>{taken});
 }
@@ -190,7 +190,7 @@ TEST_F(ProbeTest, NameProbeUsesTheTickCountDoubledAndCut) {
   for (Case c : {Case{123456, 10, "1234561234"}, Case{123, 7, "1231231"},
                  Case{0x80000000u, 13, "-2147483648-2"}, Case{5, 1, "5"}}) {
     SCOPED_TRACE(c.name);
-    for (const WString& folder : {scratch_.wide(), scratch_.wide() + u"/"}) {
+    for (const WString& folder : {scratch_.Wide(), scratch_.Wide() + u"/"}) {
       // While a file of that name exists, every try of the same tick finds it.
       scratch_.Write(c.name, "existing");
       tickReads_ = 0;
@@ -204,14 +204,14 @@ TEST_F(ProbeTest, NameProbeUsesTheTickCountDoubledAndCut) {
       EXPECT_TRUE(CanWriteFolder(folder.c_str(), c.length));
       EXPECT_EQ(tickReads_, 2);
       EXPECT_EQ(scratch_.Tree(), std::set<std::string>{c.name});
-      fs::remove(scratch_.path() / c.name);
+      fs::remove(scratch_.File(c.name));
     }
   }
 }
 
 TEST_F(ProbeTest, NameProbeOfLengthZeroFindsTheFolderItself) {
   TicksFrom(1000, 1);
-  EXPECT_FALSE(CanWriteFolder(scratch_.wide().c_str(), 0));
+  EXPECT_FALSE(CanWriteFolder(scratch_.Wide().c_str(), 0));
   EXPECT_EQ(tickReads_, 32);
 }
 
@@ -219,8 +219,8 @@ TEST_F(ProbeTest, NameProbeRefusesWhatItCannotUse) {
   TicksFrom(123456, 1);
   EXPECT_FALSE(CanWriteFolder(nullptr, 8));
   EXPECT_FALSE(CanWriteFolder(u"", 8));
-  EXPECT_FALSE(CanWriteFolder(scratch_.wide().c_str(), -1));
-  EXPECT_FALSE(CanWriteFolder(scratch_.wide("missing").c_str(), 8));
+  EXPECT_FALSE(CanWriteFolder(scratch_.Wide().c_str(), -1));
+  EXPECT_FALSE(CanWriteFolder(scratch_.Wide("missing").c_str(), 8));
   if (HaveProcFolder()) {
     EXPECT_FALSE(CanWriteFolder(u"/proc", 12));  // no process has id 123456123456
   }
@@ -229,23 +229,23 @@ TEST_F(ProbeTest, NameProbeRefusesWhatItCannotUse) {
 
 TEST_F(ProbeTest, CanCreateFileLeavesExistingFilesAndRemovesItsOwn) {
   scratch_.Write("existing.pdf", "data");
-  EXPECT_TRUE(CanCreateFile(scratch_.wide("existing.pdf").c_str()));
+  EXPECT_TRUE(CanCreateFile(scratch_.Wide("existing.pdf").c_str()));
   EXPECT_EQ(scratch_.Read("existing.pdf"), "data");
-  EXPECT_TRUE(CanCreateFile(scratch_.wide("new.pdf").c_str()));
+  EXPECT_TRUE(CanCreateFile(scratch_.Wide("new.pdf").c_str()));
   EXPECT_FALSE(scratch_.Exists("new.pdf"));
-  EXPECT_FALSE(CanCreateFile(scratch_.wide("missing/new.pdf").c_str()));
+  EXPECT_FALSE(CanCreateFile(scratch_.Wide("missing/new.pdf").c_str()));
   EXPECT_FALSE(CanCreateFile(nullptr));
 }
 
 TEST_F(ProbeTest, ReadOnlyFileAndFolderAreNotWritable) {
   if (RunningAsRoot()) GTEST_SKIP() << "permission bits do not stop root";
   scratch_.Write("ro/existing.pdf", "data");
-  fs::permissions(scratch_.path() / "ro/existing.pdf", fs::perms::owner_read);
-  EXPECT_FALSE(CanCreateFile(scratch_.wide("ro/existing.pdf").c_str()));
+  fs::permissions(scratch_.File("ro/existing.pdf"), fs::perms::owner_read);
+  EXPECT_FALSE(CanCreateFile(scratch_.Wide("ro/existing.pdf").c_str()));
   EXPECT_EQ(scratch_.Read("ro/existing.pdf"), "data");
-  fs::permissions(scratch_.path() / "ro", fs::perms::owner_read | fs::perms::owner_exec);
-  EXPECT_FALSE(IsFolderWritable(scratch_.wide("ro")));
-  EXPECT_FALSE(CanWriteFolder(scratch_.wide("ro").c_str(), 8));
+  fs::permissions(scratch_.File("ro"), fs::perms::owner_read | fs::perms::owner_exec);
+  EXPECT_FALSE(IsFolderWritable(scratch_.Wide("ro")));
+  EXPECT_FALSE(CanWriteFolder(scratch_.Wide("ro").c_str(), 8));
 }
 
 }  // namespace

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "platform/fonts.h"
+#include "support/temp_dir.h"
 
 namespace tallow {
 namespace {
@@ -116,15 +117,9 @@ class LanguageFileTest : public ::testing::Test {
  protected:
   void SetUp() override {
     InstallFontBackend(&fonts_);
-    dir_ = std::filesystem::temp_directory_path() /
-           ("tallow-lrc-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + "-" +
-            ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    std::filesystem::remove_all(dir_);
-    std::filesystem::create_directories(dir_);
   }
   void TearDown() override {
     InstallFontBackend(nullptr);
-    std::filesystem::remove_all(dir_);
   }
 
   std::u16string Write(const Bytes& bytes, const std::string& name = "Tallowmere.lrc") {
@@ -136,7 +131,8 @@ class LanguageFileTest : public ::testing::Test {
   LrcFilePtr Open(const Bytes& bytes) { return LrcOpen(Write(bytes).c_str()); }
 
   FakeFonts fonts_;
-  std::filesystem::path dir_;
+  test::TempDir scratch_;
+  std::filesystem::path dir_ = scratch_.Path();
 };
 
 std::u16string Text(const LrcText& t) { return t ? std::u16string(t.get()) : u"<null>"; }

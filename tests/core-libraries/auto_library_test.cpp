@@ -14,7 +14,7 @@ namespace tallow {
 namespace {
 
 namespace fs = std::filesystem;
-using testing::LibraryFolderTest;
+using test::LibraryFolderTest;
 
 std::string Ansi(const WString& s) { return ToAnsi(s); }
 

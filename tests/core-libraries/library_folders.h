@@ -16,7 +16,7 @@
 #include "core/file_utils.h"
 #include "platform/path.h"
 
-namespace tallow::testing {
+namespace tallow::test {
 
 namespace fs = std::filesystem;
 
@@ -103,4 +103,4 @@ class LibraryFolderTest : public ::testing::Test {
   if (!SystemPathInUse())                                                               \
   GTEST_SKIP() << "run through ctest, which puts " TEST_SYSTEM_DIR " on LD_LIBRARY_PATH"
 
-}  // namespace tallow::testing
+}  // namespace tallow::test

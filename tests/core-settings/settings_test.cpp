@@ -9,7 +9,7 @@
 #include "platform/app_profile.h"
 #include "settings_fixture.h"
 
-namespace tallow::testing {
+namespace tallow::test {
 namespace {
 
 class SettingsTest : public ::testing::Test {
@@ -17,8 +17,8 @@ class SettingsTest : public ::testing::Test {
   void SetUp() override {
     InstallMessageBoxBackend(&boxes_);
     LoadMessageTable(MessageTable());
-    std::filesystem::create_directories(folder_.str("setting"));
-    SetAppProfilePath(folder_.wide(kSettingsFile));
+    std::filesystem::create_directories(folder_.File("setting"));
+    SetAppProfilePath(folder_.Wide(kSettingsFile));
     SetSettingInfo(SettingInfo());
     SetMFPInfo(MFPInfo());
     SetPasswordInfo(PasswordInfo());
@@ -32,13 +32,13 @@ class SettingsTest : public ::testing::Test {
   static void StartUp() { AppSettings().Load(); }
   static bool Exit() { return AppSettings().Save(); }
 
-  std::string Desktop() const { return folder_.str("home") + "/Desktop"; }
+  std::string Desktop() const { return folder_.File("home") + "/Desktop"; }
   void WriteSettings(const std::string& ini) const { folder_.Write(kSettingsFile, ini); }
   std::string ReadSettings() const { return folder_.Read(kSettingsFile); }
 
   static constexpr const char* kSettingsFile = "setting/tallowmere.ini";
-  TestFolder folder_;
-  ScopedEnv home_{"HOME", folder_.str("home")};
+  TempDir folder_;
+  ScopedEnv home_{"HOME", folder_.File("home")};
   ScopedEnv config_{"XDG_CONFIG_HOME", std::nullopt};
   RecordingMessageBox boxes_;
 };
@@ -217,8 +217,8 @@ TEST_F(SettingsTest, PasswordIsNotReadOrKeptUnlessRemembered) {
 TEST_F(SettingsTest, FailedWriteIsReportedOnceAndNothingIsWritten) {
   folder_.Write("blocker", "not a folder");
   const WString paths[] = {
-      folder_.wide("blocker/tallowmere.ini"),  // the settings folder is a file
-      folder_.wide("missing/tallowmere.ini"),  // the settings folder was never made
+      folder_.Wide("blocker/tallowmere.ini"),  // the settings folder is a file
+      folder_.Wide("missing/tallowmere.ini"),  // the settings folder was never made
       u"/proc/tallowmere.ini",                 // not even root may write here
       u"",                                     // no settings file was named
   };
@@ -251,4 +251,4 @@ TEST_F(SettingsTest, SaveStopsAtTheFirstFailedKey) {
 }
 
 }  // namespace
-}  // namespace tallow::testing
+}  // namespace tallow::test

@@ -6,7 +6,7 @@
 #include "core/dialog_texts.h"
 #include "texts_fixture.h"
 
-namespace tallow::testing {
+namespace tallow::test {
 namespace {
 
 using namespace tallow::res;
@@ -151,4 +151,4 @@ TEST_F(DialogTextsTest, AboutShowsTheLanguageVersionWhereItHasTheControl) {
 }
 
 }  // namespace
-}  // namespace tallow::testing
+}  // namespace tallow::test

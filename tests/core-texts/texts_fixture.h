@@ -10,9 +10,10 @@
 #include "core/texts.h"
 #include "platform/fonts.h"
 #include "platform/module.h"
-#include "test_folder.h"
+#include "support/language_files.h"
+#include "support/temp_dir.h"
 
-namespace tallow::testing {
+namespace tallow::test {
 
 // Every character set has a font, whatever this machine has installed.
 class AllFonts : public FontBackend {
@@ -48,7 +49,7 @@ class TextsTest : public ::testing::Test {
     SetModuleFileNameSourceForTests([path](HMODULE) { return path; });
     LoadLanguageResources(nullptr);
   }
-  void StartProgram(const std::string& rel = "tallowmere.bin") { StartProgramAt(folder_.wide(rel)); }
+  void StartProgram(const std::string& rel = "tallowmere.bin") { StartProgramAt(folder_.Wide(rel)); }
 
   void PutLanguageFile(const std::vector<LrcEntry>& entries, const std::string& rel = "tallowmere.lrc",
                        std::vector<std::uint8_t> version = {1, 0, 0, 0}) {
@@ -64,8 +65,8 @@ class TextsTest : public ::testing::Test {
     LoadMessageTable(LabelTable());
   }
 
-  TestFolder folder_;
+  TempDir folder_;
   AllFonts fonts_;
 };
 
-}  // namespace tallow::testing
+}  // namespace tallow::test

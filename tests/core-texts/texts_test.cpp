@@ -7,7 +7,7 @@
 #include "res/string_table.h"
 #include "texts_fixture.h"
 
-namespace tallow::testing {
+namespace tallow::test {
 namespace {
 
 TEST(BuiltinStrings, HoldOnlyNonEmptyTextsWithDistinctIdsAndNotTheLanguageOnlyOnes) {
@@ -56,13 +56,13 @@ TEST_F(TextsTest, ChainAsksTheSourcesInOrder) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(static_cast<int>(c.setup));
-    TestFolder folder;
+    TempDir folder;
     if (c.setup == kLanguageOnly || c.setup == kBoth) {
       folder.Write("tallowmere.lrc", LanguageFileBytes(StandardLanguageEntries()));
     }
     if (c.setup == kLibraryOnly || c.setup == kBoth) folder.Copy(EXAMPLE_STRINGS, "tallowmerer.so");
     if (c.setup == kLibraryWithoutTable) folder.Copy(EXAMPLE_NO_TABLE, "tallowmerer.so");
-    StartProgramAt(folder.wide("tallowmere.bin"));
+    StartProgramAt(folder.Wide("tallowmere.bin"));
 
     EXPECT_EQ(LoadResString(10102), c.preview);
     EXPECT_EQ(LoadResString(10103), c.deleteAfterSave);
@@ -116,10 +116,10 @@ TEST_F(TextsTest, SourcesAreNamedAfterTheProgramFileInItsFolder) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.program);
-    TestFolder folder;
+    TempDir folder;
     folder.Write(c.languageFile, LanguageFileBytes({{10102, u"Language Preview"}}));
     folder.Copy(EXAMPLE_STRINGS, c.library);
-    StartProgramAt(folder.wide(c.program));
+    StartProgramAt(folder.Wide(c.program));
     EXPECT_EQ(LoadResString(10102), u"Language Preview");
     EXPECT_EQ(LoadResString(21001), u"Library: the scanner does not answer.");
     ReleaseLanguageResources();
@@ -136,8 +136,8 @@ TEST_F(TextsTest, UnusableProgramPathsGiveNoSources) {
   PutLibrary(EXAMPLE_STRINGS, "appr.so");
 
   const WString paths[] = {
-      folder_.wide("app.d/tallowmere"),          // no extension, dotted folder
-      folder_.wide("tallowmere"),                // no dot at all
+      folder_.Wide("app.d/tallowmere"),          // no extension, dotted folder
+      folder_.Wide("tallowmere"),                // no dot at all
       WString(),                                 // the path cannot be had
       u"/" + WString(33271, u'p') + u".bin",     // 33276 characters: too long
   };
@@ -182,4 +182,4 @@ TEST_F(TextsTest, MessageTablesHoldTheChainsTexts) {
 }
 
 }  // namespace
-}  // namespace tallow::testing
+}  // namespace tallow::test

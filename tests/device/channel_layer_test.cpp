@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <stdlib.h>
-#include <sys/stat.h>
 
 #include <memory>
 
@@ -12,9 +11,10 @@
 #include "device/sti_binding.h"
 #include "kivor_loader.h"
 #include "platform/library.h"
-#include "support/sim_process.h"
 #include "device/net_channel.h"
 #include "device/usb_channel.h"
+#include "support/program_folder.h"
+#include "support/sim_process.h"
 
 namespace tallow {
 namespace {
@@ -72,6 +72,43 @@ TEST_P(ChannelLayerTest, DateSortMovesTheOlderDocumentFirstWithItsIdAndFormat) {
   EXPECT_EQ(Tables().files[0].FILEID, 0xBu);
   EXPECT_EQ(Tables().files[0].IMAGEFORMAT, kImageFormatMono);
   EXPECT_EQ(Tables().files[1].FILEID, 0xAu);
+}
+
+TEST_P(ChannelLayerTest, DateSortMovesEveryFieldOfARecordWithItsRow) {
+  BoxTables& t = Tables();
+  t = BoxTables{};
+  t.fileCount = 3;
+  const char16_t* stamps[] = {u"2020/03/06 08:00:00", u"2020/03/04 08:00:00", u"2020/03/05 08:00:00"};
+  for (int i = 0; i < 3; ++i) {
+    BoxFileRecord& r = t.files[i];
+    r.ATTRIBUTE = 0x100 + i;
+    r.FOLDERID = 0x200 + i;
+    CopyToField(r.FOLDERNAME, kNameLength, FromAnsi(Format("box %d", i)));
+    r.FILEID = 0x300u + i;
+    CopyToField(r.FILENAME, kNameLength, FromAnsi(Format("doc %d", i)));
+    CopyToField(r.TIMESTAMP, kTimeStampLength, stamps[i]);
+    r.PAGES = 10 + i;
+    r.IMAGEFORMAT = i % 2;
+  }
+  const BoxTables before = t;
+  Columns c = SortedColumns(GetParam());
+  ASSERT_EQ(c.names, (WStringList{u"doc 1", u"doc 2", u"doc 0"}));
+  const int from[] = {1, 2, 0};  // the record each entry came from
+  for (int i = 0; i < 3; ++i) {
+    SCOPED_TRACE(i);
+    const BoxFileRecord& got = t.files[i];
+    const BoxFileRecord& want = before.files[from[i]];
+    EXPECT_EQ(got.ATTRIBUTE, want.ATTRIBUTE);
+    EXPECT_EQ(got.FOLDERID, want.FOLDERID);
+    EXPECT_EQ(WString(got.FOLDERNAME), WString(want.FOLDERNAME));
+    EXPECT_EQ(got.FILEID, want.FILEID);
+    EXPECT_EQ(WString(got.FILENAME), c.names[i]);
+    EXPECT_EQ(WString(got.TIMESTAMP), WString(want.TIMESTAMP));
+    EXPECT_EQ(got.PAGES, want.PAGES);
+    EXPECT_EQ(got.IMAGEFORMAT, want.IMAGEFORMAT);
+    EXPECT_EQ(c.formats[i], want.IMAGEFORMAT);
+  }
+  EXPECT_EQ(t.fileCount, 3);
 }
 
 TEST_P(ChannelLayerTest, UnparsableMiddleStampKeepsItsNeighboursApart) {
@@ -185,38 +222,6 @@ TEST(ChannelLayer, ListDateTimeTexts) {
   EXPECT_EQ(FormatListDateTime(d, DateStatus::Null), u"");
 }
 
-TEST(OleDate, ReadsTheFormsAnMfpSends) {
-  struct Case {
-    const char16_t* text;
-    bool ok;
-    double value;
-  };
-  const Case cases[] = {
-      {u"1899/12/30", true, 0.0},
-      {u"1899/12/31 12:00", true, 1.5},
-      {u"1899/12/29 06:00:00", true, -1.25},
-      {u"2026-12-09 08:46:40", true, 46365 + (8 * 3600 + 46 * 60 + 40) / 86400.0},
-      {u"  2026/12/09  ", true, 46365},
-      {u"2026/02/29", false, 0},
-      {u"2026/13/01", false, 0},
-      {u"2026/12/09 24:00", false, 0},
-      {u"2026/12/09 08:46:40 PM", false, 0},
-      {u"2026/12-09", false, 0},
-      {u"2026/12/0908:46", false, 0},
-      {u"", false, 0},
-      {u"yesterday", false, 0},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(ToAnsi(c.text));
-    DATE d = -99;
-    HRESULT hr = VarDateFromStr(c.text, LOCALE_USER_DEFAULT, 0, &d);
-    EXPECT_EQ(SUCCEEDED(hr), c.ok);
-    if (c.ok) {
-      EXPECT_NEAR(d, c.value, 1e-9);
-    }
-  }
-}
-
 TEST(OleDate, DatesBeforeTheEpochSortByTimeOfDay) {
   FillTable(NetBoxTables(), {{1, u"later", u"1899/12/29 18:00", 1, 1},
                              {2, u"earlier", u"1899/12/29 06:00", 1, 1}});
@@ -226,7 +231,8 @@ TEST(OleDate, DatesBeforeTheEpochSortByTimeOfDay) {
 }
 
 // Saving and previewing reach the page files and image information through
-// whichever channel the MFP settings name.
+// whichever channel the MFP settings name. Each test keeps its working
+// folders in a program folder of its own.
 class ChannelLayerSimTest : public ::testing::TestWithParam<bool> {
  protected:
   void SetUp() override {
@@ -252,11 +258,11 @@ class ChannelLayerSimTest : public ::testing::TestWithParam<bool> {
     BindStiCreateInstance(nullptr);
     if (sti_) FreeLibrary(sti_);
   }
-  static bool Exists(const WString& path) {
-    struct stat st;
-    return stat(ToAnsi(path).c_str(), &st) == 0 && st.st_size > 0;
+  bool HasPage(const std::string& rel) const {
+    return program_.Read(rel).substr(0, 3) == "\xFF\xD8\xFF";
   }
 
+  test::ScratchProgramFolder program_{"kivor.so", "sti.so"};
   test::KivorLibrary kivor_;
   HMODULE sti_ = nullptr;
   std::unique_ptr<test::SimProcess> sim_;
@@ -276,10 +282,11 @@ TEST_P(ChannelLayerSimTest, SavesAndPreviewsPagesThroughTheChosenChannel) {
   EXPECT_EQ(DownloadPageForSave(mfp_, 0, 2, &info), 1);
   EXPECT_EQ(info.XPIXEL, 640);
   EXPECT_EQ(info.YRESOLUTION, 150);
-  EXPECT_TRUE(Exists(SaveFolderPath() + u"/000005A0_2.jpg"));
-  EXPECT_EQ(SavePageFilePath(mfp_, 0, 2), SaveFolderPath() + u"/000005A0_2.jpg");
+  EXPECT_EQ(SaveFolderPath(), program_.Wide("work/save"));
+  EXPECT_TRUE(HasPage("work/save/000005A0_2.jpg"));
   EXPECT_EQ(DownloadPageForPreview(mfp_, 0, 1), 1);
-  EXPECT_TRUE(Exists(PreviewFolderPath() + u"/000005A0_1.jpg"));
+  EXPECT_TRUE(HasPage("work/preview/000005A0_1.jpg"));
+  EXPECT_EQ(SavePageFilePath(mfp_, 0, 2), SaveFolderPath() + u"/000005A0_2.jpg");
   EXPECT_EQ(PreviewPageFilePath(mfp_, 0, 1), PreviewFolderPath() + u"/000005A0_1.jpg");
   std::uint32_t id = 0;
   EXPECT_TRUE(GetFileId(mfp_, 0, id));

@@ -230,7 +230,8 @@ TEST_F(NetChannelTest, FailedPageDownloadsLeaveNoFile) {
   ListBox(1);
   const WString folder = FromAnsi(dir_.Path());
   for (const char* fault : {"loadimg cut", "loadimg stall-mid 5000", "loadimg drop",
-                            "loadimg code 333", "loadimg status 500", "loadimg empty"}) {
+                            "loadimg code 333", "loadimg status 500", "loadimg empty",
+                            "loadimg malformed"}) {  // 200, but no picture
     SCOPED_TRACE(fault);
     sim_->SetFaults({fault});
     EXPECT_EQ(NetDownloadPage(0, 1, kHost, folder, port()), 0);

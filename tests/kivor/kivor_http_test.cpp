@@ -1,21 +1,19 @@
 // Connections: the exchanges with a box service and the page downloads,
 // against a loopback server that can misbehave on purpose.
-#include <dirent.h>
 #include <gtest/gtest.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
 #include <cstdlib>
-#include <fstream>
 #include <functional>
-#include <iterator>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "kivor_support.h"
 #include "loopback_server.h"
+#include "support/temp_dir.h"
 
 namespace kivor_test {
 namespace {
@@ -30,45 +28,10 @@ using Connection = std::unique_ptr<void, ConnectionCloser>;
 
 Connection Open(const char* host = "127.0.0.1") { return Connection(api.OpenConnection(host)); }
 
-// A scratch folder for page files, removed with everything in it.
-class PageFolder {
- public:
-  PageFolder() {
-    std::string pattern = ::testing::TempDir() + "kivor-pages-XXXXXX";
-    if (::mkdtemp(pattern.data()) == nullptr) std::abort();
-    path_ = pattern;
-  }
-  ~PageFolder() {
-    for (const std::string& name : Names()) ::unlink((path_ + "/" + name).c_str());
-    ::rmdir(path_.c_str());
-  }
-  std::string File(const std::string& name) const { return path_ + "/" + name; }
-  // Every entry, hidden ones included, sorted.
-  std::vector<std::string> Names() const {
-    std::vector<std::string> names;
-    if (DIR* dir = ::opendir(path_.c_str())) {
-      while (dirent* e = ::readdir(dir)) {
-        const std::string name = e->d_name;
-        if (name != "." && name != "..") names.push_back(name);
-      }
-      ::closedir(dir);
-    }
-    std::sort(names.begin(), names.end());
-    return names;
-  }
-
- private:
-  std::string path_;
-};
-
-std::string ReadFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-void WriteFile(const std::string& path, const std::string& bytes) {
-  std::ofstream(path, std::ios::binary) << bytes;
-}
+using tallow::test::FilesIn;
+using tallow::test::ReadFile;
+using tallow::test::TempDir;
+using tallow::test::WriteFile;
 
 std::string PageBytes(size_t size) {
   std::string page(size, '\0');
@@ -153,14 +116,14 @@ TEST_F(KivorHttp, PostWithoutAGoodReplyFails) {
 TEST_F(KivorHttp, DownloadStoresThePageUnderItsName) {
   const std::string page = PageBytes(1u << 20);
   LoopbackServer server(Answer(Response(200, page, kLengthOfBody, "Content-Type: image/jpeg\r\n")));
-  PageFolder folder;
+  TempDir folder;
   WriteFile(folder.File("0000ABCD_2.jpg"), "old page");
   api.SetParameter(doc, "FileID", "0000ABCD");
   api.SetParameter(doc, "PageNumber", "2");
 
   ASSERT_NE(Download(server.port(), doc, folder.File("0000ABCD_2.jpg")), 0);
   EXPECT_EQ(ReadFile(folder.File("0000ABCD_2.jpg")), page);
-  EXPECT_EQ(folder.Names(), std::vector<std::string>{"0000ABCD_2.jpg"});
+  EXPECT_EQ(FilesIn(folder.Path()), std::vector<std::string>{"0000ABCD_2.jpg"});
   ASSERT_EQ(server.requests().size(), 1u);
   EXPECT_EQ(server.requests()[0].raw, "GET /loadimg.cgi?FileID=0000ABCD&PageNumber=2 HTTP/1.1\r\n"
                                       "Host: 127.0.0.1:" + std::to_string(server.port()) +
@@ -186,14 +149,14 @@ TEST_F(KivorHttp, FailedDownloadLeavesNoFileAndKeepsAnOldOne) {
   for (bool oldPageExists : {false, true}) {
     for (const Case& c : cases) {
       LoopbackServer server(Answer(c.response, c.keepOpen));
-      PageFolder folder;
+      TempDir folder;
       std::vector<std::string> expected;
       if (oldPageExists) {
         WriteFile(folder.File("0000ABCD_1.tif"), "old page");
         expected.push_back("0000ABCD_1.tif");
       }
       EXPECT_EQ(Download(server.port(), doc, folder.File("0000ABCD_1.tif")), 0) << c.what;
-      EXPECT_EQ(folder.Names(), expected) << c.what;
+      EXPECT_EQ(FilesIn(folder.Path()), expected) << c.what;
       if (oldPageExists) {
         EXPECT_EQ(ReadFile(folder.File("0000ABCD_1.tif")), "old page") << c.what;
       }
@@ -210,7 +173,7 @@ TEST_F(KivorHttp, StalledTransfersAreAbandonedWhenTheLimitRunsOut) {
     WaitForPeer(fd);
     return false;
   });
-  PageFolder folder;
+  TempDir folder;
   Connection conn = Open();
   using Clock = std::chrono::steady_clock;
   const std::function<int32_t()> transfers[] = {
@@ -228,12 +191,12 @@ TEST_F(KivorHttp, StalledTransfersAreAbandonedWhenTheLimitRunsOut) {
     EXPECT_GE(took, std::chrono::milliseconds(300));
     EXPECT_LT(took, std::chrono::milliseconds(700));
   }
-  EXPECT_TRUE(folder.Names().empty());
+  EXPECT_TRUE(FilesIn(folder.Path()).empty());
 }
 
 TEST_F(KivorHttp, RefusedConnectionAndPortZeroFail) {
   const uint16_t port = UnusedPort();
-  PageFolder folder;
+  TempDir folder;
   Connection conn = Open();
   EXPECT_EQ(api.HttpPost(conn.get(), port, "/ScanBox.cgi", doc), 0);
   EXPECT_EQ(api.HttpGetToFile(conn.get(), port, "/loadimg.cgi", doc,
@@ -250,7 +213,7 @@ TEST_F(KivorHttp, RefusedConnectionAndPortZeroFail) {
   EXPECT_EQ(api.HttpGetToFile(conn.get(), server.port(), "/loadimg.cgi", doc, nullptr, 0), 0);
   EXPECT_EQ(api.HttpPost(conn.get(), server.port(), "no-slash", doc), 0);
   EXPECT_TRUE(server.requests().empty());
-  EXPECT_TRUE(folder.Names().empty());
+  EXPECT_TRUE(FilesIn(folder.Path()).empty());
 }
 
 TEST_F(KivorHttp, ConnectionsOutliveTheirObjects) {
@@ -263,7 +226,7 @@ TEST_F(KivorHttp, ConnectionsOutliveTheirObjects) {
     }
     return true;
   });
-  PageFolder folder;
+  TempDir folder;
   for (int i = 1; i <= 5; ++i) {
     Connection conn = Open();
     ASSERT_NE(api.HttpGetToFile(conn.get(), server.port(), "/loadimg.cgi", doc,
@@ -273,7 +236,7 @@ TEST_F(KivorHttp, ConnectionsOutliveTheirObjects) {
   }
   EXPECT_EQ(server.requests().size(), 10u);
   EXPECT_EQ(server.connectionsAccepted(), 1);
-  EXPECT_EQ(folder.Names().size(), 5u);
+  EXPECT_EQ(FilesIn(folder.Path()).size(), 5u);
 }
 
 TEST(KivorConnection, HostsAreChecked) {

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstdint>
 #include <functional>
 #include <map>
@@ -327,16 +328,33 @@ TEST_F(MfpSimTest, LogRecordsEveryServiceRequest) {
   Page("0000ABCD", 2);
   sim_.Get("/loadimg.cgi?FileID=%20abcd&PageNumber=+2&extra");
   Box("not xml");
+  Box(Job("LIST"), "/ScanBox.cgi");  // no query at all
+  sim_.Get("/loadimg.cgi");
   sim_.Get("/_sim/faults");
   std::vector<std::string> expected = {
       "scanbox version=2 LIST PASSWORD=1234 FOLDERID=0000002A",
       "loadimg FileID=0000ABCD PageNumber=2",
       "loadimg FileID= abcd PageNumber=+2 extra=",
       "scanbox version=2 (unreadable)",
+      "scanbox LIST",
+      "loadimg",
   };
   EXPECT_EQ(sim_.Log(), expected);
   sim_.ClearLog();
   EXPECT_TRUE(sim_.Log().empty());
+}
+
+TEST(MfpSimStart, HelpNamesEveryOption) {
+  std::FILE* out = ::popen(MFP_SIM_PATH " --help", "r");
+  ASSERT_NE(out, nullptr);
+  std::string text;
+  char buffer[256];
+  while (std::size_t n = std::fread(buffer, 1, sizeof buffer, out)) text.append(buffer, n);
+  EXPECT_EQ(::pclose(out), 0);
+  for (const char* option : {"--config", "--bind", "--port", "--search-port", "--usb NAME",
+                             "--usb-block-size", "--fault"}) {
+    EXPECT_NE(text.find(option), std::string::npos) << option;
+  }
 }
 
 TEST(MfpSimStart, RefusesBadArguments) {

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "page_maker.h"
+#include "support/temp_dir.h"
 
 namespace tallow {
 namespace {
@@ -261,16 +262,8 @@ TEST(ImageHeaderCuts, EveryPrefixIsRefused) {
 
 class ImageFileHeaderTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    dir_ = fs::temp_directory_path() /
-           (std::string("tallow-imghdr-") +
-            ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::remove_all(dir_);
-    fs::create_directories(dir_);
-  }
-  void TearDown() override { fs::remove_all(dir_); }
-
-  fs::path dir_;
+  test::TempDir scratch_;
+  fs::path dir_ = scratch_.Path();
 };
 
 TEST_F(ImageFileHeaderTest, ReadsPagesMadeByTheCodecs) {

@@ -9,6 +9,8 @@
 #include <string>
 #include <thread>
 
+#include "support/temp_dir.h"
+
 namespace tallow {
 namespace {
 
@@ -23,13 +25,8 @@ std::string Raw(const char (&s)[N]) {
 class ProfileTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    dir_ = fs::temp_directory_path() /
-           (std::string("tallow-ini-") + ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::remove_all(dir_);
-    fs::create_directories(dir_);
     path_ = (dir_ / "Tallowmere.ini").u16string();
   }
-  void TearDown() override { fs::remove_all(dir_); }
 
   void Put(const std::string& bytes) {
     std::ofstream(fs::path(path_), std::ios::binary) << bytes;
@@ -55,7 +52,8 @@ class ProfileTest : public ::testing::Test {
     return names;
   }
 
-  fs::path dir_;
+  test::TempDir scratch_;
+  fs::path dir_ = scratch_.Path();
   WString path_;
 };
 

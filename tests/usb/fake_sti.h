@@ -1,6 +1,6 @@
-// A scripted Still Image service for the tests that need a device to
-// misbehave in ways the simulator cannot: it records every call and answers
-// each written request with the next scripted reply.
+// A scripted Still Image service for the tests and the fuzzer that need a
+// device to misbehave in ways the simulator cannot: it records every call
+// and answers each written request with the next scripted reply.
 #pragma once
 
 #include <cstdint>
@@ -38,6 +38,7 @@ class FakeSti {
   HRESULT escapeResult = S_OK;
   HRESULT lockResult = S_OK;
   std::deque<FakeReply> replies;
+  bool repeatLastReply = false;  // the last reply answers every later request
 
   // What happened.
   std::vector<FakeCall> calls;
@@ -154,7 +155,7 @@ class FakeSti {
       pending_.clear();
       if (f_.replies.empty()) return;
       FakeReply r = f_.replies.front();
-      f_.replies.pop_front();
+      if (!f_.repeatLastReply || f_.replies.size() > 1) f_.replies.pop_front();
       std::uint32_t length = r.announcedLength < 0 ? static_cast<std::uint32_t>(r.xml.size())
                                                    : static_cast<std::uint32_t>(r.announcedLength);
       unsigned char prefix[4];

@@ -6,6 +6,7 @@
 #include <dirent.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <fstream>
 #include <iterator>
 
@@ -15,6 +16,7 @@
 #include "fake_sti.h"
 #include "kivor_loader.h"
 #include "platform/cursor.h"
+#include "support/scoped_env.h"
 #include "support/temp_dir.h"
 
 namespace tallow {
@@ -239,15 +241,104 @@ TEST_F(UsbFakeDeviceTest, ImageInfoGivesTheFailingCode) {
   EXPECT_EQ(fake_.EscapedCodes(), std::vector<unsigned>{0x65});
 }
 
-TEST_F(UsbFakeDeviceTest, EmptyBlockThenLastBlockLeavesAnEmptyPageFile) {
+TEST_F(UsbFakeDeviceTest, EmptyBlockThenLastBlockGiveAnEmptyPageWhichIsNoPage) {
   OneDocument(kImageFormatColor);
   fake_.replies = {FakeReply{Xml(Code(600))}, FakeReply{Xml(Code(600) + DataSize(0))},
                    FakeReply{Xml(Code(603))}};
-  EXPECT_EQ(Download(), 1);
+  EXPECT_EQ(Download(), 0);
   EXPECT_EQ(fake_.EscapedCodes(), (std::vector<unsigned>{0x68, 0x62, 0x62}));
-  EXPECT_EQ(FilesIn(dir_.Path()), std::vector<std::string>{"0000ABCD_2.jpg"});
-  EXPECT_EQ(ReadFile(dir_.File("0000ABCD_2.jpg")), "");
   EXPECT_EQ(fake_.Count("read"), 6);  // no block read for the empty blocks
+  EXPECT_TRUE(FilesIn(dir_.Path()).empty());
+}
+
+// A page is kept only when it begins as a page of its document's kind does,
+// however its bytes were cut into blocks.
+TEST_F(UsbFakeDeviceTest, PageFileIsKeptOnlyWhenItIsAPictureOfTheDocumentsKind) {
+  const std::string jpeg("\xFF\xD8\xFF\xDB rest", 9);
+  const std::string tiffLittle("II*\0 rest", 9), tiffBig("MM\0* rest", 9);
+  const std::string garbage("\x00\x01garbage\xFF\xFE not an image", 24);
+  struct Case {
+    std::int32_t format;
+    std::string page;
+    std::size_t blockSize;
+    bool kept;
+  } cases[] = {
+      {kImageFormatColor, jpeg, 100, true},
+      {kImageFormatColor, jpeg, 1, true},  // the signature over several blocks
+      {kImageFormatMono, tiffLittle, 2, true},
+      {kImageFormatMono, tiffBig, 100, true},
+      {kImageFormatColor, tiffLittle, 100, false},  // a picture of the other kind
+      {kImageFormatMono, jpeg, 100, false},
+      {kImageFormatColor, garbage, 100, false},
+      {kImageFormatMono, garbage, 100, false},
+      {kImageFormatColor, jpeg.substr(0, 2), 100, false},  // cut before the signature ends
+      {kImageFormatMono, tiffLittle.substr(0, 3), 1, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << c.format << " " << c.page.size() << " bytes in blocks of " << c.blockSize);
+    OneDocument(c.format);
+    fake_.replies = {FakeReply{Xml(Code(600))}};
+    for (std::size_t at = 0; at < c.page.size(); at += c.blockSize) {
+      const std::string block = c.page.substr(at, c.blockSize);
+      const bool last = at + c.blockSize >= c.page.size();
+      fake_.replies.push_back(FakeReply{Xml(Code(last ? 603 : 601) + DataSize(block.size())), block});
+    }
+    EXPECT_EQ(Download(), c.kept ? 1 : 0);
+    const std::string name = c.format == kImageFormatColor ? "0000ABCD_2.jpg" : "0000ABCD_2.tif";
+    if (c.kept) {
+      EXPECT_EQ(FilesIn(dir_.Path()), std::vector<std::string>{name});
+      EXPECT_EQ(ReadFile(dir_.File(name)), c.page);
+      std::remove(dir_.File(name).c_str());
+    } else {
+      EXPECT_TRUE(FilesIn(dir_.Path()).empty());
+    }
+  }
+}
+
+// A device may answer without data for a while, as it prepares a page; the
+// transfer has no limit on such replies, only on time without data.
+TEST_F(UsbFakeDeviceTest, RunsOfRepliesWithoutDataAreWaitedOut) {
+  auto empties = [](int code, int n) { return std::vector<FakeReply>(n, FakeReply{Xml(Code(code) + DataSize(0))}); };
+  struct Case {
+    const char* name;
+    std::vector<std::vector<FakeReply>> parts;
+    std::string page;
+  };
+  const Case cases[] = {
+      {"preparing the page, then its one block",
+       {empties(600, 20), {FakeReply{Xml(Code(603) + DataSize(5)), "\xFF\xD8\xFF\xE0x"}}},
+       "\xFF\xD8\xFF\xE0x"},
+      {"empty replies between blocks, and a last reply without data",
+       {{FakeReply{Xml(Code(601) + DataSize(4)), "\xFF\xD8\xFF\xE0"}}, empties(601, 20),
+        {FakeReply{Xml(Code(602) + DataSize(1)), "y"}}, empties(601, 18), {FakeReply{Xml(Code(603))}}},
+       "\xFF\xD8\xFF\xE0y"},
+  };
+  OneDocument(kImageFormatColor);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    fake_.replies = {FakeReply{Xml(Code(600))}};
+    for (const auto& part : c.parts) fake_.replies.insert(fake_.replies.end(), part.begin(), part.end());
+    EXPECT_EQ(Download(), 1);
+    EXPECT_TRUE(fake_.replies.empty());
+    EXPECT_EQ(ReadFile(dir_.File("0000ABCD_2.jpg")), c.page);
+  }
+}
+
+TEST_F(UsbFakeDeviceTest, ADeviceThatNeverSendsDataIsGivenUpAfterTheStallLimitAndPolledGently) {
+  test::ScopedEnv limit("KIVOR_STALL_TIMEOUT_MS", "300");
+  OneDocument(kImageFormatColor);
+  for (int code : {600, 601, 602}) {
+    SCOPED_TRACE(code);
+    fake_.calls.clear();
+    fake_.replies = {FakeReply{Xml(Code(600))}, FakeReply{Xml(Code(code) + DataSize(0))}};
+    fake_.repeatLastReply = true;
+    EXPECT_EQ(Download(), 0);
+    EXPECT_TRUE(FilesIn(dir_.Path()).empty());
+    // Polls that followed each other at once would be in the thousands.
+    const std::size_t polls = fake_.EscapedCodes().size() - 1;
+    EXPECT_GT(polls, 1u);
+    EXPECT_LT(polls, 60u);
+  }
 }
 
 TEST_F(UsbFakeDeviceTest, LastCodeOnGetFileStillFetchesOneBlock) {
@@ -276,8 +367,6 @@ TEST_F(UsbFakeDeviceTest, BrokenTransfersLeaveNoPageFile) {
   };
   FakeReply shortBlock{Xml(Code(603) + DataSize(10)), "0123456789"};
   shortBlock.dataGiven = 4;
-  std::vector<FakeReply> endless(40, FakeReply{Xml(Code(601) + DataSize(0))});
-  endless.insert(endless.begin(), FakeReply{Xml(Code(600))});
   const Case cases[] = {
       {"failing code on GETFILE", {FakeReply{Xml(Code(333))}}},
       {"GETFILE without a code", {FakeReply{Xml("<DATASIZE>1</DATASIZE>")}}},
@@ -287,7 +376,8 @@ TEST_F(UsbFakeDeviceTest, BrokenTransfersLeaveNoPageFile) {
       {"a short block", {FakeReply{Xml(Code(600))}, shortBlock}},
       {"a block above 64 MiB", {FakeReply{Xml(Code(600))}, FakeReply{Xml(Code(603) + DataSize(0x4000001))}}},
       {"no reply to GETDATA", {FakeReply{Xml(Code(600))}}},
-      {"empty blocks without end", endless},
+      {"no reply after empty blocks",
+       {FakeReply{Xml(Code(600))}, FakeReply{Xml(Code(601) + DataSize(0))}, FakeReply{Xml(Code(601) + DataSize(0))}}},
   };
   OneDocument(kImageFormatColor);
   for (const Case& c : cases) {

@@ -202,12 +202,14 @@ TEST_F(UsbSimTest, DeviceFaultsFailTheCommandAndLeaveNoPageFile) {
       {"list-boxes oversize", false, 0},  // a length above 64 MiB
       {"list-boxes status 500", false, 0},  // the raw command is refused
       {"list-boxes stall 20000", false, 0},  // a device that hangs
+      {"list-boxes stall-mid 20000", false, 0},  // ... after the reply's length
       {"getfile code 333", true, 0},
       {"getdata code 700", true, 0},
       {"getdata cut", true, 0},
       {"getdata oversize", true, 0},
       {"getdata drop", true, 0},
       {"getdata stall 20000", true, 0},
+      {"getdata stall-mid 20000", true, 0},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.fault);
@@ -223,7 +225,10 @@ TEST_F(UsbSimTest, DeviceFaultsFailTheCommandAndLeaveNoPageFile) {
     EXPECT_EQ(UsbListFolders(u"MFP-A"), 1);
   }
   EXPECT_EQ(UsbListFiles(1, u"MFP-A", u"", nullptr), 1);
+  // A pause shorter than the time-out is waited out.
+  sim_->SetFaults({"getdata stall-mid 100"});
   EXPECT_EQ(UsbDownloadPage(folder, 0, 1, u"MFP-A"), 1);
+  EXPECT_EQ(ReadFile(dir_.File("0000ABCD_1.jpg")), HttpPage("0000ABCD", 1));
 }
 
 TEST_F(UsbSimTest, AVanishedDeviceCannotBeOpenedOrFound) {

@@ -30,11 +30,13 @@ using namespace tallow::mfpsim;
 constexpr int kExitUsage = 2;
 constexpr std::streamsize kMaxConfigBytes = 16 << 20;
 
+constexpr const char* kSynopsis =
+    "usage: mfp-sim [--config FILE] [--bind 127.x.y.z] [--port N] [--search-port N]\n"
+    "               [--usb NAME[,id=HWID][,desc=TEXT][,escape=notimpl]]... [--usb-block-size N]\n"
+    "               [--fault SPEC]...\n";
+
 int Usage(const std::string& message) {
-  std::cerr << "mfp-sim: " << message << "\n"
-            << "usage: mfp-sim [--config FILE] [--bind 127.x.y.z] [--port N] [--search-port N]\n"
-               "               [--usb NAME[,id=HWID][,desc=TEXT][,escape=notimpl]]... [--usb-block-size N]\n"
-               "               [--fault SPEC]...\n";
+  std::cerr << "mfp-sim: " << message << "\n" << kSynopsis;
   return kExitUsage;
 }
 
@@ -79,8 +81,7 @@ int main(int argc, char** argv) {
     };
     std::string v;
     if (arg == "--help" || arg == "-h") {
-      std::cout << "usage: mfp-sim [--config FILE] [--bind 127.x.y.z] [--port N] [--fault SPEC]...\n"
-                   "See tools/mfp-sim/README.md.\n";
+      std::cout << kSynopsis << "See tools/mfp-sim/README.md.\n";
       return 0;
     } else if (arg == "--config") {
       if (!value(configPath)) return Usage("--config needs a file");

@@ -116,7 +116,9 @@ std::string PercentDecode(std::string_view s) {
 QueryParams ParseQuery(std::string_view target) {
   QueryParams params;
   std::size_t q = target.find('?');
-  std::string_view query = q == std::string_view::npos ? target : target.substr(q + 1);
+  // A target without "?" has no query: its path is no parameter.
+  if (q == std::string_view::npos) return params;
+  std::string_view query = target.substr(q + 1);
   std::size_t hash = query.find('#');
   if (hash != std::string_view::npos) query = query.substr(0, hash);
   while (!query.empty()) {

@@ -28,9 +28,9 @@ std::string LogSafe(std::string_view text, std::size_t limit = 200);
 
 using QueryParams = std::vector<std::pair<std::string, std::string>>;
 
-// Splits the query part of a request target ("/path?a=1&b=2", or just the
-// query) into percent-decoded pairs, keeping their order. A "+" stays a "+":
-// the client encodes by RFC 3986, not as a form.
+// Splits the query part of a request target ("/path?a=1&b=2") into
+// percent-decoded pairs, keeping their order; a target without "?" has none.
+// A "+" stays a "+": the client encodes by RFC 3986, not as a form.
 QueryParams ParseQuery(std::string_view target);
 
 // The first value of |name|, if any.

@@ -2,9 +2,10 @@
 
 #include <gtest/gtest.h>
 
-#include "settings_fixture.h"
+#include "support/scoped_env.h"
+#include "support/temp_dir.h"
 
-namespace tallow::testing {
+namespace tallow::test {
 namespace {
 
 TEST(DesktopFolder, ComesFromTheUserDirsFileOrTheHomeFolder) {
@@ -32,8 +33,8 @@ TEST(DesktopFolder, ComesFromTheUserDirsFileOrTheHomeFolder) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    TestFolder folder;
-    const std::string home = folder.str("home");
+    TempDir folder;
+    const std::string home = folder.File("home");
     ScopedEnv homeEnv("HOME", home);
     ScopedEnv configEnv("XDG_CONFIG_HOME", std::nullopt);
     if (c.userDirs) folder.Write("home/.config/user-dirs.dirs", *c.userDirs);
@@ -46,13 +47,13 @@ TEST(DesktopFolder, ComesFromTheUserDirsFileOrTheHomeFolder) {
 }
 
 TEST(DesktopFolder, ConfigHomeIsUsedOnlyWhenAbsolute) {
-  TestFolder folder;
-  ScopedEnv homeEnv("HOME", folder.str("home"));
+  TempDir folder;
+  ScopedEnv homeEnv("HOME", folder.File("home"));
   folder.Write("home/.config/user-dirs.dirs", "XDG_DESKTOP_DIR=\"/from-home-config\"\n");
   folder.Write("config/user-dirs.dirs", "XDG_DESKTOP_DIR=\"/from-config-home\"\n");
   WString path;
   {
-    ScopedEnv configEnv("XDG_CONFIG_HOME", folder.str("config"));
+    ScopedEnv configEnv("XDG_CONFIG_HOME", folder.File("config"));
     EXPECT_TRUE(GetDesktopDirectory(path));
     EXPECT_EQ(path, u"/from-config-home");
   }
@@ -64,4 +65,4 @@ TEST(DesktopFolder, ConfigHomeIsUsedOnlyWhenAbsolute) {
 }
 
 }  // namespace
-}  // namespace tallow::testing
+}  // namespace tallow::test

@@ -1,48 +1,12 @@
-// A fresh folder per test, removed with everything in it afterwards, and
-// small language files written into it.
+// Language files for tests: a valid file of a chosen version with one string
+// section holding the entries given.
 #pragma once
 
-#include <stdlib.h>
-
 #include <cstdint>
-#include <filesystem>
-#include <fstream>
 #include <string>
 #include <vector>
 
-#include "platform/text.h"
-
-namespace tallow::testing {
-
-class TestFolder {
- public:
-  TestFolder() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "tallow-texts-XXXXXX").string();
-    if (::mkdtemp(pattern.data())) path_ = pattern;
-  }
-  ~TestFolder() {
-    std::error_code ec;
-    std::filesystem::remove_all(path_, ec);
-  }
-  TestFolder(const TestFolder&) = delete;
-  TestFolder& operator=(const TestFolder&) = delete;
-
-  std::filesystem::path operator/(const std::string& rel) const { return path_ / rel; }
-  WString wide(const std::string& rel) const { return FromAnsi((path_ / rel).string()); }
-
-  void Write(const std::string& rel, const std::vector<std::uint8_t>& bytes) const {
-    std::filesystem::create_directories((path_ / rel).parent_path());
-    std::ofstream(path_ / rel, std::ios::binary)
-        .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-  }
-  void Copy(const std::string& from, const std::string& rel) const {
-    std::filesystem::create_directories((path_ / rel).parent_path());
-    std::filesystem::copy_file(from, path_ / rel, std::filesystem::copy_options::overwrite_existing);
-  }
-
- private:
-  std::filesystem::path path_;
-};
+namespace tallow::test {
 
 struct LrcEntry {
   std::uint32_t id;
@@ -104,4 +68,4 @@ inline std::u16string LongText(std::size_t length) {
   return s;
 }
 
-}  // namespace tallow::testing
+}  // namespace tallow::test
