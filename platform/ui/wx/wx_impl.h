@@ -141,7 +141,9 @@ struct WxBackend::Impl {
   std::map<const CDialog*, Window> windows;
   std::uint64_t nextSerial = 1;
   DialogHandler onShown;
-  std::chrono::milliseconds modalTimeout{30000};
+  // A modal loop gives up after this long (0: never). Only tests set one: the
+  // main window runs modally for as long as the program does.
+  std::chrono::milliseconds modalTimeout{0};
   // Set while we change a wx control ourselves, so that its events are not
   // taken for the user's input.
   int updating = 0;
