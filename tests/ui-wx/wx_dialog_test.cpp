@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cstdlib>
 #include <filesystem>
 #include <functional>
@@ -24,6 +25,7 @@
 #include "platform/ui/wx/wx_backend.h"
 #include "res/dialog_templates.h"
 #include "res/menus.h"
+#include "tests/ui/message_dlg.h"
 #include "tests/ui-wx/xvfb.h"
 
 // After the project's headers: wx defines TRUE and FALSE as macros.
@@ -623,6 +625,47 @@ TEST_F(WxDialogTest, WorkerCallsArePumpedByTheEventLoop) {
   // Whatever the worker still waits for runs now, so that joining cannot block.
   wx_->Pump(std::chrono::milliseconds(100));
   worker->join();
+}
+
+// Messages of any number, sent and posted by a worker, reach the dialog
+// through the wx loop; minimised, it erases its icon's background before
+// each icon it paints.
+TEST_F(WxDialogTest, DialogTakesAWorkersMessagesAndErasesItsIconBackground) {
+  MessageDlg dialog(res::IDD_PROGRESS);
+  const auto uiThread = std::this_thread::get_id();
+  wx_->OnDialogShown([&](CDialog& d) {
+    std::atomic<LRESULT> mapped{-1};
+    std::atomic<LRESULT> overridden{-1};
+    std::atomic<bool> done{false};
+    std::thread worker([&] {
+      mapped = d.SendMessageW(MessageDlg::kMapped, 40, 2);
+      overridden = d.SendMessageW(MessageDlg::kOverridden, 7, 0);
+      d.PostMessageW(MessageDlg::kMapped, 1, 1);
+      done = true;
+    });
+    while (!done) wx_->Pump(std::chrono::milliseconds(20));
+    worker.join();
+    wx_->Pump(std::chrono::milliseconds(50));
+    EXPECT_EQ(mapped, 42);
+    EXPECT_EQ(overridden, -7);
+    const std::vector<MessageDlg::Seen> expected = {{MessageDlg::kMapped, 40, uiThread},
+                                                    {MessageDlg::kOverridden, 7, uiThread},
+                                                    {MessageDlg::kMapped, 1, uiThread}};
+    EXPECT_EQ(dialog.seen, expected);
+
+    d.ShowWindow(SW_MINIMIZE);
+    for (int paint = 1; paint <= 2; ++paint) {
+      d.Invalidate(FALSE);
+      wx_->Pump(std::chrono::milliseconds(100));
+      ASSERT_TRUE(d.IsIconic());
+      EXPECT_EQ(dialog.erasures.size(), static_cast<std::size_t>(paint));
+      ASSERT_EQ(d.GetSurface().Ops().size(), 1u);
+      EXPECT_EQ(d.GetSurface().Ops()[0].icon, MessageDlg::kIcon);
+    }
+    d.ShowWindow(SW_RESTORE);
+    d.InputEscape();
+  });
+  EXPECT_EQ(dialog.DoModal(), IDCANCEL);
 }
 
 }  // namespace
