@@ -26,6 +26,7 @@
 #include "res/dialog_templates.h"
 #include "res/menus.h"
 #include "tests/ui/message_dlg.h"
+#include "tests/ui-wx/x_screen.h"
 #include "tests/ui-wx/xvfb.h"
 
 // After the project's headers: wx defines TRUE and FALSE as macros.
@@ -663,6 +664,62 @@ TEST_F(WxDialogTest, DialogTakesAWorkersMessagesAndErasesItsIconBackground) {
       EXPECT_EQ(d.GetSurface().Ops()[0].icon, MessageDlg::kIcon);
     }
     d.ShowWindow(SW_RESTORE);
+    d.InputEscape();
+  });
+  EXPECT_EQ(dialog.DoModal(), IDCANCEL);
+}
+
+// A shown main window keeps its size on the screen when its menu bar is
+// redrawn, also right after the layer gave it another size, as a mode
+// switch does.
+TEST_F(WxDialogTest, DrawMenuBarKeepsTheWindowsSizeOnTheScreen) {
+  const std::string title = "Menu bar redrawn";
+  CDialog dialog(res::IDD_MAIN);
+  wx_->OnDialogShown([&](CDialog& d) {
+    d.SetWindowText(FromAnsi(title));
+    wx_->Pump(std::chrono::milliseconds(100));
+    const auto onScreen = [&] {
+      const std::optional<ScreenWindow> w = FindScreenWindow(title);
+      return w && w->viewable ? Size{w->rect.cx, w->rect.cy} : Size{};
+    };
+    // Under Xvfb there is no frame: the client area and the menu bar.
+    const auto expected = [&] {
+      const Rect client = d.GetClientRect();
+      return Size{client.cx, client.cy + wx_->MenuBarHeight(d)};
+    };
+    ASSERT_EQ(onScreen(), expected());
+    struct Case {
+      const char* what;
+      Size size;  // given by the layer first; empty: kept
+    };
+    const Case cases[] = {
+        {"redrawn", {}},
+        {"advanced mode", {729, 445}},
+        {"simple mode", {336, 287}},
+        {"redrawn again", {}},
+    };
+    CMenu* menu = d.GetMenu();
+    ASSERT_NE(menu, nullptr);
+    bool simple = false;
+    for (const Case& c : cases) {
+      SCOPED_TRACE(c.what);
+      if (c.size.cx > 0) {
+        const Rect r = d.GetWindowRect();
+        d.MoveWindow(r.x, r.y, c.size.cx, c.size.cy);
+        simple = !simple;
+      }
+      // The mode switch's menu changes: the check and the gray move.
+      menu->CheckMenuItem(simple ? 30102 : 30103, MF_BYCOMMAND | MF_UNCHECKED);
+      menu->CheckMenuItem(simple ? 30103 : 30102, MF_BYCOMMAND | MF_CHECKED);
+      menu->EnableMenuItem(simple ? 30103 : 30102, MF_BYCOMMAND | MF_GRAYED);
+      menu->EnableMenuItem(simple ? 30102 : 30103, MF_BYCOMMAND | MF_ENABLED);
+      d.DrawMenuBar();
+      wx_->Pump(std::chrono::milliseconds(200));
+      if (c.size.cx > 0) {
+        EXPECT_EQ(Size(d.GetWindowRect().cx, d.GetWindowRect().cy), c.size);
+      }
+      EXPECT_EQ(onScreen(), expected());
+    }
     d.InputEscape();
   });
   EXPECT_EQ(dialog.DoModal(), IDCANCEL);

@@ -200,6 +200,33 @@ TEST_F(UiTest, MinimiseRestoreAndMovesSendSizesOnlyWhenTheSizeChanges) {
   EXPECT_EQ(main.sysCommands, (std::vector<UINT>{SC_MINIMIZE, SC_RESTORE}));
 }
 
+// The main window's mode switch: a new size, then the menu's new checks
+// shown with DrawMenuBar, which leaves the size alone.
+TEST(UiMenuBar, DrawMenuBarShowsTheMenuAndKeepsTheWindowsSize) {
+  struct MenuCountingBackend : HeadlessBackend {
+    void MenuChanged(CDialog&) override { ++menuChanges; }
+    int menuChanges = 0;
+  } ui;
+  RecordingDlg main(res::IDD_MAIN);
+  main.DrawMenuBar();  // no window yet
+  ASSERT_TRUE(main.Create());
+  main.ShowWindow(SW_SHOWNORMAL);
+  main.sizes.clear();
+  const Rect r = main.GetWindowRect();
+  main.MoveWindow(r.x, r.y, 336, 287);
+  main.GetMenu()->CheckMenuItem(30103, MF_BYCOMMAND | MF_CHECKED);
+  main.GetMenu()->EnableMenuItem(30103, MF_BYCOMMAND | MF_GRAYED);
+  main.DrawMenuBar();
+  EXPECT_EQ(ui.menuChanges, 1);
+  EXPECT_EQ(main.GetWindowRect(), (Rect{r.x, r.y, 336, 287}));
+  EXPECT_EQ(main.sizes.size(), 1u);  // the move's own
+
+  RecordingDlg about(res::IDD_ABOUTBOX);  // no menu: nothing to show
+  ASSERT_TRUE(about.Create());
+  about.DrawMenuBar();
+  EXPECT_EQ(ui.menuChanges, 1);
+}
+
 TEST_F(UiTest, CentringKeepsTheWindowInsideTheWorkArea) {
   ui.SetWorkArea(Rect{0, 30, 800, 570});
   RecordingDlg dialog(res::IDD_PASSWORD);

@@ -176,6 +176,7 @@ struct WxBackend::Impl {
   void FlushAll();
   void FlushWindow(Window& w);
   void LearnFrame(Window& w);
+  void PinClientSize(Window& w);
   void PushFocus(Window& w);
   void BindWindow(Window& w);
 

@@ -101,13 +101,12 @@ void WxBackend::Impl::RebuildMenuBar(Window& w) {
     bar->Append(BuildExtras(w.sysExtras, w.sysCommands, w.nextMenuId), "?");
     enabled.push_back(true);
   }
-  const wxSize client = w.client->GetSize();
   w.frame->SetMenuBar(bar);
   for (std::size_t i = 0; i < enabled.size(); ++i) {
     if (!enabled[i]) bar->EnableTop(i, false);
   }
   // The bar takes its height from the frame, not from the client area.
-  w.frame->SetClientSize(client);
+  PinClientSize(w);
 }
 
 // The layer changes its menus' states without telling (as the other system

@@ -69,10 +69,8 @@ void WxBackend::Impl::FlushWindow(Window& w) {
       const Rect r = d.GetWindowRect();
       if (r != w.placed) {
         w.placed = r;
-        const FrameMetrics& m = w.metrics;
         w.top->Move(r.x, r.y);
-        w.top->SetClientSize(std::max(1, r.cx - m.left - m.right),
-                             std::max(1, r.cy - m.top - m.bottom));
+        PinClientSize(w);
       }
     }
 
@@ -108,6 +106,20 @@ void WxBackend::Impl::FlushWindow(Window& w) {
   for (std::size_t i = 0; i < w.slots.size(); ++i) FlushSlot(w, i);
   PushFocus(w);
   if (w.shown && !w.measured && w.top->IsShownOnScreen()) LearnFrame(w);
+}
+
+// The layer's size, held as the window's least and greatest: the user
+// cannot resize our windows, and GTK keeps them at that size when what they
+// hold changes (a menu bar set anew on a shown frame).
+void WxBackend::Impl::PinClientSize(Window& w) {
+  if (w.placed.cx < 0) return;  // not placed yet: the template's size stands
+  const FrameMetrics& m = w.metrics;
+  const wxSize client(std::max(1, w.placed.cx - m.left - m.right),
+                      std::max(1, w.placed.cy - m.top - m.bottom));
+  w.top->SetSizeHints(wxDefaultSize, wxDefaultSize);
+  w.top->SetClientSize(client);
+  const wxSize size = w.top->GetSize();
+  w.top->SetSizeHints(size, size);
 }
 
 // What the window manager and the menu bar add around a client area, as this
@@ -267,7 +279,9 @@ void WxBackend::WindowCreated(CDialog& dialog) {
   if (CDialog* owner = dialog.GetParent()) {
     if (Impl::Window* w = impl->Find(owner)) parent = w->top;
   }
-  long style = wxCAPTION;
+  // Resizable for GTK, but held at the layer's size (PinClientSize): GTK
+  // shrinks a window that is not to what it holds whenever that changes.
+  long style = wxCAPTION | wxRESIZE_BORDER;
   if (t->style & WS_SYSMENU) style |= wxSYSTEM_MENU | wxCLOSE_BOX;
   Impl::Window& w = impl->windows[&dialog];
   w = Impl::Window{};
