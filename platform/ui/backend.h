@@ -71,6 +71,10 @@ class UiBackend {
   virtual void WindowDestroyed(CDialog&) {}
   // Caption, visibility, enabled state, placement, icons, system menu.
   virtual void WindowChanged(CDialog&) {}
+  // A modeless window has been made visible and initialised: a back end with
+  // a screen shows it there now, painted, because its creator may keep the
+  // UI thread busy (a listing over the network) before any loop turns again.
+  virtual void PresentNow(CDialog&) {}
   virtual void ControlChanged(Control&) {}
   // DrawMenuBar: the menu bar shows its items anew.
   virtual void MenuChanged(CDialog&) {}

@@ -386,6 +386,7 @@ bool CDialog::Create(CDialog* parent) {
   return CallOnUi([&] {
     if (!MakeWindow(parent)) return false;
     OnInitDialog();
+    if (created_ && visible_) CurrentBackend()->PresentNow(*this);
     return true;
   });
 }

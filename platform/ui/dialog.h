@@ -142,7 +142,8 @@ class CDialog : public DialogWindow {
   // back end, or while the window already exists. The window shows when the
   // loop first finds nothing queued, unless the dialog has ended by then.
   int DoModal();
-  // Modeless: makes the window and runs OnInitDialog.
+  // Modeless: makes the window and runs OnInitDialog; a window made visible
+  // is on the screen, painted, when this returns.
   bool Create(CDialog* parent = nullptr);
   void DestroyWindow();
   // Ends the modal loop with |result| once the current handler returns.

@@ -17,14 +17,18 @@
 #include <utility>
 #include <vector>
 
+#include "app/progress_dlg.h"
+#include "core/texts.h"
 #include "platform/ui/dialog.h"
 #include "platform/ui/file_dialog.h"
 #include "platform/ui/icon.h"
 #include "platform/ui/image.h"
+#include "platform/ui/ui_thread.h"
 #include "platform/ui/wx/testing/wx_driver.h"
 #include "platform/ui/wx/wx_backend.h"
 #include "res/dialog_templates.h"
 #include "res/menus.h"
+#include "tests/ui/hidden_click_dlg.h"
 #include "tests/ui/message_dlg.h"
 #include "tests/ui-wx/x_screen.h"
 #include "tests/ui-wx/xvfb.h"
@@ -723,6 +727,118 @@ TEST_F(WxDialogTest, DrawMenuBarKeepsTheWindowsSizeOnTheScreen) {
     d.InputEscape();
   });
   EXPECT_EQ(dialog.DoModal(), IDCANCEL);
+}
+
+// What the X server shows of the window titled |title|, asked from another
+// thread after a while in which this one, the UI thread, did nothing else,
+// as when the program lists boxes over the network.
+struct SeenWhileBusy {
+  std::optional<ScreenWindow> window;
+  std::optional<ScreenPixels> pixels;
+};
+
+SeenWhileBusy LookWhileBusy(const std::string& title) {
+  SeenWhileBusy seen;
+  std::thread look([&] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    seen.window = FindScreenWindow(title);
+    if (seen.window && seen.window->viewable) seen.pixels = GrabScreen(seen.window->rect);
+  });
+  look.join();  // busy: no event is handled, nothing is painted
+  return seen;
+}
+
+wxImage ImageOf(const ScreenPixels& pixels) {
+  wxImage image(pixels.width, pixels.height);
+  std::copy(pixels.rgb.begin(), pixels.rgb.end(), image.GetData());
+  return image;
+}
+
+// The share of pixels that differ visibly between two pictures.
+double Difference(const wxImage& a, const wxImage& b) {
+  if (a.GetSize() != b.GetSize() || a.GetWidth() == 0) return 1.0;
+  const unsigned char* p = a.GetData();
+  const unsigned char* q = b.GetData();
+  const std::size_t count = static_cast<std::size_t>(a.GetWidth()) * a.GetHeight();
+  std::size_t differ = 0;
+  for (std::size_t i = 0; i < count * 3; i += 3) {
+    if (std::abs(p[i] - q[i]) > 32 || std::abs(p[i + 1] - q[i + 1]) > 32 ||
+        std::abs(p[i + 2] - q[i + 2]) > 32) {
+      ++differ;
+    }
+  }
+  return static_cast<double>(differ) / static_cast<double>(count);
+}
+
+// The window was on the screen where the layer put it, drawn as wx draws it
+// once the loop has run: nothing left unpainted. Its picture as seen goes to
+// the screenshots.
+void ExpectSeenPainted(WxDriver& wx, CDialog& window, const SeenWhileBusy& seen,
+                       const std::filesystem::path& shot) {
+  ASSERT_TRUE(seen.window) << "not on the screen";
+  EXPECT_TRUE(seen.window->viewable);
+  ASSERT_TRUE(seen.pixels);
+  // Under Xvfb there is no frame: the window is its client area.
+  const Rect at = window.GetWindowRect();
+  const Rect client = window.GetClientRect();
+  EXPECT_EQ(seen.window->rect, (Rect{at.x, at.y, client.cx, client.cy}));
+  const wxImage onScreen = ImageOf(*seen.pixels);
+  EXPECT_TRUE(onScreen.SaveFile(shot.string(), wxBITMAP_TYPE_PNG));
+  const std::string drawnPath = shot.string() + ".drawn.png";
+  ASSERT_TRUE(wx.SaveScreenshot(window, drawnPath));
+  wxImage drawn;
+  ASSERT_TRUE(drawn.LoadFile(drawnPath, wxBITMAP_TYPE_PNG));
+  std::filesystem::remove(drawnPath);
+  EXPECT_LT(Difference(onScreen, drawn), 0.01);
+}
+
+// The start-up window and the "Now Preparing Simple Mode" window are on
+// the screen, painted, as soon as they are made and while the UI thread then
+// works without returning to a loop; a hidden dialog that posts itself a
+// click lets the start-up window be seen while the click's handler works.
+TEST_F(WxDialogTest, ModelessWindowsAreSeenWhileTheUiThreadIsBusy) {
+  LoadMessageTable(ProgressTextTable());
+  LoadMessageTable(MessageTable());
+  const std::string title = "Progress";
+  {
+    // Showing runs nothing of the program: a posted call waits for a loop.
+    bool postedRan = false;
+    PostToUi([&] { postedRan = true; });
+    app::CProgressDlg starting(app::kProgressStarting, nullptr);
+    EXPECT_FALSE(postedRan);
+    const SeenWhileBusy created = LookWhileBusy(title);
+    SeenWhileBusy clicked;
+    std::optional<ScreenWindow> selectSeen;
+    HiddenClickDlg select(true, [&] {
+      clicked = LookWhileBusy(title);
+      selectSeen = FindScreenWindow(ToAnsi(select.GetWindowText()));
+    });
+    EXPECT_EQ(select.DoModal(), IDOK);
+    EXPECT_TRUE(postedRan);
+    EXPECT_FALSE(selectSeen && selectSeen->viewable);  // never shown
+    wx_->Pump(std::chrono::milliseconds(100));
+    {
+      SCOPED_TRACE("created");
+      ExpectSeenPainted(*wx_, starting, created, ShotPath("progress-starting.png"));
+    }
+    {
+      SCOPED_TRACE("while a hidden dialog's click works");
+      ExpectSeenPainted(*wx_, starting, clicked, ShotPath("progress-starting-click.png"));
+    }
+  }
+
+  CDialog main(res::IDD_MAIN);
+  wx_->OnDialogShown([&](CDialog& d) {
+    {
+      app::CProgressDlg preparing(app::kProgressPreparingSimple, &d);
+      preparing.SetForegroundWindow();
+      const SeenWhileBusy seen = LookWhileBusy(title);
+      wx_->Pump(std::chrono::milliseconds(100));
+      ExpectSeenPainted(*wx_, preparing, seen, ShotPath("progress-preparing.png"));
+    }
+    d.InputEscape();
+  });
+  EXPECT_EQ(main.DoModal(), IDCANCEL);
 }
 
 }  // namespace

@@ -54,13 +54,14 @@ std::optional<ScreenWindow> FindScreenWindow(const std::string& title) {
   unsigned int count = 0;
   if (!XQueryTree(display.get(), root, &rootOut, &parent, &children, &count)) return std::nullopt;
   std::optional<ScreenWindow> found;
-  // From the top of the stacking order down: a window closed a moment ago
-  // may linger below a new one of the same title.
-  for (unsigned int i = count; i-- > 0 && !found;) {
+  // From the top of the stacking order down, a viewable one first: a window
+  // closed a moment ago may linger unmapped beside a new one of its title.
+  for (unsigned int i = count; i-- > 0 && !(found && found->viewable);) {
     if (TitleOf(display.get(), children[i]) != title) continue;
     XWindowAttributes a;
     if (!XGetWindowAttributes(display.get(), children[i], &a)) continue;
-    found = ScreenWindow{Rect{a.x, a.y, a.width, a.height}, a.map_state == IsViewable};
+    const ScreenWindow w{Rect{a.x, a.y, a.width, a.height}, a.map_state == IsViewable};
+    if (!found || w.viewable) found = w;
   }
   if (children) XFree(children);
   return found;

@@ -17,7 +17,7 @@ struct ScreenWindow {
   bool viewable = false;
 };
 
-// The mapped or unmapped top-level window titled |title|, or none.
+// The top-level window titled |title|, a viewable one if there is one.
 std::optional<ScreenWindow> FindScreenWindow(const std::string& title);
 
 // The screen's pixels in |area|, as 8-bit red, green, blue triples.

@@ -2,6 +2,7 @@
 // pictures, the file and folder pickers.
 #include <string>
 
+#include "hidden_click_dlg.h"
 #include "platform/ui/file_dialog.h"
 #include "platform/ui/icon.h"
 #include "platform/ui/image.h"
@@ -241,30 +242,6 @@ TEST_F(UiTest, CentringKeepsTheWindowInsideTheWorkArea) {
   EXPECT_EQ(dialog.GetWindowRect().y, 30);
 }
 
-class HiddenClickDlg : public CDialog {
- public:
-  explicit HiddenClickDlg(bool succeed) : CDialog(res::IDD_SELECT_MFP), succeed_(succeed) {}
-  bool visibleWhenClicked = true;
-
- protected:
-  BOOL OnInitDialog() override {
-    CDialog::OnInitDialog();
-    ShowWindow(SW_HIDE);
-    GetDlgItem(3202)->PostClick();
-    return TRUE;
-  }
-  void DeclareMessageMap(MessageMap& map) override {
-    map.OnClicked(3202, this, &HiddenClickDlg::OnOkClicked);
-  }
-
- private:
-  void OnOkClicked() {
-    visibleWhenClicked = IsWindowVisible();
-    if (succeed_) EndDialog(IDOK);
-  }
-  bool succeed_;
-};
-
 TEST_F(UiTest, DialogThatHidesAndClicksItselfEndsBeforeItIsEverShown) {
   for (bool succeed : {true, false}) {
     SCOPED_TRACE(succeed);
@@ -279,6 +256,42 @@ TEST_F(UiTest, DialogThatHidesAndClicksItselfEndsBeforeItIsEverShown) {
     EXPECT_FALSE(dialog.visibleWhenClicked);
     EXPECT_EQ(handed, !succeed);
   }
+}
+
+// The start-up window: created visible, it goes to the back end to be shown
+// as soon as its texts are in, and it has been painted before the posted
+// click of a hidden dialog does its work.
+TEST(UiModeless, ModelessWindowIsShownOnceInitialisedAndPaintedBeforeAHiddenDialogsClick) {
+  struct PresentingBackend : HeadlessBackend {
+    void PresentNow(CDialog& d) override { presented.push_back(d.GetDlgItemText(5101)); }
+    std::vector<WString> presented;
+  } ui;
+  struct StartupDlg : RecordingDlg {
+    StartupDlg() : RecordingDlg(res::IDD_PROGRESS) {}
+    BOOL OnInitDialog() override {
+      RecordingDlg::OnInitDialog();
+      SetDlgItemText(5101, u"Now Starting Application");
+      return TRUE;
+    }
+  } startup;
+  ASSERT_TRUE(startup.Create());
+  EXPECT_EQ(ui.presented, std::vector<WString>{u"Now Starting Application"});
+  EXPECT_TRUE(startup.IsWindowVisible());
+
+  bool visibleAtClick = false;
+  int paintsAtClick = -1;
+  HiddenClickDlg select(true, [&] {
+    visibleAtClick = startup.IsWindowVisible();
+    paintsAtClick = startup.paints;
+  });
+  EXPECT_EQ(select.DoModal(), IDOK);
+  EXPECT_TRUE(visibleAtClick);
+  EXPECT_EQ(paintsAtClick, 1);
+  EXPECT_EQ(ui.presented.size(), 1u);  // a modal dialog shows through its loop
+
+  RecordingDlg hidden(res::IDD_ABOUTBOX);  // made without WS_VISIBLE
+  ASSERT_TRUE(hidden.Create());
+  EXPECT_EQ(ui.presented.size(), 1u);
 }
 
 // The main window's page field: Enter there is its own, not the dialog's.

@@ -33,6 +33,7 @@ class WxBackend : public UiBackend, public CursorBackend {
   void WindowCreated(CDialog& dialog) override;
   void WindowDestroyed(CDialog& dialog) override;
   void WindowChanged(CDialog& dialog) override;
+  void PresentNow(CDialog& dialog) override;
   void ControlChanged(Control& control) override;
   void MenuChanged(CDialog& dialog) override;
   void SurfaceChanged(CDialog& dialog, Control* control) override;

@@ -299,6 +299,7 @@ void WxBackend::ControlChanged(Control& control) {
       impl_->Apply(*w, it->second);
       break;
   }
+  impl_->PresentChange(*w);
 }
 
 }  // namespace tallow::ui

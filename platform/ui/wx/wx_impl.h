@@ -123,6 +123,10 @@ struct WxBackend::Impl {
     bool shown = false;
     bool iconic = false;
     bool measured = false;
+    bool painted = false;  // its client area, since it was last shown
+    // A modeless window shown by its Create: from then on each change the
+    // layer makes reaches the screen before the call that made it returns.
+    bool presented = false;
     Rect placed{INT_MIN, INT_MIN, -1, -1};
     HICON bigIcon = -1;
     HICON smallIcon = -1;
@@ -147,6 +151,9 @@ struct WxBackend::Impl {
   // Set while we change a wx control ourselves, so that its events are not
   // taken for the user's input.
   int updating = 0;
+  // Set while a window is being put on the screen: nothing of the program
+  // may run then (see Deliver).
+  int presenting = 0;
   bool flushScheduled = false;
   std::map<int, BaseUnits> unitsByPoints;
   FrameMetrics decoration;  // learnt from the first window shown; none under Xvfb
@@ -177,6 +184,14 @@ struct WxBackend::Impl {
   void FlushWindow(Window& w);
   void LearnFrame(Window& w);
   void PinClientSize(Window& w);
+  void Present(Window& w);
+  // After a change to |w|: a presented window shows it now.
+  void PresentChange(Window& w) {
+    if (w.presented) Present(w);
+  }
+  // Input from the window system that runs the program's handlers: at once,
+  // or queued for the layer's loop while a window is being put on the screen.
+  void Deliver(std::function<void()> input);
   void PushFocus(Window& w);
   void BindWindow(Window& w);
 

@@ -25,8 +25,11 @@ void WxBackend::Impl::BindControl(Window& w, std::size_t index, const ControlTem
       Window* w = Live(d, serial);
       if (!w) return;
       w->appliedFocus = id;
-      d->SetFocusId(id);
-      ScheduleFlush();
+      Deliver([this, d, serial, id] {
+        if (!Live(d, serial)) return;
+        d->SetFocusId(id);
+        ScheduleFlush();
+      });
     });
   }
   // After any input the layer has the last word on what the control shows.

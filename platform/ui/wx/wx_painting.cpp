@@ -131,10 +131,10 @@ void WxBackend::SurfaceChanged(CDialog& dialog, Control* control) {
   if (!w) return;
   if (!control) {
     w->client->Refresh();
-    return;
+  } else if (auto it = w->indexOf.find(control); it != w->indexOf.end()) {
+    w->slots[it->second].win->Refresh();
   }
-  auto it = w->indexOf.find(control);
-  if (it != w->indexOf.end()) w->slots[it->second].win->Refresh();
+  impl_->PresentChange(*w);
 }
 
 }  // namespace tallow::ui

@@ -6,11 +6,17 @@
 #include <wx/app.h>
 #include <wx/dcclient.h>
 #include <wx/dialog.h>
+#include <wx/evtloop.h>
 #include <wx/iconbndl.h>
 
 #include <algorithm>
 
 namespace tallow::ui {
+
+namespace {
+// How long showing a modeless window waits for the X server at most.
+constexpr std::chrono::milliseconds kPresentWait{1000};
+}  // namespace
 
 void WxBackend::Impl::ScheduleFlush() {
   if (flushScheduled || !wxTheApp) return;
@@ -77,6 +83,7 @@ void WxBackend::Impl::FlushWindow(Window& w) {
     const bool visible = d.IsWindowVisible();
     if (visible && !w.shown) {
       w.shown = true;
+      w.painted = false;
       w.iconic = d.IsIconic();
       if (w.iconic) w.top->Iconize(true);
       w.top->Show();
@@ -106,6 +113,53 @@ void WxBackend::Impl::FlushWindow(Window& w) {
   for (std::size_t i = 0; i < w.slots.size(); ++i) FlushSlot(w, i);
   PushFocus(w);
   if (w.shown && !w.measured && w.top->IsShownOnScreen()) LearnFrame(w);
+}
+
+// Puts the window on the screen as the layer holds it and waits, a little
+// while at most, until the X server has it mapped and painted. Only the
+// window system's own events run meanwhile: input waits, and what would run
+// the program's handlers is queued for the layer's loop (Deliver), so that
+// nothing of the program runs inside the call that changed the window.
+void WxBackend::Impl::Present(Window& w) {
+  if (presenting) {
+    // A change made while another window is being put on the screen (by
+    // one of its paint handlers): the loop shows it.
+    w.dirty = true;
+    ScheduleFlush();
+    return;
+  }
+  FlushWindow(w);
+  if (!w.shown || w.iconic || !wxTheApp) return;
+  ++presenting;
+  struct Done {
+    Impl* impl;
+    ~Done() { --impl->presenting; }
+  } done{this};
+  std::unique_ptr<wxGUIEventLoop> own;
+  std::unique_ptr<wxEventLoopActivator> activator;
+  wxEventLoopBase* loop = wxEventLoopBase::GetActive();
+  if (!loop) {
+    own = std::make_unique<wxGUIEventLoop>();
+    activator = std::make_unique<wxEventLoopActivator>(own.get());
+    loop = own.get();
+  }
+  // Painted afresh as a whole, so that there is a paint to wait for.
+  w.painted = false;
+  w.client->Refresh();
+  const CDialog* d = w.dialog;
+  const std::uint64_t serial = w.serial;
+  const auto deadline = std::chrono::steady_clock::now() + kPresentWait;
+  for (;;) {
+    loop->YieldFor(wxEVT_CATEGORY_UI);
+    Window* live = Live(d, serial);
+    if (!live) return;
+    if (live->top->IsShownOnScreen() && live->painted) {
+      live->top->Update();  // what was drawn has reached the server
+      return;
+    }
+    if (std::chrono::steady_clock::now() > deadline) return;
+    wxMilliSleep(5);
+  }
 }
 
 // The layer's size, held as the window's least and greatest: the user
@@ -170,8 +224,10 @@ void WxBackend::Impl::BindWindow(Window& w) {
       return;
     }
     e.Veto();  // the layer decides, and destroys the window itself
-    if (impl->Live(d, serial)) d->InputCloseBox();
-    impl->ScheduleFlush();
+    impl->Deliver([impl, d, serial] {
+      if (impl->Live(d, serial)) d->InputCloseBox();
+      impl->ScheduleFlush();
+    });
   });
   top->Bind(wxEVT_CHAR_HOOK, [impl, d, serial](wxKeyEvent& e) {
     Impl::Window* w = impl->Live(d, serial);
@@ -208,15 +264,17 @@ void WxBackend::Impl::BindWindow(Window& w) {
     // The window manager minimised or restored it; our own requests come
     // back here as what the layer already holds.
     w->iconic = e.IsIconized();
-    if (w->iconic != d->IsIconic()) {
-      if (w->iconic) {
+    if (w->iconic == d->IsIconic()) return;
+    impl->Deliver([impl, d, serial, iconic = w->iconic] {
+      if (!impl->Live(d, serial) || iconic == d->IsIconic()) return;
+      if (iconic) {
         d->InputMinimize();
       } else {
         d->InputRestore();
       }
-    }
-    if (Impl::Window* again = impl->Live(d, serial)) again->dirty = true;
-    impl->ScheduleFlush();
+      if (Impl::Window* again = impl->Live(d, serial)) again->dirty = true;
+      impl->ScheduleFlush();
+    });
   });
   top->Bind(wxEVT_MOVE, [impl, d, serial, top](wxMoveEvent& e) {
     e.Skip();
@@ -261,6 +319,7 @@ void WxBackend::Impl::BindWindow(Window& w) {
   w.client->Bind(wxEVT_PAINT, [impl, d, serial](wxPaintEvent&) {
     Impl::Window* w = impl->Live(d, serial);
     if (!w) return;
+    w->painted = true;
     wxPaintDC dc(w->client);
     impl->PaintSurface(dc, d->GetSurface(), wxPoint(0, 0));
   });
@@ -321,6 +380,21 @@ void WxBackend::WindowDestroyed(CDialog& dialog) {
   top->Destroy();
 }
 
+void WxBackend::PresentNow(CDialog& dialog) {
+  Impl::Window* w = impl_->Find(&dialog);
+  if (!w || dialog.IsModal()) return;
+  w->presented = true;
+  impl_->Present(*w);
+}
+
+void WxBackend::Impl::Deliver(std::function<void()> input) {
+  if (presenting) {
+    PostToUi(std::move(input));
+  } else {
+    input();
+  }
+}
+
 void WxBackend::WindowChanged(CDialog& dialog) {
   Impl::Window* w = impl_->Find(&dialog);
   if (!w) return;
@@ -328,6 +402,7 @@ void WxBackend::WindowChanged(CDialog& dialog) {
   // make one change on the screen.
   w->dirty = true;
   impl_->ScheduleFlush();
+  impl_->PresentChange(*w);
 }
 
 }  // namespace tallow::ui
