@@ -24,11 +24,13 @@
 #include "platform/ui/icon.h"
 #include "platform/ui/image.h"
 #include "platform/ui/ui_thread.h"
+#include "platform/ui/worker_thread.h"
 #include "platform/ui/wx/testing/wx_driver.h"
 #include "platform/ui/wx/wx_backend.h"
 #include "res/dialog_templates.h"
 #include "res/menus.h"
 #include "tests/ui/hidden_click_dlg.h"
+#include "support/temp_dir.h"
 #include "tests/ui/message_dlg.h"
 #include "tests/ui-wx/x_screen.h"
 #include "tests/ui-wx/xvfb.h"
@@ -772,7 +774,7 @@ double Difference(const wxImage& a, const wxImage& b) {
 
 // The window was on the screen where the layer put it, drawn as wx draws it
 // once the loop has run: nothing left unpainted. Its picture as seen goes to
-// the screenshots.
+// |shot| unless that is empty.
 void ExpectSeenPainted(WxDriver& wx, CDialog& window, const SeenWhileBusy& seen,
                        const std::filesystem::path& shot) {
   ASSERT_TRUE(seen.window) << "not on the screen";
@@ -783,12 +785,14 @@ void ExpectSeenPainted(WxDriver& wx, CDialog& window, const SeenWhileBusy& seen,
   const Rect client = window.GetClientRect();
   EXPECT_EQ(seen.window->rect, (Rect{at.x, at.y, client.cx, client.cy}));
   const wxImage onScreen = ImageOf(*seen.pixels);
-  EXPECT_TRUE(onScreen.SaveFile(shot.string(), wxBITMAP_TYPE_PNG));
-  const std::string drawnPath = shot.string() + ".drawn.png";
+  if (!shot.empty()) {
+    EXPECT_TRUE(onScreen.SaveFile(shot.string(), wxBITMAP_TYPE_PNG));
+  }
+  const test::TempDir scratch;
+  const std::string drawnPath = scratch.File("drawn.png");
   ASSERT_TRUE(wx.SaveScreenshot(window, drawnPath));
   wxImage drawn;
   ASSERT_TRUE(drawn.LoadFile(drawnPath, wxBITMAP_TYPE_PNG));
-  std::filesystem::remove(drawnPath);
   EXPECT_LT(Difference(onScreen, drawn), 0.01);
 }
 
@@ -839,6 +843,38 @@ TEST_F(WxDialogTest, ModelessWindowsAreSeenWhileTheUiThreadIsBusy) {
     d.InputEscape();
   });
   EXPECT_EQ(main.DoModal(), IDCANCEL);
+}
+
+// A worker that changes a window and then waits in a message box it shows
+// is joined on the UI thread: the join serves both, the box is answered by
+// the keyboard, and the window shows the change on the screen.
+TEST_F(WxDialogTest, JoiningAWorkerServesItsWindowCallsAndItsMessageBox) {
+  CDialog progress(res::IDD_PROGRESS);
+  ASSERT_TRUE(progress.Create());
+  progress.SetWindowText(u"Joining");
+  struct Context {
+    CDialog* window;
+    int answer = 0;
+  } context{&progress};
+  const auto proc = [](LPVOID p) -> UINT {
+    auto* ctx = static_cast<Context*>(p);
+    ctx->window->SetDlgItemText(5101, u"Saving page 3 of 5");
+    ctx->answer = MessageBoxW(ctx->window->GetSafeHwnd(), u"Unable to download the file.",
+                              u"Communication", MB_ICONERROR);
+    return 7;
+  };
+  std::unique_ptr<CWinThread> worker = AfxBeginThread(proc, &context);
+  ASSERT_TRUE(worker);
+  {
+    KeysLater keys({WXK_RETURN});
+    EXPECT_EQ(worker->Join(), 7u);
+  }
+  EXPECT_EQ(context.answer, IDOK);
+  EXPECT_EQ(progress.GetDlgItemText(5101), u"Saving page 3 of 5");
+  const SeenWhileBusy seen = LookWhileBusy("Joining");
+  wx_->Pump(std::chrono::milliseconds(100));
+  ExpectSeenPainted(*wx_, progress, seen, {});
+  progress.DestroyWindow();
 }
 
 }  // namespace

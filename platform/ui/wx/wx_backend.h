@@ -27,6 +27,7 @@ class WxBackend : public UiBackend, public CursorBackend {
   void RunModalLoop(CDialog& dialog) override;
   int ShowMessageBox(HWND owner, WStringView text, WStringView caption, UINT type) override;
   void Wake() override;
+  void WaitForSentCall(std::chrono::milliseconds timeout) override;
   BaseUnits DialogBaseUnits(const DialogTemplate& t) override;
   FrameMetrics WindowFrame(const DialogTemplate& t) override;
   Rect WorkArea() override;

@@ -8,6 +8,7 @@
 
 #include <wx/bitmap.h>
 #include <wx/dc.h>
+#include <wx/evtloop.h>
 #include <wx/font.h>
 #include <wx/frame.h>
 #include <wx/menu.h>
@@ -151,9 +152,10 @@ struct WxBackend::Impl {
   // Set while we change a wx control ourselves, so that its events are not
   // taken for the user's input.
   int updating = 0;
-  // Set while a window is being put on the screen: nothing of the program
-  // may run then (see Deliver).
-  int presenting = 0;
+  // Set while the back end waits outside the loops (a window being put on
+  // the screen, a join): only the window system's own events run, and input
+  // that would run the program's handlers is queued (Deliver).
+  int quiet = 0;
   bool flushScheduled = false;
   std::map<int, BaseUnits> unitsByPoints;
   FrameMetrics decoration;  // learnt from the first window shown; none under Xvfb
@@ -190,8 +192,11 @@ struct WxBackend::Impl {
     if (w.presented) Present(w);
   }
   // Input from the window system that runs the program's handlers: at once,
-  // or queued for the layer's loop while a window is being put on the screen.
+  // or queued for the layer's loop while the back end is quiet.
   void Deliver(std::function<void()> input);
+  // Runs the window system's own events (paints, maps, moves) once, taking
+  // no input and running none of the program's handlers.
+  void YieldQuietly();
   void PushFocus(Window& w);
   void BindWindow(Window& w);
 
@@ -220,6 +225,19 @@ struct WxBackend::Impl {
   // Painting (wx_painting.cpp).
   void PaintSurface(wxDC& dc, const Surface& surface, const wxPoint& offset);
   wxWindow* OwnerWindow(HWND owner);
+};
+
+// The event loop to run events in: the active one, or one of our own while
+// none runs (before the first modal loop).
+class ActiveLoop {
+ public:
+  ActiveLoop();
+  wxEventLoopBase* operator->() const { return loop_; }
+
+ private:
+  std::unique_ptr<wxGUIEventLoop> own_;
+  std::unique_ptr<wxEventLoopActivator> activator_;
+  wxEventLoopBase* loop_;
 };
 
 // The state of the back end that is attached to the UI thread; null when

@@ -21,14 +21,7 @@ UINT IconOf(UINT type) { return type & 0xF0u; }
 }  // namespace
 
 void WxBackend::Impl::DispatchFor(std::chrono::milliseconds time) {
-  wxEventLoopBase* active = wxEventLoopBase::GetActive();
-  std::unique_ptr<wxGUIEventLoop> own;
-  std::unique_ptr<wxEventLoopActivator> activator;
-  if (!active) {
-    own = std::make_unique<wxGUIEventLoop>();
-    activator = std::make_unique<wxEventLoopActivator>(own.get());
-    active = own.get();
-  }
+  const ActiveLoop active;
   const auto end = std::chrono::steady_clock::now() + time;
   do {
     while (RunOnePending()) {
@@ -37,6 +30,18 @@ void WxBackend::Impl::DispatchFor(std::chrono::milliseconds time) {
     FlushAll();
     active->DispatchTimeout(10);
     active->ProcessIdle();
+  } while (std::chrono::steady_clock::now() < end);
+}
+
+void WxBackend::WaitForSentCall(std::chrono::milliseconds timeout) {
+  if (!impl_->started) return UiBackend::WaitForSentCall(timeout);
+  // Short waits between the window system's events, so that the windows
+  // stay painted and show what the served calls changed.
+  const auto end = std::chrono::steady_clock::now() + timeout;
+  do {
+    impl_->YieldQuietly();
+    impl_->FlushAll();
+    if (WaitForSent(std::chrono::milliseconds(5))) return;
   } while (std::chrono::steady_clock::now() < end);
 }
 

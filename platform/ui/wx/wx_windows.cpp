@@ -6,7 +6,6 @@
 #include <wx/app.h>
 #include <wx/dcclient.h>
 #include <wx/dialog.h>
-#include <wx/evtloop.h>
 #include <wx/iconbndl.h>
 
 #include <algorithm>
@@ -121,28 +120,15 @@ void WxBackend::Impl::FlushWindow(Window& w) {
 // the program's handlers is queued for the layer's loop (Deliver), so that
 // nothing of the program runs inside the call that changed the window.
 void WxBackend::Impl::Present(Window& w) {
-  if (presenting) {
-    // A change made while another window is being put on the screen (by
-    // one of its paint handlers): the loop shows it.
+  if (quiet) {
+    // A change made while the back end waits (by a paint handler): the loop
+    // shows it.
     w.dirty = true;
     ScheduleFlush();
     return;
   }
   FlushWindow(w);
   if (!w.shown || w.iconic || !wxTheApp) return;
-  ++presenting;
-  struct Done {
-    Impl* impl;
-    ~Done() { --impl->presenting; }
-  } done{this};
-  std::unique_ptr<wxGUIEventLoop> own;
-  std::unique_ptr<wxEventLoopActivator> activator;
-  wxEventLoopBase* loop = wxEventLoopBase::GetActive();
-  if (!loop) {
-    own = std::make_unique<wxGUIEventLoop>();
-    activator = std::make_unique<wxEventLoopActivator>(own.get());
-    loop = own.get();
-  }
   // Painted afresh as a whole, so that there is a paint to wait for.
   w.painted = false;
   w.client->Refresh();
@@ -150,7 +136,7 @@ void WxBackend::Impl::Present(Window& w) {
   const std::uint64_t serial = w.serial;
   const auto deadline = std::chrono::steady_clock::now() + kPresentWait;
   for (;;) {
-    loop->YieldFor(wxEVT_CATEGORY_UI);
+    YieldQuietly();
     Window* live = Live(d, serial);
     if (!live) return;
     if (live->top->IsShownOnScreen() && live->painted) {
@@ -160,6 +146,19 @@ void WxBackend::Impl::Present(Window& w) {
     if (std::chrono::steady_clock::now() > deadline) return;
     wxMilliSleep(5);
   }
+}
+
+ActiveLoop::ActiveLoop() : loop_(wxEventLoopBase::GetActive()) {
+  if (loop_) return;
+  own_ = std::make_unique<wxGUIEventLoop>();
+  activator_ = std::make_unique<wxEventLoopActivator>(own_.get());
+  loop_ = own_.get();
+}
+
+void WxBackend::Impl::YieldQuietly() {
+  ++quiet;
+  ActiveLoop()->YieldFor(wxEVT_CATEGORY_UI);
+  --quiet;
 }
 
 // The layer's size, held as the window's least and greatest: the user
@@ -388,7 +387,7 @@ void WxBackend::PresentNow(CDialog& dialog) {
 }
 
 void WxBackend::Impl::Deliver(std::function<void()> input) {
-  if (presenting) {
+  if (quiet) {
     PostToUi(std::move(input));
   } else {
     input();
