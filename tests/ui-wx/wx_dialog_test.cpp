@@ -17,8 +17,11 @@
 #include <utility>
 #include <vector>
 
+#include "app/about_dlg.h"
+#include "app/password_dlg.h"
 #include "app/progress_dlg.h"
 #include "core/texts.h"
+#include "platform/module.h"
 #include "platform/ui/dialog.h"
 #include "platform/ui/file_dialog.h"
 #include "platform/ui/icon.h"
@@ -29,6 +32,7 @@
 #include "platform/ui/wx/wx_backend.h"
 #include "res/dialog_templates.h"
 #include "res/menus.h"
+#include "tests/core-texts/test_folder.h"
 #include "tests/ui/hidden_click_dlg.h"
 #include "support/temp_dir.h"
 #include "tests/ui/message_dlg.h"
@@ -134,6 +138,10 @@ class WxDialogTest : public ::testing::Test {
     std::filesystem::remove(dir / name);
     return dir / name;
   }
+  // A picture the test only reads back.
+  std::filesystem::path TempShotPath() const { return scratch_.File("shot.png"); }
+
+  test::TempDir scratch_;
 
   static WxBackend* backend_;
   static WxDriver* wx_;
@@ -141,13 +149,18 @@ class WxDialogTest : public ::testing::Test {
 WxBackend* WxDialogTest::backend_ = nullptr;
 WxDriver* WxDialogTest::wx_ = nullptr;
 
+// Every template opens with its controls where the layer put them. The
+// screenshots of the templates whose dialogs are not built yet show them
+// bare; the others are taken of the dialogs themselves (below).
 TEST_F(WxDialogTest, TemplatesOpenWithControlsInPlace) {
   for (int id : {res::IDD_ABOUTBOX, res::IDD_SELECT_MFP, res::IDD_PASSWORD,
                  res::IDD_BASIC_SETTING, res::IDD_PROGRESS, res::IDD_MAIN}) {
     SCOPED_TRACE(id);
     const DialogTemplate* t = FindDialogTemplate(id);
     ASSERT_NE(t, nullptr);
-    const std::filesystem::path shot = ShotPath("dialog-" + std::to_string(id) + ".png");
+    const bool built = id == res::IDD_ABOUTBOX || id == res::IDD_PASSWORD || id == res::IDD_PROGRESS;
+    const std::filesystem::path shot =
+        built ? TempShotPath() : ShotPath("dialog-" + std::to_string(id) + ".png");
     bool shown = false;
     int menuBar = 0;
     Rect client;
@@ -202,6 +215,72 @@ TEST_F(WxDialogTest, TemplatesOpenWithControlsInPlace) {
     EXPECT_EQ(image.GetWidth(), client.cx);
     EXPECT_EQ(image.GetHeight(), client.cy + menuBar);
   }
+}
+
+// The dialogs that are built, as the program shows them: filled by their
+// own code (the version block, the language file's version, the progress of
+// a save), not with the templates' placeholder texts.
+TEST_F(WxDialogTest, ProgramDialogsAreShownFilledByTheirOwnCode) {
+  LoadMessageTable(MessageTable());
+  LoadMessageTable(ProgressTextTable());
+  LoadMessageTable(LabelTable());
+  const auto shoot = [&](CDialog& d) {
+    const std::filesystem::path shot = ShotPath("dialog-" + std::to_string(d.TemplateId()) + ".png");
+    EXPECT_TRUE(wx_->SaveScreenshot(d, shot.string()));
+    wxImage image;
+    ASSERT_TRUE(image.LoadFile(shot.string(), wxBITMAP_TYPE_PNG));
+    EXPECT_EQ(image.GetWidth(), d.GetClientRect().cx);
+    EXPECT_EQ(image.GetHeight(), d.GetClientRect().cy);
+  };
+  const auto shown = [&](const CDialog& d, int id) {
+    return wx_->ViewControl(d, IndexOf(d, id)).value_or(WxDriver::ControlView{});
+  };
+
+  // The program beside a language file of version 2.5.0.1.
+  tallow::testing::TestFolder folder;
+  folder.Write("tallowmere.lrc", tallow::testing::LanguageFileBytes({{15003, u"Now Saving Document(s)"}},
+                                                                   {2, 5, 0, 1}));
+  const WString program = folder.wide("tallowmere.bin");
+  SetModuleFileNameSourceForTests([program](HMODULE) { return program; });
+  LoadLanguageResources(nullptr);
+  SetModuleFileNameSourceForTests(nullptr);
+  wx_->OnDialogShown([&](CDialog& d) {
+    EXPECT_EQ(shown(d, app::IDC_ABOUT_VERSION).text, "1.0.0.0");
+    EXPECT_EQ(shown(d, app::IDC_ABOUT_LANGUAGE).text, "2.5.0.1");
+    shoot(d);
+    d.InputEscape();
+  });
+  {
+    app::CAboutDlg about;
+    EXPECT_EQ(about.DoModal(), IDCANCEL);
+  }
+  ReleaseLanguageResources();
+
+  wx_->OnDialogShown([&](CDialog& d) {
+    EXPECT_TRUE(wx_->TypeInto(d, IndexOf(d, app::IDC_PASSWORD_EDIT), "12"));
+    shoot(d);
+    d.InputEscape();
+  });
+  {
+    app::CPasswordDlg password;
+    EXPECT_EQ(password.DoModal(), IDCANCEL);
+  }
+
+  struct Owner : app::CConvertDlg {
+    Owner() : CConvertDlg(0) {}
+    void CancelConvert() override {}
+  } owner;
+  app::CProgressDlg progress(app::kProgressSave, &owner);
+  progress.m_pOwner = &owner;
+  progress.m_nTotal = 100;
+  wx_->OnDialogShown([&](CDialog& d) {
+    progress.UpdateSaveProgress(3, 10);  // page 3 of 10: 27 of the bar's 100 steps
+    EXPECT_EQ(shown(d, app::IDC_PROGRESS_STATUS).text, "Now Saving Document(s)");
+    EXPECT_EQ(shown(d, app::IDC_PROGRESS_BAR).value, 27);
+    shoot(d);
+    progress.ReportCancelled();
+  });
+  EXPECT_EQ(progress.DoModal(), IDCANCEL);
 }
 
 // What the dialog code sets in the layer shows in the wx controls.
