@@ -20,6 +20,26 @@
 
 namespace tallow::ui::testing {
 
+namespace {
+
+// The slot of the |index|th template entry of |dialog|, its window brought
+// up to date with the layer; null when there is none.
+const WxBackend::Impl::Slot* SlotOf(WxBackend::Impl& impl, const CDialog& dialog,
+                                    std::size_t index) {
+  impl.FlushAll();
+  const WxBackend::Impl::Window* w = impl.Find(&dialog);
+  return w && index < w->slots.size() ? &w->slots[index] : nullptr;
+}
+
+// Its wx control as a |T|, or null.
+template <class T>
+T* ControlAs(WxBackend::Impl& impl, const CDialog& dialog, std::size_t index) {
+  const WxBackend::Impl::Slot* slot = SlotOf(impl, dialog, index);
+  return slot ? dynamic_cast<T*>(slot->win) : nullptr;
+}
+
+}  // namespace
+
 WxDriver::WxDriver(WxBackend& backend) : impl_(ImplOf(backend)) {}
 
 void WxDriver::OnDialogShown(DialogHandler handler) { impl_.onShown = std::move(handler); }
@@ -48,10 +68,9 @@ int WxDriver::MenuBarHeight(const CDialog& dialog) const {
 }
 
 std::optional<Rect> WxDriver::ControlRect(const CDialog& dialog, std::size_t index) const {
-  impl_.FlushAll();
-  const WxBackend::Impl::Window* w = impl_.Find(&dialog);
-  if (!w || index >= w->slots.size()) return std::nullopt;
-  const wxRect r = w->slots[index].win->GetRect();
+  const WxBackend::Impl::Slot* slot = SlotOf(impl_, dialog, index);
+  if (!slot) return std::nullopt;
+  const wxRect r = slot->win->GetRect();
   return Rect{r.x, r.y, r.width, r.height};
 }
 
@@ -91,10 +110,7 @@ std::optional<WxDriver::ControlView> WxDriver::ViewControl(const CDialog& dialog
 
 std::optional<WxDriver::ListView> WxDriver::ViewList(const CDialog& dialog,
                                                        std::size_t index) const {
-  impl_.FlushAll();
-  const WxBackend::Impl::Window* w = impl_.Find(&dialog);
-  if (!w || index >= w->slots.size()) return std::nullopt;
-  auto* list = dynamic_cast<wxListCtrl*>(w->slots[index].win);
+  auto* list = ControlAs<wxListCtrl>(impl_, dialog, index);
   if (!list) return std::nullopt;
   ListView view;
   for (int i = 0; i < list->GetColumnCount(); ++i) {
@@ -126,10 +142,7 @@ std::optional<WxDriver::ListView> WxDriver::ViewList(const CDialog& dialog,
 
 std::optional<std::vector<WxDriver::TreeItemView>> WxDriver::ViewTree(const CDialog& dialog,
                                                                        std::size_t index) const {
-  impl_.FlushAll();
-  const WxBackend::Impl::Window* w = impl_.Find(&dialog);
-  if (!w || index >= w->slots.size()) return std::nullopt;
-  auto* tree = dynamic_cast<wxTreeCtrl*>(w->slots[index].win);
+  auto* tree = ControlAs<wxTreeCtrl>(impl_, dialog, index);
   if (!tree) return std::nullopt;
   std::vector<TreeItemView> items;
   std::function<void(const wxTreeItemId&, int)> walk = [&](const wxTreeItemId& parent, int depth) {
@@ -199,10 +212,9 @@ std::vector<WxDriver::MenuItemView> WxDriver::ViewMenuBar(const CDialog& dialog)
 }
 
 bool WxDriver::Click(const CDialog& dialog, std::size_t index) {
-  impl_.FlushAll();
-  const WxBackend::Impl::Window* w = impl_.Find(&dialog);
-  if (!w || index >= w->slots.size()) return false;
-  wxWindow* c = w->slots[index].win;
+  const WxBackend::Impl::Slot* slot = SlotOf(impl_, dialog, index);
+  if (!slot) return false;
+  wxWindow* c = slot->win;
   if (auto* check = dynamic_cast<wxCheckBox*>(c)) {
     // What GTK does on a click: toggle, then tell.
     check->SetValue(!check->GetValue());
@@ -235,10 +247,7 @@ bool WxDriver::Click(const CDialog& dialog, std::size_t index) {
 }
 
 bool WxDriver::TypeInto(const CDialog& dialog, std::size_t index, const std::string& utf8) {
-  impl_.FlushAll();
-  const WxBackend::Impl::Window* w = impl_.Find(&dialog);
-  if (!w || index >= w->slots.size()) return false;
-  auto* edit = dynamic_cast<wxTextCtrl*>(w->slots[index].win);
+  auto* edit = ControlAs<wxTextCtrl>(impl_, dialog, index);
   if (!edit) return false;
   edit->SetValue(wxString::FromUTF8(utf8.c_str()));  // raises wxEVT_TEXT, as typing does
   return true;
@@ -256,12 +265,9 @@ void SendMouse(wxWindow* target, wxEventType type, const wxPoint& at) {
 }  // namespace
 
 bool WxDriver::ClickListRow(const CDialog& dialog, std::size_t index, int row, bool right) {
-  impl_.FlushAll();
-  const WxBackend::Impl::Window* w = impl_.Find(&dialog);
-  if (!w || index >= w->slots.size()) return false;
-  auto* list = dynamic_cast<wxListCtrl*>(w->slots[index].win);
+  auto* list = ControlAs<wxListCtrl>(impl_, dialog, index);
   if (!list) return false;
-  wxWindow* rows = w->slots[index].input;
+  wxWindow* rows = SlotOf(impl_, dialog, index)->input;
   wxPoint at(rows->GetClientSize().x / 2, rows->GetClientSize().y - 2);
   if (row >= 0) {
     wxRect r;
@@ -287,10 +293,7 @@ bool WxDriver::ClickTreeItem(const CDialog& dialog, std::size_t index, HTREEITEM
 }
 
 bool WxDriver::Choose(const CDialog& dialog, std::size_t index, int row) {
-  impl_.FlushAll();
-  const WxBackend::Impl::Window* w = impl_.Find(&dialog);
-  if (!w || index >= w->slots.size()) return false;
-  auto* choice = dynamic_cast<wxChoice*>(w->slots[index].win);
+  auto* choice = ControlAs<wxChoice>(impl_, dialog, index);
   if (!choice || row < 0 || row >= static_cast<int>(choice->GetCount())) return false;
   choice->SetSelection(row);  // what GTK does, then tells
   wxCommandEvent event(wxEVT_CHOICE, choice->GetId());
@@ -302,10 +305,7 @@ bool WxDriver::Choose(const CDialog& dialog, std::size_t index, int row) {
 }
 
 bool WxDriver::Spin(const CDialog& dialog, std::size_t index, int delta) {
-  impl_.FlushAll();
-  const WxBackend::Impl::Window* w = impl_.Find(&dialog);
-  if (!w || index >= w->slots.size()) return false;
-  auto* spin = dynamic_cast<UpDownWindow*>(w->slots[index].win);
+  auto* spin = ControlAs<UpDownWindow>(impl_, dialog, index);
   if (!spin || delta == 0) return false;
   spin->Press(delta > 0 ? 1 : -1);
   return true;
