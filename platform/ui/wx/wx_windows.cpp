@@ -7,6 +7,7 @@
 #include <wx/dcclient.h>
 #include <wx/dialog.h>
 #include <wx/iconbndl.h>
+#include <wx/utils.h>
 
 #include <algorithm>
 
