@@ -126,21 +126,26 @@ TEST_F(WxDialogTest, DrawMenuBarKeepsTheWindowsSizeOnTheScreen) {
   EXPECT_EQ(dialog.DoModal(), IDCANCEL);
 }
 
-// What the X server shows of the window titled |title|, asked from another
-// thread after a while in which this one, the UI thread, did nothing else,
-// as when the program lists boxes over the network.
+// What the X server shows of the window titled |title| after a while, asked
+// over a connection of its own, so that it answers on any thread.
 struct SeenWhileBusy {
   std::optional<ScreenWindow> window;
   std::optional<ScreenPixels> pixels;
 };
 
+SeenWhileBusy LookAfterAWhile(const std::string& title) {
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  SeenWhileBusy seen;
+  seen.window = FindScreenWindow(title);
+  if (seen.window && seen.window->viewable) seen.pixels = GrabScreen(seen.window->rect);
+  return seen;
+}
+
+// The same, asked from another thread while this one, the UI thread, does
+// nothing else, as when the program lists boxes over the network.
 SeenWhileBusy LookWhileBusy(const std::string& title) {
   SeenWhileBusy seen;
-  std::thread look([&] {
-    std::this_thread::sleep_for(std::chrono::milliseconds(300));
-    seen.window = FindScreenWindow(title);
-    if (seen.window && seen.window->viewable) seen.pixels = GrabScreen(seen.window->rect);
-  });
+  std::thread look([&] { seen = LookAfterAWhile(title); });
   look.join();  // busy: no event is handled, nothing is painted
   return seen;
 }
@@ -240,33 +245,42 @@ TEST_F(WxDialogTest, ModelessWindowsAreSeenWhileTheUiThreadIsBusy) {
   EXPECT_EQ(main.DoModal(), IDCANCEL);
 }
 
-// A worker that changes a window and then waits in a message box it shows
-// is joined on the UI thread: the join serves both, the box is answered by
-// the keyboard, and the window shows the change on the screen.
+// A worker that changes a window, works on, and then waits in a message box
+// it shows is joined on the UI thread: the join serves both, the box is
+// answered by the keyboard, and while the worker works the window shows the
+// change on the screen.
 TEST_F(WxDialogTest, JoiningAWorkerServesItsWindowCallsAndItsMessageBox) {
   CDialog progress(res::IDD_PROGRESS);
   ASSERT_TRUE(progress.Create());
   progress.SetWindowText(u"Joining");
   struct Context {
     CDialog* window;
+    std::atomic<bool> changed{false};
     int answer = 0;
   } context{&progress};
   const auto proc = [](LPVOID p) -> UINT {
     auto* ctx = static_cast<Context*>(p);
     ctx->window->SetDlgItemText(5101, u"Saving page 3 of 5");
+    ctx->changed = true;
+    std::this_thread::sleep_for(std::chrono::milliseconds(800));  // the page downloads
     ctx->answer = MessageBoxW(ctx->window->GetSafeHwnd(), u"Unable to download the file.",
                               u"Communication", MB_ICONERROR);
     return 7;
   };
+  SeenWhileBusy seen;
+  std::thread look([&] {
+    while (!context.changed) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    seen = LookAfterAWhile("Joining");
+  });
   std::unique_ptr<CWinThread> worker = AfxBeginThread(proc, &context);
   ASSERT_TRUE(worker);
   {
     KeysLater keys({WXK_RETURN});
     EXPECT_EQ(worker->Join(), 7u);
   }
+  look.join();
   EXPECT_EQ(context.answer, IDOK);
   EXPECT_EQ(progress.GetDlgItemText(5101), u"Saving page 3 of 5");
-  const SeenWhileBusy seen = LookWhileBusy("Joining");
   wx_->Pump(std::chrono::milliseconds(100));
   ExpectSeenPainted(*wx_, progress, seen, {});
   progress.DestroyWindow();
