@@ -180,7 +180,6 @@ struct WxBackend::Impl {
   int EstimatedMenuBarHeight();
 
   // Windows (wx_windows.cpp).
-  void DispatchFor(std::chrono::milliseconds time);
   void ScheduleFlush();
   void FlushAll();
   void FlushWindow(Window& w);

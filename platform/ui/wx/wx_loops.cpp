@@ -20,19 +20,6 @@ UINT ButtonsOf(UINT type) { return type & 0x0Fu; }
 UINT IconOf(UINT type) { return type & 0xF0u; }
 }  // namespace
 
-void WxBackend::Impl::DispatchFor(std::chrono::milliseconds time) {
-  const ActiveLoop active;
-  const auto end = std::chrono::steady_clock::now() + time;
-  do {
-    while (RunOnePending()) {
-    }
-    if (wxTheApp) wxTheApp->ProcessPendingEvents();
-    FlushAll();
-    active->DispatchTimeout(10);
-    active->ProcessIdle();
-  } while (std::chrono::steady_clock::now() < end);
-}
-
 void WxBackend::WaitForSentCall(std::chrono::milliseconds timeout) {
   if (!impl_->started) return UiBackend::WaitForSentCall(timeout);
   // Short waits between the window system's events, so that the windows

@@ -1,7 +1,9 @@
 #include "platform/ui/wx/testing/wx_driver.h"
+#include "platform/ui/ui_thread.h"
 #include "platform/ui/wx/wx_impl.h"
 #include "platform/ui/wx/wx_widgets.h"
 
+#include <wx/app.h>
 #include <wx/button.h>
 #include <wx/checkbox.h>
 #include <wx/choice.h>
@@ -29,6 +31,20 @@ const WxBackend::Impl::Slot* SlotOf(WxBackend::Impl& impl, const CDialog& dialog
   impl.FlushAll();
   const WxBackend::Impl::Window* w = impl.Find(&dialog);
   return w && index < w->slots.size() ? &w->slots[index] : nullptr;
+}
+
+// Runs the layer's queue and the window system's events for about |time|.
+void DispatchFor(WxBackend::Impl& impl, std::chrono::milliseconds time) {
+  const ActiveLoop active;
+  const auto end = std::chrono::steady_clock::now() + time;
+  do {
+    while (RunOnePending()) {
+    }
+    if (wxTheApp) wxTheApp->ProcessPendingEvents();
+    impl.FlushAll();
+    active->DispatchTimeout(10);
+    active->ProcessIdle();
+  } while (std::chrono::steady_clock::now() < end);
 }
 
 // Its wx control as a |T|, or null.
@@ -339,7 +355,7 @@ std::string WxDriver::FontFace(const CDialog& dialog) const {
 
 bool WxDriver::SaveScreenshot(const CDialog& dialog, const std::string& path) {
   // Generic controls lay themselves out when idle, then paint.
-  impl_.DispatchFor(std::chrono::milliseconds(150));
+  DispatchFor(impl_, std::chrono::milliseconds(150));
   WxBackend::Impl::Window* w = impl_.Find(&dialog);
   if (!w || !w->top->IsShownOnScreen()) return false;
   w->top->Update();
@@ -366,6 +382,6 @@ bool WxDriver::SaveScreenshot(const CDialog& dialog, const std::string& path) {
   return bitmap.ConvertToImage().SaveFile(wxString::FromUTF8(path.c_str()), wxBITMAP_TYPE_PNG);
 }
 
-void WxDriver::Pump(std::chrono::milliseconds time) { impl_.DispatchFor(time); }
+void WxDriver::Pump(std::chrono::milliseconds time) { DispatchFor(impl_, time); }
 
 }  // namespace tallow::ui::testing
