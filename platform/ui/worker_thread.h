@@ -19,7 +19,8 @@ using AFX_THREADPROC = UINT (*)(LPVOID);
 class CWinThread {
  public:
   CWinThread(AFX_THREADPROC proc, LPVOID param);
-  // Joins, as Join does, unless that was done.
+  // Joins, as Join does, unless that was done. Not for the worker itself
+  // to destroy.
   ~CWinThread();
   CWinThread(const CWinThread&) = delete;
   CWinThread& operator=(const CWinThread&) = delete;
