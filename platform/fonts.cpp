@@ -38,11 +38,21 @@ const char* LanguageOfCharset(std::uint8_t charset) {
   }
 }
 
+// A fontconfig configuration of our own, let go at exit. The shared one
+// stays: the toolkit of the real windows uses it until the very end, and
+// letting it go under the toolkit (FcFini) aborts the program at exit.
+FcConfig* g_config = nullptr;
+
+void ReleaseConfig() {
+  FcConfigDestroy(g_config);
+  g_config = nullptr;
+}
+
 // Number of fonts matching |pattern|, or -1 when the list cannot be made.
 int CountFonts(FcPattern* pattern) {
   FcObjectSet* objects = FcObjectSetBuild(FC_FAMILY, nullptr);
   if (!objects) return -1;
-  FcFontSet* set = FcFontList(nullptr, pattern, objects);
+  FcFontSet* set = FcFontList(g_config, pattern, objects);
   FcObjectSetDestroy(objects);
   if (!set) return -1;
   int n = set->nfont;
@@ -55,9 +65,9 @@ FontAnswer AskFontconfig(std::uint8_t charset) {
   static std::mutex mutex;
   std::lock_guard<std::mutex> lock(mutex);
   static const bool ready = [] {
-    if (FcInit() != FcTrue) return false;
-    // fontconfig keeps its configuration until told to let it go.
-    std::atexit(FcFini);
+    g_config = FcInitLoadConfigAndFonts();
+    if (!g_config) return false;
+    std::atexit(ReleaseConfig);
     return true;
   }();
   if (!ready) return FontAnswer::kNoFontService;

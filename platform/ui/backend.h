@@ -3,6 +3,7 @@
 // show; the back end runs the loops and brings the user's input back in.
 #pragma once
 
+#include <chrono>
 #include <memory>
 
 #include "platform/message_box.h"
@@ -60,6 +61,11 @@ class UiBackend {
   virtual int ShowMessageBox(HWND owner, WStringView text, WStringView caption, UINT type) = 0;
   // A message was queued, from any thread: wake the event loop.
   virtual void Wake() {}
+  // UI thread, while it waits outside the loops for another thread (a
+  // worker's end): waits up to |timeout| for a sent call to be queued. A back
+  // end with a screen keeps its windows painted meanwhile; the user's input
+  // and the program's handlers wait for the loop.
+  virtual void WaitForSentCall(std::chrono::milliseconds timeout);
 
   // Geometry. The defaults are those of a plain desktop at 96 dpi.
   virtual BaseUnits DialogBaseUnits(const DialogTemplate& t);
@@ -71,6 +77,10 @@ class UiBackend {
   virtual void WindowDestroyed(CDialog&) {}
   // Caption, visibility, enabled state, placement, icons, system menu.
   virtual void WindowChanged(CDialog&) {}
+  // A modeless window has been made visible and initialised: a back end with
+  // a screen shows it there now, painted, because its creator may keep the
+  // UI thread busy (a listing over the network) before any loop turns again.
+  virtual void PresentNow(CDialog&) {}
   virtual void ControlChanged(Control&) {}
   // DrawMenuBar: the menu bar shows its items anew.
   virtual void MenuChanged(CDialog&) {}

@@ -146,6 +146,13 @@ const MessageMap::NotifyHandler* MessageMap::FindNotify(int id, int code) const 
   return nullptr;
 }
 
+const MessageMap::MessageHandler* MessageMap::FindMessage(UINT message) const {
+  for (const auto& e : messages_) {
+    if (e.id == static_cast<int>(message)) return &e.handler;
+  }
+  return nullptr;
+}
+
 Control* CDataExchange::PrepareCtrl(int id) {
   if (failed_) return nullptr;
   lastControlId_ = id;
@@ -379,6 +386,7 @@ bool CDialog::Create(CDialog* parent) {
   return CallOnUi([&] {
     if (!MakeWindow(parent)) return false;
     OnInitDialog();
+    if (created_ && visible_) CurrentBackend()->PresentNow(*this);
     return true;
   });
 }
@@ -683,18 +691,17 @@ BOOL CDialog::UpdateData(BOOL saveAndValidate) {
   });
 }
 
-void CDialog::PostMessageW(UINT message, WPARAM wParam, LPARAM lParam) {
+BOOL CDialog::PostMessageW(UINT message, WPARAM wParam, LPARAM lParam) {
   const HWND hwnd = GetSafeHwnd();
-  if (!hwnd) return;
+  if (!hwnd) return FALSE;
   PostToUi([hwnd, message, wParam, lParam] {
     if (CDialog* dialog = FromHandle(hwnd)) dialog->WindowProc(message, wParam, lParam);
   });
+  return TRUE;
 }
 
-void CDialog::SendMessageW(UINT message, WPARAM wParam, LPARAM lParam) {
-  CallOnUi([&] {
-    if (created_) WindowProc(message, wParam, lParam);
-  });
+LRESULT CDialog::SendMessageW(UINT message, WPARAM wParam, LPARAM lParam) {
+  return CallOnUi([&]() -> LRESULT { return created_ ? WindowProc(message, wParam, lParam) : 0; });
 }
 
 int CDialog::MessageBox(WStringView text, WStringView caption, UINT type) {
@@ -814,27 +821,42 @@ LRESULT CDialog::SendNotify(NMHDR& header) {
   });
 }
 
-void CDialog::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
+LRESULT CDialog::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
+  if (const auto* handler = map_.FindMessage(message)) {
+    // A copy: the handler may destroy the map's owner's window.
+    auto call = *handler;
+    return call(wParam, lParam);
+  }
   switch (message) {
     case WM_CLOSE:
       OnClose();
-      break;
+      return 0;
     case WM_SYSCOMMAND:
       OnSysCommand(static_cast<UINT>(wParam), lParam);
-      break;
+      return 0;
     case WM_PAINT:
       OnPaint();
-      break;
+      return 0;
     case WM_SIZE:
       OnSize(static_cast<UINT>(wParam), static_cast<int>(lParam & 0xFFFF),
              static_cast<int>((lParam >> 16) & 0xFFFF));
-      break;
+      return 0;
     case WM_COMMAND:
       OnCommand(static_cast<int>(wParam & 0xFFFF), static_cast<int>((wParam >> 16) & 0xFFFF));
-      break;
+      return 0;
+    case WM_QUERYDRAGICON:
+      return OnQueryDragIcon();
     default:
-      break;
+      return DefWindowProc(message, wParam, lParam);
   }
+}
+
+LRESULT CDialog::DefWindowProc(UINT message, WPARAM /*wParam*/, LPARAM /*lParam*/) {
+  if (message == WM_ICONERASEBKGND && created_) {
+    surface_.Clear();
+    if (UiBackend* backend = CurrentBackend()) backend->SurfaceChanged(*this, nullptr);
+  }
+  return 0;
 }
 
 void CDialog::OnSysCommand(UINT id, LPARAM /*param*/) {

@@ -22,11 +22,14 @@ namespace tallow::ui {
 class CDialog;
 
 // Handlers by control id and notification code: WM_COMMAND (buttons, edits,
-// menu commands with code 0) and WM_NOTIFY (list and tree views). A command
-// without an entry gets the dialog's default handling.
+// menu commands with code 0) and WM_NOTIFY (list and tree views); and by
+// message number for any other message (WM_APP + n, WM_ICONERASEBKGND, ...),
+// which then goes to its handler instead of the dialog's own handling. A
+// command without an entry gets the dialog's default handling.
 class MessageMap {
  public:
   using NotifyHandler = std::function<void(NMHDR*, LRESULT*)>;
+  using MessageHandler = std::function<LRESULT(WPARAM, LPARAM)>;
 
   void OnCommand(int id, int code, std::function<void()> handler) {
     commands_.push_back({id, code, std::move(handler)});
@@ -51,12 +54,21 @@ class MessageMap {
   void OnNotify(int id, int code, D* self, void (D::*handler)(NMHDR*, LRESULT*)) {
     OnNotify(id, code, [self, handler](NMHDR* h, LRESULT* r) { (self->*handler)(h, r); });
   }
+  void OnMessage(UINT message, MessageHandler handler) {
+    messages_.push_back({static_cast<int>(message), 0, std::move(handler)});
+  }
+  template <class D>
+  void OnMessage(UINT message, D* self, LRESULT (D::*handler)(WPARAM, LPARAM)) {
+    OnMessage(message, [self, handler](WPARAM w, LPARAM l) { return (self->*handler)(w, l); });
+  }
   // The handler of (id, code), or null.
   const std::function<void()>* Find(int id, int code) const;
   const NotifyHandler* FindNotify(int id, int code) const;
+  const MessageHandler* FindMessage(UINT message) const;
   void Clear() {
     commands_.clear();
     notifies_.clear();
+    messages_.clear();
   }
 
  private:
@@ -68,6 +80,7 @@ class MessageMap {
   };
   std::vector<Entry<std::function<void()>>> commands_;
   std::vector<Entry<NotifyHandler>> notifies_;
+  std::vector<Entry<MessageHandler>> messages_;  // by message number
 };
 
 // One run of DoDataExchange. A failed validation shows its message, puts the
@@ -129,7 +142,8 @@ class CDialog : public DialogWindow {
   // back end, or while the window already exists. The window shows when the
   // loop first finds nothing queued, unless the dialog has ended by then.
   int DoModal();
-  // Modeless: makes the window and runs OnInitDialog.
+  // Modeless: makes the window and runs OnInitDialog; a window made visible
+  // is on the screen, painted, when this returns.
   bool Create(CDialog* parent = nullptr);
   void DestroyWindow();
   // Ends the modal loop with |result| once the current handler returns.
@@ -198,10 +212,12 @@ class CDialog : public DialogWindow {
   // FALSE when a validation failed.
   BOOL UpdateData(BOOL saveAndValidate = TRUE);
 
-  // Queued for the UI thread; dropped if the window is gone by then.
-  void PostMessageW(UINT message, WPARAM wParam = 0, LPARAM lParam = 0);
-  // Handled on the UI thread before it returns.
-  void SendMessageW(UINT message, WPARAM wParam = 0, LPARAM lParam = 0);
+  // Queued for the UI thread, through WindowProc; dropped if the window is
+  // gone by then. FALSE when there is no window.
+  BOOL PostMessageW(UINT message, WPARAM wParam = 0, LPARAM lParam = 0);
+  // Handled through WindowProc on the UI thread before it returns, with
+  // the handler's result; 0 when there is no window.
+  LRESULT SendMessageW(UINT message, WPARAM wParam = 0, LPARAM lParam = 0);
   int MessageBox(WStringView text, WStringView caption, UINT type);
 
   // DialogWindow, for the text tables.
@@ -228,7 +244,14 @@ class CDialog : public DialogWindow {
   // Dispatch (UI thread).
   void OnCommand(int id, int code);
   LRESULT SendNotify(NMHDR& header);
-  void WindowProc(UINT message, WPARAM wParam = 0, LPARAM lParam = 0);
+  // Every message sent or posted to the dialog: an entry of the message map
+  // for it, else the dialog's own handlers (WM_CLOSE, WM_SYSCOMMAND,
+  // WM_PAINT, WM_SIZE, WM_COMMAND, WM_QUERYDRAGICON), else DefWindowProc.
+  // A dialog may override it to take any message, calling this for the rest.
+  virtual LRESULT WindowProc(UINT message, WPARAM wParam = 0, LPARAM lParam = 0);
+  // The handling of a message nobody took: WM_ICONERASEBKGND erases what
+  // was drawn in the dialog; anything else does nothing and answers 0.
+  LRESULT DefWindowProc(UINT message, WPARAM wParam, LPARAM lParam);
   // Called by the modal loop when nothing is queued.
   void OnModalIdle();
 

@@ -43,6 +43,7 @@ class CDC {
   CDC& operator=(const CDC&) = delete;
   virtual ~CDC() = default;
 
+  HDC GetSafeHdc() const { return const_cast<CDC*>(this); }
   // SetStretchBltMode: HALFTONE asks for high-quality filtering.
   int SetStretchBltMode(int mode);
   int GetStretchBltMode() const { return stretchMode_; }

@@ -15,6 +15,8 @@ using WPARAM = std::uintptr_t;
 using LRESULT = std::intptr_t;
 // An icon is named by its resource id; 0 is no icon.
 using HICON = int;
+// A device context as a message carries it (CDC::GetSafeHdc).
+using HDC = void*;
 using COLORREF = std::uint32_t;  // 0x00BBGGRR
 
 inline constexpr COLORREF RGB(int r, int g, int b) {
@@ -117,11 +119,17 @@ inline constexpr DWORD CBS_SORT = 0x0100u;
 inline constexpr UINT WM_SIZE = 0x0005;
 inline constexpr UINT WM_PAINT = 0x000F;
 inline constexpr UINT WM_CLOSE = 0x0010;
+// Sent by a minimised window to itself while it paints its icon; wParam is
+// the device context (HDC). The default handling erases what was drawn.
+inline constexpr UINT WM_ICONERASEBKGND = 0x0027;
 inline constexpr UINT WM_QUERYDRAGICON = 0x0037;
 inline constexpr UINT WM_KEYDOWN = 0x0100;
 inline constexpr UINT WM_COMMAND = 0x0111;
 inline constexpr UINT WM_SYSCOMMAND = 0x0112;
 inline constexpr UINT BM_CLICK = 0x00F5;
+// The first message numbers free for a window class's and a program's own.
+inline constexpr UINT WM_USER = 0x0400;
+inline constexpr UINT WM_APP = 0x8000;
 // WM_SIZE types.
 inline constexpr UINT SIZE_RESTORED = 0;
 inline constexpr UINT SIZE_MINIMIZED = 1;

@@ -1,5 +1,6 @@
 #include "platform/ui/ui_thread.h"
 
+#include <algorithm>
 #include <condition_variable>
 #include <deque>
 #include <mutex>
@@ -118,14 +119,21 @@ void SendToUi(const std::function<void()>& call) {
   s.finished.wait(lock, [&] { return done; });
 }
 
-bool RunOnePending() {
+namespace {
+
+bool IsSent(const Queued& item) { return item.done != nullptr; }
+
+// Takes the first queued call that |pick| accepts and runs it.
+template <class Pick>
+bool RunFirst(Pick pick) {
   UiState& s = State();
   Queued item;
   {
     std::lock_guard lock(s.mutex);
-    if (s.queue.empty()) return false;
-    item = std::move(s.queue.front());
-    s.queue.pop_front();
+    const auto it = std::find_if(s.queue.begin(), s.queue.end(), pick);
+    if (it == s.queue.end()) return false;
+    item = std::move(*it);
+    s.queue.erase(it);
   }
   item.call();
   if (item.done) {
@@ -135,6 +143,14 @@ bool RunOnePending() {
   }
   return true;
 }
+
+}  // namespace
+
+bool RunOnePending() {
+  return RunFirst([](const Queued&) { return true; });
+}
+
+bool RunOneSent() { return RunFirst(IsSent); }
 
 int RunPending() {
   int count = 0;
@@ -147,6 +163,16 @@ bool WaitForPending(std::chrono::milliseconds timeout) {
   std::unique_lock lock(s.mutex);
   return s.queued.wait_for(lock, timeout, [&] { return !s.queue.empty(); });
 }
+
+bool WaitForSent(std::chrono::milliseconds timeout) {
+  UiState& s = State();
+  std::unique_lock lock(s.mutex);
+  return s.queued.wait_for(lock, timeout, [&] {
+    return std::any_of(s.queue.begin(), s.queue.end(), IsSent);
+  });
+}
+
+void UiBackend::WaitForSentCall(std::chrono::milliseconds timeout) { WaitForSent(timeout); }
 
 void RegisterWindow(HWND hwnd) {
   UiState& s = State();

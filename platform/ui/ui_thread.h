@@ -53,6 +53,12 @@ bool RunOnePending();
 int RunPending();
 // UI thread only: waits until a call is queued or |timeout| passes.
 bool WaitForPending(std::chrono::milliseconds timeout);
+// UI thread only: runs the oldest queued call that its sender waits for
+// (SendToUi, CallOnUi, a message box asked for on another thread), leaving
+// the posted ones queued in their order; false when none waits.
+bool RunOneSent();
+// UI thread only: waits until a sent call is queued or |timeout| passes.
+bool WaitForSent(std::chrono::milliseconds timeout);
 
 // Live windows, so that a message posted to a window that is gone is dropped.
 void RegisterWindow(HWND hwnd);

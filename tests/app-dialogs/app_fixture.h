@@ -5,7 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "core/texts.h"
-#include "platform/ui/headless_backend.h"
+#include "platform/ui/headless/headless_backend.h"
 #include "res/resource_ids.h"
 
 namespace tallow::app::testing {

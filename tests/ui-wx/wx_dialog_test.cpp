@@ -1,13 +1,10 @@
-// The wxWidgets back end on a real (or virtual) display: the program's
-// windows open from their templates with every control where the layer put
-// it, a screenshot of each lands in the build folder, list views, trees,
-// menus, choices and page pictures show what the layer holds, the user's
-// clicks and keys come back to it, popup menus and the save dialog answer
-// what was picked, and posted calls from a worker are pumped by the wx loop.
-#include <gtest/gtest.h>
+// The wxWidgets back end's windows and controls: every template opens with
+// its controls where the layer put them, list views, trees, menus, choices
+// and page pictures show what the layer holds, the user's clicks and keys
+// come back to it, popup menus and the save dialog answer what was picked,
+// and posted calls from a worker are pumped by the wx loop.
 #include <unistd.h>
 
-#include <cstdlib>
 #include <filesystem>
 #include <functional>
 #include <memory>
@@ -16,33 +13,20 @@
 #include <utility>
 #include <vector>
 
-#include "platform/ui/dialog.h"
 #include "platform/ui/file_dialog.h"
 #include "platform/ui/icon.h"
 #include "platform/ui/image.h"
-#include "platform/ui/wx/wx_backend.h"
 #include "res/dialog_templates.h"
 #include "res/menus.h"
-#include "res/resources.h"
-#include "tests/ui-wx/xvfb.h"
+#include "tests/ui-wx/wx_fixture.h"
 
 // After the project's headers: wx defines TRUE and FALSE as macros.
 #include <wx/colour.h>
 #include <wx/image.h>
-#include <wx/timer.h>
 #include <wx/uiaction.h>
 
 namespace tallow::ui::testing {
 namespace {
-
-std::size_t IndexOf(const CDialog& d, int id) {
-  const auto& controls = d.Controls();
-  for (std::size_t i = 0; i < controls.size(); ++i) {
-    if (controls[i]->GetDlgCtrlID() == id) return i;
-  }
-  ADD_FAILURE() << "no control " << id;
-  return controls.size();
-}
 
 // Records the commands and notifications of every control and menu item,
 // and the system commands.
@@ -90,76 +74,45 @@ class Recorder : public CDialog {
   }
 };
 
-class WxDialogTest : public ::testing::Test {
- protected:
-  static void SetUpTestSuite() {
-    if (!EnsureDisplay()) return;
-    // GTK's file chooser keeps its settings in memory, not in the user's.
-    setenv("GSETTINGS_BACKEND", "memory", 0);
-    backend_ = new WxBackend();
-    if (!backend_->Ok()) {
-      delete backend_;
-      backend_ = nullptr;
-    }
-    // A broken loop fails its test instead of hanging the run.
-    if (backend_) backend_->SetModalTimeout(std::chrono::seconds(20));
-  }
-  static void TearDownTestSuite() {
-    delete backend_;
-    backend_ = nullptr;
-  }
-  void SetUp() override {
-    if (!backend_) GTEST_SKIP() << "no display and no Xvfb";
-  }
-  void TearDown() override {
-    if (backend_) backend_->OnDialogShown(nullptr);
-  }
-
-  static std::filesystem::path ShotPath(const std::string& name) {
-    const std::filesystem::path dir = TALLOWMERE_SCREENSHOT_DIR;
-    std::filesystem::create_directories(dir);
-    std::filesystem::remove(dir / name);
-    return dir / name;
-  }
-
-  static WxBackend* backend_;
-};
-WxBackend* WxDialogTest::backend_ = nullptr;
-
+// Every template opens with its controls where the layer put them. The
+// screenshots of the templates whose dialogs are not built yet show them
+// bare; the others are taken of the dialogs themselves (below).
 TEST_F(WxDialogTest, TemplatesOpenWithControlsInPlace) {
   for (int id : {res::IDD_ABOUTBOX, res::IDD_SELECT_MFP, res::IDD_PASSWORD,
                  res::IDD_BASIC_SETTING, res::IDD_PROGRESS, res::IDD_MAIN}) {
     SCOPED_TRACE(id);
     const DialogTemplate* t = FindDialogTemplate(id);
     ASSERT_NE(t, nullptr);
-    const std::filesystem::path shot = ShotPath("dialog-" + std::to_string(id) + ".png");
+    const bool built = id == res::IDD_ABOUTBOX || id == res::IDD_PASSWORD || id == res::IDD_PROGRESS;
+    const std::filesystem::path shot =
+        built ? TempShotPath() : ShotPath("dialog-" + std::to_string(id) + ".png");
     bool shown = false;
     int menuBar = 0;
     Rect client;
-    backend_->OnDialogShown([&](CDialog& d) {
+    wx_->OnDialogShown([&](CDialog& d) {
       shown = true;
-      const auto units = backend_->DialogBaseUnits(d);
+      const auto units = wx_->DialogBaseUnits(d);
       ASSERT_TRUE(units);
       // A desktop font of a usual size, standing in for the template's.
       EXPECT_GE(units->x, 4);
       EXPECT_LE(units->x, 20);
       EXPECT_GE(units->y, 8);
       EXPECT_LE(units->y, 40);
-      EXPECT_FALSE(backend_->FontFace(d).empty());
-      EXPECT_NE(backend_->FontFace(d), "MS Shell Dlg");
+      EXPECT_FALSE(wx_->FontFace(d).empty());
+      EXPECT_NE(wx_->FontFace(d), "MS Shell Dlg");
       // The main window's template makes it minimised; shown, it is restored.
       EXPECT_FALSE(d.IsIconic());
 
-      const auto wxClient = backend_->ClientRect(d);
+      const auto wxClient = wx_->ClientRect(d);
       ASSERT_TRUE(wxClient);
       client = d.GetClientRect();
       EXPECT_EQ(*wxClient, client);
-      menuBar = backend_->MenuBarHeight(d);
+      menuBar = wx_->MenuBarHeight(d);
       EXPECT_EQ(menuBar > 0, t->menuId != 0);
       for (std::size_t i = 0; i < t->controls.size(); ++i) {
         SCOPED_TRACE(i);
         const Rect layer = d.Controls()[i]->GetPixelRect();
-        const auto px = backend_->ControlRect(d, i);
+        const auto px = wx_->ControlRect(d, i);
         ASSERT_TRUE(px);
         if (t->controls[i].kind == ControlKind::kComboBox) {
           // Closed, a combo box is as tall as the theme makes its field, far
@@ -171,10 +124,10 @@ TEST_F(WxDialogTest, TemplatesOpenWithControlsInPlace) {
           EXPECT_EQ(*px, layer);
         }
         if (t->controls[i].kind == ControlKind::kIcon) {
-          EXPECT_TRUE(backend_->ViewControl(d, i)->hasBitmap);
+          EXPECT_TRUE(wx_->ViewControl(d, i)->hasBitmap);
         }
       }
-      EXPECT_TRUE(backend_->SaveScreenshot(d, shot.string()));
+      EXPECT_TRUE(wx_->SaveScreenshot(d, shot.string()));
       d.InputEscape();
     });
     CDialog dialog(id);
@@ -192,17 +145,17 @@ TEST_F(WxDialogTest, TemplatesOpenWithControlsInPlace) {
 // What the dialog code sets in the layer shows in the wx controls.
 TEST_F(WxDialogTest, LayerChangesReachTheWindow) {
   // Progress template: 0 text, 1 bar, 2 OK, 3 Cancel.
-  backend_->OnDialogShown([&](CDialog& d) {
+  wx_->OnDialogShown([&](CDialog& d) {
     d.SetDlgItemText(5101, u"Saving page 2 of 3 \u00e9");
     d.GetDlgItem(5001)->SetRange32(0, 200);
     d.GetDlgItem(5001)->SetPos(50);
     d.GetDlgItem(5201)->EnableWindow(false);
     d.GetDlgItem(5202)->ShowWindow(SW_HIDE);
     d.SetWindowText(u"Saving");
-    const auto text = backend_->ViewControl(d, 0);
-    const auto bar = backend_->ViewControl(d, 1);
-    const auto ok = backend_->ViewControl(d, 2);
-    const auto cancel = backend_->ViewControl(d, 3);
+    const auto text = wx_->ViewControl(d, 0);
+    const auto bar = wx_->ViewControl(d, 1);
+    const auto ok = wx_->ViewControl(d, 2);
+    const auto cancel = wx_->ViewControl(d, 3);
     ASSERT_TRUE(text && bar && ok && cancel);
     EXPECT_EQ(text->text, "Saving page 2 of 3 \xc3\xa9");  // UTF-8 of the wide text
     EXPECT_EQ(bar->range, 200);
@@ -213,7 +166,7 @@ TEST_F(WxDialogTest, LayerChangesReachTheWindow) {
     // The window follows the layer's placement.
     const Rect before = d.GetWindowRect();
     d.MoveWindow(before.x + 13, before.y + 7, before.cx, before.cy);
-    backend_->Pump(std::chrono::milliseconds(200));
+    wx_->Pump(std::chrono::milliseconds(200));
     EXPECT_EQ(d.GetWindowRect(), Rect(before.x + 13, before.y + 7, before.cx, before.cy));
     d.InputEscape();
   });
@@ -224,19 +177,19 @@ TEST_F(WxDialogTest, LayerChangesReachTheWindow) {
 // What the user does in the wx controls reaches the layer.
 TEST_F(WxDialogTest, UserInputReachesTheLayer) {
   // Password template: 1 edit, 3 check box.
-  backend_->OnDialogShown([&](CDialog& d) {
-    ASSERT_TRUE(backend_->TypeInto(d, 1, "1234"));
+  wx_->OnDialogShown([&](CDialog& d) {
+    ASSERT_TRUE(wx_->TypeInto(d, 1, "1234"));
     EXPECT_EQ(d.GetDlgItemText(6001), u"1234");
-    ASSERT_TRUE(backend_->Click(d, 3));
+    ASSERT_TRUE(wx_->Click(d, 3));
     EXPECT_EQ(d.GetDlgItem(6101)->GetCheck(), BST_CHECKED);
-    EXPECT_TRUE(backend_->ViewControl(d, 3)->checked);
+    EXPECT_TRUE(wx_->ViewControl(d, 3)->checked);
     d.InputEscape();
   });
   CDialog password(res::IDD_PASSWORD);
   EXPECT_EQ(password.DoModal(), IDCANCEL);
 
   // About template: 7 is its OK button, which ends the dialog.
-  backend_->OnDialogShown([&](CDialog& d) { ASSERT_TRUE(backend_->Click(d, 7)); });
+  wx_->OnDialogShown([&](CDialog& d) { ASSERT_TRUE(wx_->Click(d, 7)); });
   CDialog about(res::IDD_ABOUTBOX);
   EXPECT_EQ(about.DoModal(), IDOK);
 }
@@ -251,7 +204,7 @@ TEST_F(WxDialogTest, ListAndTreeShowTheLayersItemsAndTakeClicks) {
   }
   constexpr int kRows = 300;
   Recorder dialog(res::IDD_MAIN);
-  backend_->OnDialogShown([&](CDialog& d) {
+  wx_->OnDialogShown([&](CDialog& d) {
     auto* list = dynamic_cast<CListCtrl*>(d.GetDlgItem(1201));
     auto* tree = dynamic_cast<CTreeCtrl*>(d.GetDlgItem(1211));
     ASSERT_TRUE(list && tree);
@@ -274,7 +227,7 @@ TEST_F(WxDialogTest, ListAndTreeShowTheLayersItemsAndTakeClicks) {
       list->SetItemText(row, 1, u"2024/05/01 10:00");
     }
 
-    const auto shownList = backend_->ViewList(d, listIndex);
+    const auto shownList = wx_->ViewList(d, listIndex);
     ASSERT_TRUE(shownList);
     EXPECT_EQ(shownList->headings, (std::vector<std::string>{"File Number", "Date/Time"}));
     EXPECT_EQ(shownList->widths, (std::vector<int>{120, 150}));
@@ -284,7 +237,7 @@ TEST_F(WxDialogTest, ListAndTreeShowTheLayersItemsAndTakeClicks) {
     EXPECT_EQ(shownList->imageCount, 4);
     EXPECT_TRUE(shownList->selected.empty());
 
-    const auto shownTree = backend_->ViewTree(d, treeIndex);
+    const auto shownTree = wx_->ViewTree(d, treeIndex);
     ASSERT_TRUE(shownTree);
     ASSERT_EQ(shownTree->size(), 4u);
     EXPECT_EQ((*shownTree)[0].text, "MFP-1");
@@ -302,31 +255,31 @@ TEST_F(WxDialogTest, ListAndTreeShowTheLayersItemsAndTakeClicks) {
     for (const RowClick& click : {RowClick{5, false, NM_CLICK}, RowClick{7, true, NM_RCLICK}}) {
       SCOPED_TRACE(click.row);
       dialog.events.clear();
-      ASSERT_TRUE(backend_->ClickListRow(d, listIndex, click.row, click.right));
+      ASSERT_TRUE(wx_->ClickListRow(d, listIndex, click.row, click.right));
       EXPECT_EQ(list->GetNextItem(-1, LVNI_SELECTED), click.row);
       EXPECT_TRUE(dialog.Saw(1201, LVN_ITEMCHANGED));
       EXPECT_TRUE(dialog.Saw(1201, click.code));
-      EXPECT_EQ(backend_->ViewList(d, listIndex)->selected, std::vector<int>{click.row});
+      EXPECT_EQ(wx_->ViewList(d, listIndex)->selected, std::vector<int>{click.row});
     }
 
     dialog.events.clear();
-    ASSERT_TRUE(backend_->ClickTreeItem(d, treeIndex, boxes[1]));
+    ASSERT_TRUE(wx_->ClickTreeItem(d, treeIndex, boxes[1]));
     EXPECT_EQ(tree->GetSelectedItem(), boxes[1]);
     EXPECT_TRUE(dialog.Saw(1211, TVN_SELCHANGED));
     EXPECT_TRUE(dialog.Saw(1211, NM_CLICK));
-    EXPECT_TRUE(backend_->ViewTree(d, treeIndex)->at(2).selected);
+    EXPECT_TRUE(wx_->ViewTree(d, treeIndex)->at(2).selected);
     // The layer's hit test asks the wx tree.
-    const auto label = backend_->TreeItemRect(d, treeIndex, boxes[2]);
+    const auto label = wx_->TreeItemRect(d, treeIndex, boxes[2]);
     ASSERT_TRUE(label);
     EXPECT_EQ(tree->HitTest(Point{label->x + label->cx / 2, label->y + label->cy / 2}), boxes[2]);
-    EXPECT_TRUE(backend_->SaveScreenshot(d, ShotPath("main-window-filled.png").string()));
+    EXPECT_TRUE(wx_->SaveScreenshot(d, ShotPath("main-window-filled.png").string()));
 
     // Rows the layer takes away go from the window too.
     list->DeleteItem(0);
     tree->DeleteItem(boxes[0]);
-    EXPECT_EQ(backend_->ViewList(d, listIndex)->rows.size(), static_cast<std::size_t>(kRows - 1));
-    EXPECT_EQ(backend_->ViewList(d, listIndex)->rows[0][0], "Doc 1");
-    EXPECT_EQ(backend_->ViewTree(d, treeIndex)->size(), 3u);
+    EXPECT_EQ(wx_->ViewList(d, listIndex)->rows.size(), static_cast<std::size_t>(kRows - 1));
+    EXPECT_EQ(wx_->ViewList(d, listIndex)->rows[0][0], "Doc 1");
+    EXPECT_EQ(wx_->ViewTree(d, treeIndex)->size(), 3u);
     d.InputEscape();
   });
   EXPECT_EQ(dialog.DoModal(), IDCANCEL);
@@ -337,8 +290,8 @@ TEST_F(WxDialogTest, ListAndTreeShowTheLayersItemsAndTakeClicks) {
 TEST_F(WxDialogTest, MenuBarShowsTheLayersMenusAndTakesChoices) {
   constexpr UINT kAboutCommand = 0x0010;
   Recorder dialog(res::IDD_MAIN);
-  backend_->OnDialogShown([&](CDialog& d) {
-    auto bar = backend_->ViewMenuBar(d);
+  wx_->OnDialogShown([&](CDialog& d) {
+    auto bar = wx_->ViewMenuBar(d);
     ASSERT_EQ(bar.size(), 2u);
     EXPECT_EQ(bar[0].text, "Settings");
     ASSERT_EQ(bar[1].items.size(), 2u);
@@ -348,8 +301,8 @@ TEST_F(WxDialogTest, MenuBarShowsTheLayersMenusAndTakesChoices) {
     EXPECT_FALSE(advanced.enabled);
     EXPECT_FALSE(bar[1].items[1].checked);
 
-    EXPECT_TRUE(backend_->ChooseMenuItem(d, 30003));
-    EXPECT_FALSE(backend_->ChooseMenuItem(d, 30102));  // grayed
+    EXPECT_TRUE(wx_->ChooseMenuItem(d, 30003));
+    EXPECT_FALSE(wx_->ChooseMenuItem(d, 30102));  // grayed
     EXPECT_TRUE(dialog.Saw(30003, 0));
     EXPECT_FALSE(dialog.Saw(30102, 0));
 
@@ -364,7 +317,7 @@ TEST_F(WxDialogTest, MenuBarShowsTheLayersMenusAndTakesChoices) {
     system->AppendMenu(MF_SEPARATOR);
     system->AppendMenu(MF_STRING, kAboutCommand, u"&About Tallowmere...");
 
-    bar = backend_->ViewMenuBar(d);
+    bar = wx_->ViewMenuBar(d);
     ASSERT_EQ(bar.size(), 3u);
     EXPECT_TRUE(bar[1].items[0].enabled);
     EXPECT_FALSE(bar[1].items[0].checked);
@@ -373,9 +326,9 @@ TEST_F(WxDialogTest, MenuBarShowsTheLayersMenusAndTakesChoices) {
     EXPECT_EQ(bar[2].text, "?");
     ASSERT_EQ(bar[2].items.size(), 1u);
     EXPECT_EQ(bar[2].items[0].text, "&About Tallowmere...");
-    EXPECT_TRUE(backend_->ChooseMenuItem(d, 30102));
+    EXPECT_TRUE(wx_->ChooseMenuItem(d, 30102));
     EXPECT_TRUE(dialog.Saw(30102, 0));
-    EXPECT_TRUE(backend_->ChooseMenuItem(d, kAboutCommand));
+    EXPECT_TRUE(wx_->ChooseMenuItem(d, kAboutCommand));
     EXPECT_EQ(dialog.sysCommands, std::vector<UINT>{kAboutCommand});
     d.InputEscape();
   });
@@ -386,25 +339,25 @@ TEST_F(WxDialogTest, MenuBarShowsTheLayersMenusAndTakesChoices) {
 // state and hand the user's picks to it.
 TEST_F(WxDialogTest, ChoicesRadiosUpDownsAndIconButtonsFollowTheLayer) {
   Recorder settings(res::IDD_BASIC_SETTING);
-  backend_->OnDialogShown([&](CDialog& d) {
+  wx_->OnDialogShown([&](CDialog& d) {
     auto* combo = dynamic_cast<CComboBox*>(d.GetDlgItem(4201));
     ASSERT_TRUE(combo);
     for (const char16_t* box : {u"Box B", u"Box A", u"Box C"}) combo->AddString(box);
     combo->SetCurSel(1);
     const std::size_t comboIndex = IndexOf(d, 4201);
-    auto view = backend_->ViewControl(d, comboIndex);
+    auto view = wx_->ViewControl(d, comboIndex);
     EXPECT_EQ(view->items, (std::vector<std::string>{"Box A", "Box B", "Box C"}));
     EXPECT_EQ(view->selection, 1);
-    ASSERT_TRUE(backend_->Choose(d, comboIndex, 2));
+    ASSERT_TRUE(wx_->Choose(d, comboIndex, 2));
     EXPECT_EQ(combo->GetCurSel(), 2);
     EXPECT_TRUE(settings.Saw(4201, CBN_SELCHANGE));
 
     // Radio groups: none checked, one set by the code, one clicked.
-    const auto checked = [&](int id) { return backend_->ViewControl(d, IndexOf(d, id))->checked; };
+    const auto checked = [&](int id) { return wx_->ViewControl(d, IndexOf(d, id))->checked; };
     EXPECT_FALSE(checked(4401) || checked(4402) || checked(4403) || checked(4404));
     d.GetDlgItem(4401)->SetCheck(BST_CHECKED);
     EXPECT_TRUE(checked(4401));
-    ASSERT_TRUE(backend_->Click(d, IndexOf(d, 4402)));
+    ASSERT_TRUE(wx_->Click(d, IndexOf(d, 4402)));
     EXPECT_EQ(d.GetDlgItem(4402)->GetCheck(), BST_CHECKED);
     EXPECT_EQ(d.GetDlgItem(4401)->GetCheck(), BST_UNCHECKED);
     EXPECT_TRUE(checked(4402));
@@ -416,38 +369,38 @@ TEST_F(WxDialogTest, ChoicesRadiosUpDownsAndIconButtonsFollowTheLayer) {
   EXPECT_EQ(settings.DoModal(), IDCANCEL);
 
   Recorder main(res::IDD_MAIN);
-  backend_->OnDialogShown([&](CDialog& d) {
+  wx_->OnDialogShown([&](CDialog& d) {
     auto* spin = dynamic_cast<CSpinButtonCtrl*>(d.GetDlgItem(1501));
     ASSERT_TRUE(spin);
     spin->SetRange32(1, 10);
     spin->SetPos32(3);
     const std::size_t buddy = IndexOf(d, 1001);
-    EXPECT_EQ(backend_->ViewControl(d, buddy)->text, "3");
+    EXPECT_EQ(wx_->ViewControl(d, buddy)->text, "3");
     const std::size_t spinIndex = IndexOf(d, 1501);
     for (const auto& [delta, pos] : {std::pair{1, 4}, std::pair{-1, 3}, std::pair{-1, 2}}) {
-      ASSERT_TRUE(backend_->Spin(d, spinIndex, delta));
+      ASSERT_TRUE(wx_->Spin(d, spinIndex, delta));
       EXPECT_EQ(spin->GetPos32(), pos);
-      EXPECT_EQ(backend_->ViewControl(d, buddy)->text, std::to_string(pos));
+      EXPECT_EQ(wx_->ViewControl(d, buddy)->text, std::to_string(pos));
     }
     EXPECT_TRUE(main.Saw(1501, UDN_DELTAPOS));
     // Up and Down typed into the buddy step it too.
     d.GotoDlgCtrl(d.GetDlgItem(1001));
-    backend_->Pump(std::chrono::milliseconds(100));
+    wx_->Pump(std::chrono::milliseconds(100));
     const Rect edit = d.GetDlgItem(1001)->GetWindowRect();
     wxUIActionSimulator user;
     user.MouseMove(edit.x + edit.cx / 2, edit.y + edit.cy / 2);  // the keyboard follows the pointer
     for (const auto& [key, pos] :
          {std::pair{WXK_UP, 3}, std::pair{WXK_UP, 4}, std::pair{WXK_DOWN, 3}}) {
       user.Char(key);
-      backend_->Pump(std::chrono::milliseconds(100));
+      wx_->Pump(std::chrono::milliseconds(100));
       EXPECT_EQ(spin->GetPos32(), pos);
     }
 
     const std::size_t previous = IndexOf(d, 1503);
-    EXPECT_FALSE(backend_->ViewControl(d, previous)->hasBitmap);
+    EXPECT_FALSE(wx_->ViewControl(d, previous)->hasBitmap);
     d.GetDlgItem(1503)->SetIcon(LoadIconW(res::IDI_PREV_PAGE));
-    EXPECT_TRUE(backend_->ViewControl(d, previous)->hasBitmap);
-    ASSERT_TRUE(backend_->Click(d, previous));
+    EXPECT_TRUE(wx_->ViewControl(d, previous)->hasBitmap);
+    ASSERT_TRUE(wx_->Click(d, previous));
     EXPECT_TRUE(main.Saw(1503, BN_CLICKED));
     d.InputEscape();
   });
@@ -481,7 +434,7 @@ TEST_F(WxDialogTest, PagePictureShowsInItsFrame) {
         ShotPath(std::string("page-picture-") + format.name + ".png");
     Rect frame;
     int menuBar = 0;
-    backend_->OnDialogShown([&](CDialog& d) {
+    wx_->OnDialogShown([&](CDialog& d) {
       Control* picture = d.GetDlgItem(1401);
       ASSERT_TRUE(picture);
       frame = picture->GetPixelRect();
@@ -490,9 +443,9 @@ TEST_F(WxDialogTest, PagePictureShowsInItsFrame) {
       dc.SetStretchBltMode(HALFTONE);
       EXPECT_TRUE(image.StretchBlt(dc, 0, 0, client.cx, client.cy, 0, 0, image.GetWidth(),
                                    image.GetHeight()));
-      backend_->Pump(std::chrono::milliseconds(200));
-      menuBar = backend_->MenuBarHeight(d);
-      EXPECT_TRUE(backend_->SaveScreenshot(d, shot.string()));
+      wx_->Pump(std::chrono::milliseconds(200));
+      menuBar = wx_->MenuBarHeight(d);
+      EXPECT_TRUE(wx_->SaveScreenshot(d, shot.string()));
       d.InputEscape();
     });
     CDialog dialog(res::IDD_MAIN);
@@ -513,26 +466,6 @@ TEST_F(WxDialogTest, PagePictureShowsInItsFrame) {
   }
 }
 
-// Keys typed, a moment from now, into whatever has the keyboard then: the
-// popup menu or file chooser that the call under test opened. There is no
-// telling when the native popup is up, so the keys go again every so often
-// until the call returns (and this object goes): keys that come too early
-// reach the window under it, where Enter and Esc do no harm to the test.
-class KeysLater {
- public:
-  explicit KeysLater(std::vector<int> keys) : keys_(std::move(keys)) {
-    timer_.Bind(wxEVT_TIMER, [this](wxTimerEvent&) {
-      wxUIActionSimulator user;
-      for (int key : keys_) user.Char(key);
-    });
-    timer_.Start(1500);
-  }
-
- private:
-  std::vector<int> keys_;
-  wxTimer timer_;
-};
-
 // A popup menu shown at the point of a right click on a list row answers
 // the command picked with the keyboard, or none when dismissed.
 TEST_F(WxDialogTest, PopupMenuAnswersTheCommandChosen) {
@@ -543,12 +476,12 @@ TEST_F(WxDialogTest, PopupMenuAnswersTheCommandChosen) {
   for (const Case& c : {Case{{WXK_DOWN, WXK_RETURN}, 30201}, Case{{WXK_ESCAPE}, 0}}) {
     SCOPED_TRACE(c.chosen);
     int chosen = -1;
-    backend_->OnDialogShown([&](CDialog& d) {
+    wx_->OnDialogShown([&](CDialog& d) {
       auto* list = dynamic_cast<CListCtrl*>(d.GetDlgItem(1201));
       ASSERT_TRUE(list);
       list->InsertColumn(0, u"File Number", LVCFMT_LEFT, 120);
       list->InsertItem(0, u"Doc 0");
-      ASSERT_TRUE(backend_->ClickListRow(d, IndexOf(d, 1201), 0, true));
+      ASSERT_TRUE(wx_->ClickListRow(d, IndexOf(d, 1201), 0, true));
       const Point at = GetMessagePos();
       const Rect rows = list->GetWindowRect();
       EXPECT_TRUE(rows.Contains(at));
@@ -579,7 +512,7 @@ TEST_F(WxDialogTest, SaveDialogAnswersThePathAndFilter) {
     int result = 0;
     WString path;
     DWORD filter = 0;
-    backend_->OnDialogShown([&](CDialog& d) {
+    wx_->OnDialogShown([&](CDialog& d) {
       CFileDialog save(FALSE, u"pdf", u"scan", OFN_OVERWRITEPROMPT | OFN_HIDEREADONLY,
                        u"PDF Files (*.pdf)|*.pdf|TIFF Files (*.tif)|*.tif||", &d);
       save.m_ofn.lpstrInitialDir = FromAnsi(folder.string());
@@ -605,7 +538,7 @@ TEST_F(WxDialogTest, SaveDialogAnswersThePathAndFilter) {
 // loop; the close box path ends the dialog with IDCANCEL.
 TEST_F(WxDialogTest, WorkerCallsArePumpedByTheEventLoop) {
   std::unique_ptr<std::thread> worker;
-  backend_->OnDialogShown([&](CDialog& d) {
+  wx_->OnDialogShown([&](CDialog& d) {
     worker = std::make_unique<std::thread>([&d] {
       d.SetDlgItemText(5101, u"Saving page 1");  // waits for the UI thread
       d.PostMessageW(WM_CLOSE);
@@ -615,17 +548,9 @@ TEST_F(WxDialogTest, WorkerCallsArePumpedByTheEventLoop) {
   EXPECT_EQ(dialog.DoModal(), IDCANCEL);
   ASSERT_TRUE(worker);
   // Whatever the worker still waits for runs now, so that joining cannot block.
-  backend_->Pump(std::chrono::milliseconds(100));
+  wx_->Pump(std::chrono::milliseconds(100));
   worker->join();
 }
 
 }  // namespace
 }  // namespace tallow::ui::testing
-
-int main(int argc, char** argv) {
-  ::testing::InitGoogleTest(&argc, argv);
-  tallow::res::RegisterProgramResources();
-  const int result = RUN_ALL_TESTS();
-  tallow::ui::testing::StopXvfb();
-  return result;
-}

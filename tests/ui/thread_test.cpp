@@ -1,8 +1,10 @@
 #include <atomic>
 #include <chrono>
+#include <functional>
 #include <thread>
 
 #include "platform/ui/ui_thread.h"
+#include "platform/ui/worker_thread.h"
 #include "ui_fixture.h"
 
 namespace tallow::ui::testing {
@@ -95,6 +97,82 @@ TEST_F(UiTest, ModalLoopThatNobodyEndsGivesUpInsteadOfHanging) {
   SampleDlg dialog;
   EXPECT_EQ(dialog.DoModal(), kModalFailed);
   EXPECT_TRUE(ui.Stalled());
+}
+
+TEST_F(UiTest, WorkerRunsItsProcedureWithItsParameterAndIsJoinedWithItsResult) {
+  struct Run {
+    int param = 0;
+    std::thread::id thread;
+  };
+  const auto proc = [](LPVOID p) -> UINT {
+    auto* run = static_cast<Run*>(p);
+    run->thread = std::this_thread::get_id();
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    return static_cast<UINT>(run->param * 2);
+  };
+  Run run{21, {}};
+  std::unique_ptr<CWinThread> worker = AfxBeginThread(proc, &run);
+  ASSERT_TRUE(worker);
+  EXPECT_EQ(worker->Join(), 42u);
+  EXPECT_TRUE(worker->IsFinished());
+  EXPECT_NE(run.thread, std::this_thread::get_id());
+  EXPECT_EQ(worker->Join(), 42u);  // joined once, answered again
+
+  Run dropped{1, {}};
+  AfxBeginThread(proc, &dropped).reset();  // destroyed: joined first
+  EXPECT_NE(dropped.thread, std::thread::id());
+  EXPECT_EQ(AfxBeginThread(nullptr, &run), nullptr);
+}
+
+// A save worker waits in calls that the UI thread must run: the join serves
+// them, and leaves what the worker posted for the loop, in its order.
+TEST_F(UiTest, JoinOnTheUiThreadServesTheWorkersSentCallsAndBoxesButNotItsPosts) {
+  const auto uiThread = std::this_thread::get_id();
+  CDialog progress(res::IDD_PROGRESS);
+  ASSERT_TRUE(progress.Create());
+  ui.RunPosted();
+  std::atomic<int> boxAnswer{0};
+  std::thread::id sentRanOn;
+  ui.OnMessageBox([&](const MessageBoxRecord& box) {
+    EXPECT_EQ(box.owner, progress.GetSafeHwnd());
+    return IDCANCEL;
+  });
+  struct Case {
+    const char* what;
+    std::function<void()> work;  // on the worker, between its two posts
+  };
+  const Case cases[] = {
+      {"a sent call", [&] { SendToUi([&] { sentRanOn = std::this_thread::get_id(); }); }},
+      {"a window call", [&] { progress.SetDlgItemText(5101, u"Saving page 3"); }},
+      {"a message box", [&] {
+         boxAnswer = MessageBoxW(progress.GetSafeHwnd(), u"Unable to download the file.",
+                                 u"Communication", MB_ICONERROR);
+       }},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    struct Context {
+      const Case* c;
+      std::vector<int> posted;  // UI thread only
+    } context{&c, {}};
+    const auto proc = [](LPVOID p) -> UINT {
+      auto* ctx = static_cast<Context*>(p);
+      PostToUi([ctx] { ctx->posted.push_back(1); });
+      ctx->c->work();
+      PostToUi([ctx] { ctx->posted.push_back(2); });
+      return 0;
+    };
+    std::unique_ptr<CWinThread> worker = AfxBeginThread(proc, &context);
+    ASSERT_TRUE(worker);
+    EXPECT_EQ(worker->Join(), 0u);
+    EXPECT_TRUE(context.posted.empty());  // nothing else ran inside the join
+    EXPECT_EQ(ui.RunPosted(), 2);
+    EXPECT_EQ(context.posted, (std::vector<int>{1, 2}));
+  }
+  EXPECT_EQ(sentRanOn, uiThread);
+  EXPECT_EQ(progress.GetDlgItemText(5101), u"Saving page 3");
+  EXPECT_EQ(boxAnswer, IDCANCEL);
+  EXPECT_EQ(ui.MessageBoxes().size(), 1u);
 }
 
 TEST_F(UiTest, WaitCursorIsShownThroughTheBackEnd) {

@@ -5,7 +5,7 @@
 #include <optional>
 
 #include "platform/ui/dialog.h"
-#include "platform/ui/headless_backend.h"
+#include "platform/ui/headless/headless_backend.h"
 #include "res/dialog_templates.h"
 
 namespace tallow::ui::testing {

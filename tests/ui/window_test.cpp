@@ -2,6 +2,7 @@
 // pictures, the file and folder pickers.
 #include <string>
 
+#include "hidden_click_dlg.h"
 #include "platform/ui/file_dialog.h"
 #include "platform/ui/icon.h"
 #include "platform/ui/image.h"
@@ -200,6 +201,33 @@ TEST_F(UiTest, MinimiseRestoreAndMovesSendSizesOnlyWhenTheSizeChanges) {
   EXPECT_EQ(main.sysCommands, (std::vector<UINT>{SC_MINIMIZE, SC_RESTORE}));
 }
 
+// The main window's mode switch: a new size, then the menu's new checks
+// shown with DrawMenuBar, which leaves the size alone.
+TEST(UiMenuBar, DrawMenuBarShowsTheMenuAndKeepsTheWindowsSize) {
+  struct MenuCountingBackend : HeadlessBackend {
+    void MenuChanged(CDialog&) override { ++menuChanges; }
+    int menuChanges = 0;
+  } ui;
+  RecordingDlg main(res::IDD_MAIN);
+  main.DrawMenuBar();  // no window yet
+  ASSERT_TRUE(main.Create());
+  main.ShowWindow(SW_SHOWNORMAL);
+  main.sizes.clear();
+  const Rect r = main.GetWindowRect();
+  main.MoveWindow(r.x, r.y, 336, 287);
+  main.GetMenu()->CheckMenuItem(30103, MF_BYCOMMAND | MF_CHECKED);
+  main.GetMenu()->EnableMenuItem(30103, MF_BYCOMMAND | MF_GRAYED);
+  main.DrawMenuBar();
+  EXPECT_EQ(ui.menuChanges, 1);
+  EXPECT_EQ(main.GetWindowRect(), (Rect{r.x, r.y, 336, 287}));
+  EXPECT_EQ(main.sizes.size(), 1u);  // the move's own
+
+  RecordingDlg about(res::IDD_ABOUTBOX);  // no menu: nothing to show
+  ASSERT_TRUE(about.Create());
+  about.DrawMenuBar();
+  EXPECT_EQ(ui.menuChanges, 1);
+}
+
 TEST_F(UiTest, CentringKeepsTheWindowInsideTheWorkArea) {
   ui.SetWorkArea(Rect{0, 30, 800, 570});
   RecordingDlg dialog(res::IDD_PASSWORD);
@@ -213,30 +241,6 @@ TEST_F(UiTest, CentringKeepsTheWindowInsideTheWorkArea) {
   EXPECT_EQ(dialog.GetWindowRect().x, (800 - 300) / 2);
   EXPECT_EQ(dialog.GetWindowRect().y, 30);
 }
-
-class HiddenClickDlg : public CDialog {
- public:
-  explicit HiddenClickDlg(bool succeed) : CDialog(res::IDD_SELECT_MFP), succeed_(succeed) {}
-  bool visibleWhenClicked = true;
-
- protected:
-  BOOL OnInitDialog() override {
-    CDialog::OnInitDialog();
-    ShowWindow(SW_HIDE);
-    GetDlgItem(3202)->PostClick();
-    return TRUE;
-  }
-  void DeclareMessageMap(MessageMap& map) override {
-    map.OnClicked(3202, this, &HiddenClickDlg::OnOkClicked);
-  }
-
- private:
-  void OnOkClicked() {
-    visibleWhenClicked = IsWindowVisible();
-    if (succeed_) EndDialog(IDOK);
-  }
-  bool succeed_;
-};
 
 TEST_F(UiTest, DialogThatHidesAndClicksItselfEndsBeforeItIsEverShown) {
   for (bool succeed : {true, false}) {
@@ -252,6 +256,42 @@ TEST_F(UiTest, DialogThatHidesAndClicksItselfEndsBeforeItIsEverShown) {
     EXPECT_FALSE(dialog.visibleWhenClicked);
     EXPECT_EQ(handed, !succeed);
   }
+}
+
+// The start-up window: created visible, it goes to the back end to be shown
+// as soon as its texts are in, and it has been painted before the posted
+// click of a hidden dialog does its work.
+TEST(UiModeless, ModelessWindowIsShownOnceInitialisedAndPaintedBeforeAHiddenDialogsClick) {
+  struct PresentingBackend : HeadlessBackend {
+    void PresentNow(CDialog& d) override { presented.push_back(d.GetDlgItemText(5101)); }
+    std::vector<WString> presented;
+  } ui;
+  struct StartupDlg : RecordingDlg {
+    StartupDlg() : RecordingDlg(res::IDD_PROGRESS) {}
+    BOOL OnInitDialog() override {
+      RecordingDlg::OnInitDialog();
+      SetDlgItemText(5101, u"Now Starting Application");
+      return TRUE;
+    }
+  } startup;
+  ASSERT_TRUE(startup.Create());
+  EXPECT_EQ(ui.presented, std::vector<WString>{u"Now Starting Application"});
+  EXPECT_TRUE(startup.IsWindowVisible());
+
+  bool visibleAtClick = false;
+  int paintsAtClick = -1;
+  HiddenClickDlg select(true, [&] {
+    visibleAtClick = startup.IsWindowVisible();
+    paintsAtClick = startup.paints;
+  });
+  EXPECT_EQ(select.DoModal(), IDOK);
+  EXPECT_TRUE(visibleAtClick);
+  EXPECT_EQ(paintsAtClick, 1);
+  EXPECT_EQ(ui.presented.size(), 1u);  // a modal dialog shows through its loop
+
+  RecordingDlg hidden(res::IDD_ABOUTBOX);  // made without WS_VISIBLE
+  ASSERT_TRUE(hidden.Create());
+  EXPECT_EQ(ui.presented.size(), 1u);
 }
 
 // The main window's page field: Enter there is its own, not the dialog's.

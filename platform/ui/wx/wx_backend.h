@@ -4,12 +4,7 @@
 // dialog's font, and the wx event loop pumps the layer's queue.
 #pragma once
 
-#include <chrono>
-#include <functional>
 #include <memory>
-#include <optional>
-#include <string>
-#include <vector>
 
 #include "platform/cursor.h"
 #include "platform/ui/backend.h"
@@ -19,8 +14,6 @@ namespace tallow::ui {
 
 class WxBackend : public UiBackend, public CursorBackend {
  public:
-  using DialogHandler = std::function<void(CDialog&)>;
-
   // Starts wxWidgets on the calling thread, which becomes the UI thread.
   // Check Ok() before use: without a display nothing starts.
   WxBackend();
@@ -30,98 +23,18 @@ class WxBackend : public UiBackend, public CursorBackend {
 
   bool Ok() const;
 
-  // Called on each modal dialog once it is shown and painted, from inside
-  // its loop (tests use it to look and to close it).
-  void OnDialogShown(DialogHandler handler);
-  // A modal loop gives up after this long without its dialog ending, so
-  // that nothing waits for ever (0: no limit).
-  void SetModalTimeout(std::chrono::milliseconds timeout);
-
-  // For tests. Each first brings the windows up to date with the layer.
-  // What the window of |dialog| shows, in pixels of its client area.
-  std::optional<BaseUnits> DialogBaseUnits(const CDialog& dialog) const;
-  std::optional<Rect> ClientRect(const CDialog& dialog) const;
-  // The height of the window's menu bar; 0 without one.
-  int MenuBarHeight(const CDialog& dialog) const;
-  // The control made from the |index|th entry of the dialog's template.
-  std::optional<Rect> ControlRect(const CDialog& dialog, std::size_t index) const;
-  // What the wx control made from the |index|th template entry shows.
-  struct ControlView {
-    std::string text;  // UTF-8; label, edit contents, combo box selection
-    bool shown = false;
-    bool enabled = false;
-    bool checked = false;  // check boxes and radio buttons
-    int value = 0;     // progress bars: position above the lower bound
-    int range = 0;
-    std::vector<std::string> items;  // combo boxes
-    int selection = -1;
-    bool hasBitmap = false;  // icon buttons and icon statics
-  };
-  std::optional<ControlView> ViewControl(const CDialog& dialog, std::size_t index) const;
-  struct ListView {
-    std::vector<std::string> headings;
-    std::vector<int> widths;
-    std::vector<std::vector<std::string>> rows;  // item text, then the sub-items
-    std::vector<int> images;
-    std::vector<int> selected;
-    int imageCount = 0;  // images in the list's image list
-  };
-  std::optional<ListView> ViewList(const CDialog& dialog, std::size_t index) const;
-  struct TreeItemView {
-    std::string text;
-    int depth = 0;
-    bool expanded = false;
-    bool selected = false;
-    int image = -1;
-  };
-  // Every item in display order, those under collapsed parents included.
-  std::optional<std::vector<TreeItemView>> ViewTree(const CDialog& dialog, std::size_t index) const;
-  // The label of |item| in the wx tree, in its client pixels.
-  std::optional<Rect> TreeItemRect(const CDialog& dialog, std::size_t index, HTREEITEM item) const;
-  struct MenuItemView {
-    std::string text;  // with its "&"
-    int id = 0;        // the layer's command id; 0 for separators and popups
-    bool separator = false;
-    bool enabled = true;
-    bool checkable = false;
-    bool checked = false;
-    std::vector<MenuItemView> items;  // a popup's
-  };
-  // The menu bar's menus as popups of their items.
-  std::vector<MenuItemView> ViewMenuBar(const CDialog& dialog) const;
-
-  // Play the user on the wx controls. False when there is no such control.
-  // A click on a button, check box or radio button.
-  bool Click(const CDialog& dialog, std::size_t index);
-  // Typing that replaces an edit's contents.
-  bool TypeInto(const CDialog& dialog, std::size_t index, const std::string& utf8);
-  // A mouse click on a list row (-1: below the rows) or a tree item.
-  bool ClickListRow(const CDialog& dialog, std::size_t index, int row, bool right);
-  bool ClickTreeItem(const CDialog& dialog, std::size_t index, HTREEITEM item);
-  // Picks a row of a combo box; an arrow of an up-down (+1 up, -1 down).
-  bool Choose(const CDialog& dialog, std::size_t index, int row);
-  bool Spin(const CDialog& dialog, std::size_t index, int delta);
-  // Chooses the menu bar item of the layer's command |id|.
-  bool ChooseMenuItem(const CDialog& dialog, int id);
-
-  // The face name of the font the dialog's template font was mapped to.
-  std::string FontFace(const CDialog& dialog) const;
-  // Writes a PNG of the dialog's client area, with the menu bar above it
-  // when the window has one; false when it could not.
-  bool SaveScreenshot(const CDialog& dialog, const std::string& path);
-  // Handles the window system's events for about |time|.
-  void Pump(std::chrono::milliseconds time);
-
   // UiBackend
   void RunModalLoop(CDialog& dialog) override;
   int ShowMessageBox(HWND owner, WStringView text, WStringView caption, UINT type) override;
   void Wake() override;
+  void WaitForSentCall(std::chrono::milliseconds timeout) override;
   BaseUnits DialogBaseUnits(const DialogTemplate& t) override;
   FrameMetrics WindowFrame(const DialogTemplate& t) override;
   Rect WorkArea() override;
   void WindowCreated(CDialog& dialog) override;
   void WindowDestroyed(CDialog& dialog) override;
   void WindowChanged(CDialog& dialog) override;
+  void PresentNow(CDialog& dialog) override;
   void ControlChanged(Control& control) override;
   void MenuChanged(CDialog& dialog) override;
   void SurfaceChanged(CDialog& dialog, Control* control) override;
@@ -133,9 +46,11 @@ class WxBackend : public UiBackend, public CursorBackend {
   // CursorBackend
   void Show(HCURSOR cursor) override;
 
+  // The state the files of this folder share (wx_impl.h).
   struct Impl;
 
  private:
+  friend Impl& ImplOf(WxBackend& backend);
   std::unique_ptr<Impl> impl_;
 };
 

@@ -1,4 +1,4 @@
-#include "platform/ui/headless_backend.h"
+#include "platform/ui/headless/headless_backend.h"
 
 #include "platform/ui/ui_thread.h"
 
