@@ -1,4 +1,4 @@
-#include "app/about_dlg.h"
+#include "app/dialogs/about_dlg.h"
 
 #include "app_fixture.h"
 #include "platform/module.h"

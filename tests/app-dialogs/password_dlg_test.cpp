@@ -1,4 +1,4 @@
-#include "app/password_dlg.h"
+#include "app/dialogs/password_dlg.h"
 
 #include "app_fixture.h"
 

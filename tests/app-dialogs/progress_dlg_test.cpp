@@ -1,4 +1,4 @@
-#include "app/progress_dlg.h"
+#include "app/dialogs/progress_dlg.h"
 
 #include <atomic>
 #include <thread>

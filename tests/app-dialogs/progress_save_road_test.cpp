@@ -8,7 +8,7 @@
 #include <mutex>
 #include <thread>
 
-#include "app/progress_dlg.h"
+#include "app/dialogs/progress_dlg.h"
 #include "app_fixture.h"
 #include "platform/ui/ui_thread.h"
 #include "progress_view.h"

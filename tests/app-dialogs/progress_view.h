@@ -4,7 +4,7 @@
 
 #include <gtest/gtest.h>
 
-#include "app/progress_dlg.h"
+#include "app/dialogs/progress_dlg.h"
 #include "res/resource_ids.h"
 
 namespace tallow::app::testing {

@@ -3,9 +3,9 @@
 #include <filesystem>
 #include <string>
 
-#include "app/about_dlg.h"
-#include "app/password_dlg.h"
-#include "app/progress_dlg.h"
+#include "app/dialogs/about_dlg.h"
+#include "app/dialogs/password_dlg.h"
+#include "app/dialogs/progress_dlg.h"
 #include "core/texts.h"
 #include "platform/module.h"
 #include "res/resource_ids.h"

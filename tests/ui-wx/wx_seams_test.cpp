@@ -13,7 +13,7 @@
 #include <thread>
 #include <vector>
 
-#include "app/progress_dlg.h"
+#include "app/dialogs/progress_dlg.h"
 #include "core/texts.h"
 #include "platform/ui/ui_thread.h"
 #include "platform/ui/worker_thread.h"

@@ -1,4 +1,4 @@
-#include "app/password_dlg.h"
+#include "app/dialogs/password_dlg.h"
 
 #include "core/dialog_texts.h"
 #include "res/resource_ids.h"

@@ -1,4 +1,4 @@
-#include "app/progress_dlg.h"
+#include "app/dialogs/progress_dlg.h"
 
 #include "core/dialog_texts.h"
 #include "core/texts.h"

@@ -1,4 +1,4 @@
-#include "app/about_dlg.h"
+#include "app/dialogs/about_dlg.h"
 
 #include "core/dialog_texts.h"
 #include "res/resource_ids.h"

@@ -4,7 +4,7 @@
 
 #include <mutex>
 
-#include "app/convert_dlg.h"
+#include "app/main_window/convert_dlg.h"
 #include "platform/ui/dialog.h"
 
 namespace tallow::app {
