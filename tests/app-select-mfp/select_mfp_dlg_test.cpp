@@ -1,10 +1,6 @@
 // The MFP selection dialog: what it shows when it opens, the address check
 // and the host-name look-up, the ports, the searches, the connection test
 // and what a successful OK publishes, the runner's results, auto-connect.
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
 #include <string>
 
 #include "app/dialogs/progress_dlg.h"
@@ -527,16 +523,8 @@ TEST_F(SelectMfpTest, ANetworkRowWithoutAnAddressIsNoUsbRow) {
 // The real discovery library and still-image stand-in find the simulator on
 // both ways.
 TEST_F(SelectMfpTest, SearchFindsTheSimulatorOnTheNetworkAndOverUsb) {
-  const int udp = ::socket(AF_INET, SOCK_DGRAM, 0);
-  ASSERT_GE(udp, 0);
-  sockaddr_in at{};
-  at.sin_family = AF_INET;
-  at.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  socklen_t length = sizeof at;
-  ASSERT_EQ(::bind(udp, reinterpret_cast<sockaddr*>(&at), sizeof at), 0);
-  ASSERT_EQ(::getsockname(udp, reinterpret_cast<sockaddr*>(&at), &length), 0);
-  ::close(udp);
-  const std::uint16_t searchPort = ntohs(at.sin_port);
+  const std::uint16_t searchPort = test::FreeLoopbackUdpPort();
+  ASSERT_NE(searchPort, 0);
 
   test::SimOptions options;
   options.usb = {kUsbDevice};
