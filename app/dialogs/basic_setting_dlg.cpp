@@ -19,8 +19,6 @@ namespace {
 constexpr DWORD kFirstPathBuffer = 260;
 constexpr DWORD kMaxPathBuffer = 65535;
 
-WString MessageText(std::int32_t id) { return FindMessageText(id).value_or(WString()); }
-
 }  // namespace
 
 CBasicSettingDlg::CBasicSettingDlg(CDialog* parent) : CDialog(res::IDD_BASIC_SETTING, parent) {}

@@ -26,7 +26,6 @@ namespace {
 constexpr std::int32_t kUsbLabelId = 8003;  // "USB"
 constexpr std::uint32_t kMaxPort = 65535;
 
-WString MessageText(std::int32_t id) { return FindMessageText(id).value_or(WString()); }
 WString UsbLabel() { return FindLabelText(kUsbLabelId).value_or(WString()); }
 WString DecimalText(unsigned value) { return FromAnsi(std::to_string(value)); }
 

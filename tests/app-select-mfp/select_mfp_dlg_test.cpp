@@ -367,9 +367,7 @@ TEST_F(SelectMfpTest, AListedNetworkDeviceIsPublishedWithWhatTheDialogHolds) {
 }
 
 TEST_F(SelectMfpTest, AStoredUsbDeviceIsConnectedByItsStoredName) {
-  test::SimOptions options;
-  options.usb = {kUsbDevice};
-  StartSim(options);
+  StartSimWithUsb();
   LoadStillImage();
   SetMFPInfo(StoredUsbMfp());
   EXPECT_EQ(Run([&](CDialog& d) {
@@ -390,9 +388,7 @@ TEST_F(SelectMfpTest, AStoredUsbDeviceIsConnectedByItsStoredName) {
 // With nothing found at all the network is asked once more; a USB device or
 // a network answer makes one search enough.
 TEST_F(SelectMfpTest, DiscoveryRunsTwiceOnlyWhenNothingWasFound) {
-  test::SimOptions options;
-  options.usb = {kUsbDevice};
-  StartSim(options);
+  StartSimWithUsb();
   struct Case {
     const char* what;
     bool usb;
@@ -430,9 +426,7 @@ TEST_F(SelectMfpTest, DiscoveryRunsTwiceOnlyWhenNothingWasFound) {
 }
 
 TEST_F(SelectMfpTest, SearchWithAnInvalidPortStillListsTheUsbDevices) {
-  test::SimOptions options;
-  options.usb = {kUsbDevice};
-  StartSim(options);
+  StartSimWithUsb();
   LoadStillImage();
   discovery_->answers = {{u"Lobby MFP", u"127.0.0.5"}};
   for (const char16_t* port : {u"65536", u""}) {
@@ -454,9 +448,7 @@ TEST_F(SelectMfpTest, SearchWithAnInvalidPortStillListsTheUsbDevices) {
 // Every search starts from an empty list, and the USB rows it lists pair
 // with the internal names it found, not with those of the stored device.
 TEST_F(SelectMfpTest, EverySearchReplacesTheRowsAndTheUsbNames) {
-  test::SimOptions options;
-  options.usb = {kUsbDevice, "sim-usb-1,desc=Annex MFP"};
-  StartSim(options);
+  StartSimWithUsb({kUsbDevice, "sim-usb-1,desc=Annex MFP"});
   LoadStillImage();
   MFPInfo stored = StoredUsbMfp();
   stored.deviceInternalName = u"gone-usb";
@@ -486,9 +478,7 @@ TEST_F(SelectMfpTest, EverySearchReplacesTheRowsAndTheUsbNames) {
 // whether USB devices were listed before it or the stored USB device's name
 // is still kept, and OK finds no target instead of reading a USB name.
 TEST_F(SelectMfpTest, ANetworkRowWithoutAnAddressIsNoUsbRow) {
-  test::SimOptions options;
-  options.usb = {kUsbDevice};
-  StartSim(options);
+  StartSimWithUsb();
   struct Case {
     const char* what;
     bool stillImage;

@@ -107,6 +107,12 @@ void SelectMfpTest::StartSim(test::SimOptions options) {
   ASSERT_TRUE(kivor_->ok()) << "kivor.so did not load";
 }
 
+void SelectMfpTest::StartSimWithUsb(std::vector<std::string> devices) {
+  test::SimOptions options;
+  options.usb = std::move(devices);
+  StartSim(options);
+}
+
 void SelectMfpTest::LoadStillImage() {
   sti_ = std::make_unique<test::StiLibrary>();
   ASSERT_TRUE(sti_->ok()) << "sti.so did not load";

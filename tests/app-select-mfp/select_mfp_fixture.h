@@ -89,6 +89,7 @@ class SelectMfpTest : public AppDialogTest {
   // The simulator is started by each test, with USB devices or a search
   // port when it wants them.
   void StartSim(test::SimOptions options = {});
+  void StartSimWithUsb(std::vector<std::string> devices = {kUsbDevice});
   // The still-image library is loaded: USB devices are listed by Search.
   void LoadStillImage();
 
