@@ -269,6 +269,21 @@ bool CSelectMfpDlg::TakeTypedAddress() {
   return true;
 }
 
+bool CSelectMfpDlg::TakePorts() {
+  std::uint16_t httpPort = 0, searchPort = 0;
+  if (!ReadPortText(m_strHttpPort, &httpPort)) {
+    ShowError(21015, 20003);
+    return false;
+  }
+  m_mfpInfo.httpPortNumber = httpPort;
+  if (!ReadPortText(m_strSearchPort, &searchPort)) {
+    ShowError(21015, 20003);
+    return false;
+  }
+  m_mfpInfo.SearchPortNumber = searchPort;
+  return true;
+}
+
 int CSelectMfpDlg::TestConnection() {
   const WString& target = m_mfpInfo.isUSB ? m_mfpInfo.deviceInternalName : m_mfpInfo.IPv4Address;
   if (target.empty()) return -2;
@@ -277,37 +292,26 @@ int CSelectMfpDlg::TestConnection() {
   return result == 1 ? 0 : -1;
 }
 
+bool CSelectMfpDlg::Connect() {
+  switch (TestConnection()) {
+    case 0:
+      return true;
+    case -2:
+      ShowError(21007, 20003);
+      return false;
+    default:
+      ShowError(21001, 20001);
+      return false;
+  }
+}
+
 void CSelectMfpDlg::OnBnClickedOk() {
   m_bConnectFailed = TRUE;
-  if (!UpdateData(TRUE)) {
-    ShowAfterError();
-    return;
-  }
-  if (!(m_bUseAddress ? TakeTypedAddress() : TakeListedDevice())) {
-    ShowAfterError();
-    return;
-  }
-  std::uint16_t httpPort = 0, searchPort = 0;
-  if (!ReadPortText(m_strHttpPort, &httpPort)) {
-    ShowError(21015, 20003);
-    ShowAfterError();
-    return;
-  }
-  m_mfpInfo.httpPortNumber = httpPort;
-  if (!ReadPortText(m_strSearchPort, &searchPort)) {
-    ShowError(21015, 20003);
-    ShowAfterError();
-    return;
-  }
-  m_mfpInfo.SearchPortNumber = searchPort;
-
-  const int connection = TestConnection();
-  if (connection != 0) {
-    if (connection == -2) {
-      ShowError(21007, 20003);
-    } else {
-      ShowError(21001, 20001);
-    }
+  // Each step reports its own failure.
+  const bool connected = UpdateData(TRUE) &&
+                         (m_bUseAddress ? TakeTypedAddress() : TakeListedDevice()) &&
+                         TakePorts() && Connect();
+  if (!connected) {
     ShowAfterError();
     return;
   }

@@ -71,8 +71,12 @@ class CSelectMfpDlg : public ui::CDialog {
   // address; false after it has reported why it could not.
   bool TakeListedDevice();
   bool TakeTypedAddress();
+  // The two ports into m_mfpInfo; false after it has reported a bad one.
+  bool TakePorts();
   // 0 when the MFP listed its boxes, -1 when it did not, -2 without a target.
   int TestConnection();
+  // TestConnection with its failure reported; true when connected.
+  bool Connect();
   // After a failed OK the dialog is seen, in place of the start-up window.
   void ShowAfterError();
   void ShowError(int textId, int captionId);

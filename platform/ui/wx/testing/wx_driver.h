@@ -60,7 +60,8 @@ class WxDriver {
   // The width the wx control made from the |index|th template entry needs
   // to show its whole text in its own font: its label, an edit's contents,
   // a combo box's selection. Buttons are measured without the theme's least
-  // width. None for controls without text.
+  // width; a static that ends in an ellipsis needs its whole text too. None
+  // for controls without text.
   std::optional<int> TextWidthNeeded(const CDialog& dialog, std::size_t index) const;
   struct TreeItemView {
     std::string text;
