@@ -11,6 +11,9 @@ source "$root/scripts/jobs.sh"
 
 bash "$root/scripts/setup.sh"
 
+echo "== include rules"
+bash "$root/scripts/check_includes.sh"
+
 echo "== plain build"
 cmake -S "$root" -B "$root/build/release" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTALLOWMERE_WERROR=ON >/dev/null
 cmake --build "$root/build/release" -j "$jobs"
