@@ -7,10 +7,9 @@
 #include "core/digit_filter.h"
 #include "core/file_utils.h"
 #include "core/texts.h"
+#include "device/channel_layer.h"
 #include "device/discovery.h"
-#include "device/net_channel.h"
 #include "device/sti_binding.h"
-#include "device/usb_channel.h"
 #include "device/usb_enum.h"
 #include "platform/cursor.h"
 #include "platform/host_lookup.h"
@@ -285,11 +284,11 @@ bool CSelectMfpDlg::TakePorts() {
 }
 
 int CSelectMfpDlg::TestConnection() {
-  const WString& target = m_mfpInfo.isUSB ? m_mfpInfo.deviceInternalName : m_mfpInfo.IPv4Address;
-  if (target.empty()) return -2;
-  const int result = m_mfpInfo.isUSB ? UsbListFolders(target)
-                                     : NetListFolders(target, m_mfpInfo.httpPortNumber);
-  return result == 1 ? 0 : -1;
+  if (GetDeviceAddress(m_mfpInfo).empty()) return -2;
+  // The listing fills the channel's box table, from which the main window
+  // builds its tree without asking the MFP again.
+  WStringList boxes;
+  return RefreshFolderList(m_mfpInfo, boxes) == 1 ? 0 : -1;
 }
 
 bool CSelectMfpDlg::Connect() {
