@@ -48,8 +48,6 @@ std::optional<std::int32_t> ParseDigits(WStringView text) {
 
 WString Decimal(std::int32_t value) { return FromAnsi(Format("%d", static_cast<int>(value))); }
 
-WString TableText(std::int32_t id) { return FindMessageText(id).value_or(WString()); }
-
 }  // namespace
 
 SettingInfo::SettingInfo() : folderPath(GetDesktopFolder()) {}
@@ -197,8 +195,8 @@ bool AppSettings::Save() {
       number(kPasswordSection, u"savePassword", p.savePassword) &&
       text(kPasswordSection, u"password", password);
   if (!saved) {
-    const WString message = TableText(kFailedToSaveText);
-    const WString caption = TableText(kSaveCaption);
+    const WString message = MessageText(kFailedToSaveText);
+    const WString caption = MessageText(kSaveCaption);
     MessageBoxW(nullptr, message.c_str(), caption.c_str(), MB_ICONERROR);
   }
   return saved;

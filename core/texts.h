@@ -60,6 +60,9 @@ void LoadMessageTable(MessageTableEntry* table);
 // tables should go through here: it is safe against a concurrent fill.
 std::optional<WString> FindTableText(const MessageTableEntry* table, std::int32_t id);
 std::optional<WString> FindMessageText(std::int32_t id);
+// FindMessageText's text, empty for an id the table does not hold: what a
+// message box shows.
+WString MessageText(std::int32_t id);
 std::optional<WString> FindLabelText(std::int32_t id);
 
 }  // namespace tallow

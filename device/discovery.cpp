@@ -44,6 +44,11 @@ void UnbindDiscoveryEntries() {
   g_entries = DiscoveryEntries{};
 }
 
+bool DiscoveryTakesSearchPort() {
+  std::lock_guard<std::mutex> lock(g_mutex);
+  return g_entries.getDetectedSpecifyPort != nullptr;
+}
+
 // A library that leaves a text without its NUL must not make us read into
 // the next field or past the block.
 WString RecordAddress(const VktMfpAddress& record) {

@@ -27,6 +27,9 @@ DiscoveryEntries DiscoveryEntriesFrom(FARPROC getDetected, FARPROC getDetectedSp
 // returns must go back to the library.
 bool BindDiscoveryEntries(const DiscoveryEntries& entries);
 void UnbindDiscoveryEntries();
+// Whether the bound library searches on a port it is given (it has
+// VKTGetDetectedMFPAddrSpecifyPortW); false while nothing is bound.
+bool DiscoveryTakesSearchPort();
 
 // The text of one record's field, up to its NUL or the field's end.
 WString RecordAddress(const VktMfpAddress& record);

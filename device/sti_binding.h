@@ -11,5 +11,7 @@ namespace tallow {
 // nullptr unbinds.
 void BindStiCreateInstance(FARPROC entry);
 StiCreateInstanceWFn BoundStiCreateInstance();
+// Whether the Still Image library is loaded: its entry is bound.
+inline bool StillImageLoaded() { return BoundStiCreateInstance() != nullptr; }
 
 }  // namespace tallow

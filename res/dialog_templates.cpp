@@ -25,7 +25,8 @@ constexpr ControlTemplate kAboutControls[] = {
     {IDC_ABOUT_VERSION, ControlKind::kStatic, {85, 22, 120, 8}, kChild | SS_LEFT, u"X.X.X.X"},
     {IDC_STATIC, ControlKind::kStatic, {40, 34, 40, 8}, kChild | SS_LEFT, u"Language:"},
     {IDC_ABOUT_LANGUAGE, ControlKind::kStatic, {85, 34, 120, 8}, kChild | SS_LEFT, u"X.X.X.X"},
-    {IDC_ABOUT_LEGAL, ControlKind::kStatic, {40, 46, 170, 8}, kChild | SS_LEFT, u""},
+    // Up to the dialog's right margin, below the OK button: the notice is one long line.
+    {IDC_ABOUT_LEGAL, ControlKind::kStatic, {40, 46, 228, 8}, kChild | SS_LEFT, u""},
     {IDOK, ControlKind::kButton, {218, 7, 50, 14},
      kChild | WS_TABSTOP | WS_GROUP | BS_DEFPUSHBUTTON, u"OK"},
 };

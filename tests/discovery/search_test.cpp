@@ -12,6 +12,7 @@
 #include <chrono>
 #include <cstring>
 #include <memory>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -20,6 +21,7 @@
 #include "device/discovery.h"
 #include "platform/library.h"
 #include "support/sim_process.h"
+#include "yomba_loader.h"
 
 namespace tallow {
 namespace {
@@ -109,22 +111,15 @@ class SearchTest : public ::testing::Test {
     ::unsetenv("YOMBA_SEARCH_PORT");
     Ask("127.0.0.1");
   }
-  void TearDown() override {
-    UnbindDiscoveryEntries();
-    if (module_) FreeLibrary(module_);
-  }
 
   // Every test names its addresses: never the default, never beyond loopback.
   void Ask(const char* addresses) { ::setenv("YOMBA_SEARCH_ADDRESSES", addresses, 1); }
 
   // Loads the library by name from the program's folder and binds it.
   void Load(const char16_t* name = u"yomba.dll") {
-    module_ = LoadLibraryW(name);
-    ASSERT_NE(module_, nullptr);
-    ASSERT_TRUE(BindDiscoveryEntries(DiscoveryEntriesFrom(
-        GetProcAddress(module_, "VKTGetDetectedMFPAddrW"),
-        GetProcAddress(module_, "VKTGetDetectedMFPAddrSpecifyPortW"),
-        GetProcAddress(module_, "VKTFreeMFPAddrW"))));
+    library_.emplace(name);
+    ASSERT_TRUE(library_->ok());
+    module_ = library_->module();
   }
 
   std::unique_ptr<SimProcess> StartSim(const char* address, const std::string& name) {
@@ -136,6 +131,7 @@ class SearchTest : public ::testing::Test {
   }
 
   std::uint16_t port_ = 0;
+  std::optional<test::YombaLibrary> library_;
   HMODULE module_ = nullptr;
 };
 

@@ -1,9 +1,12 @@
 #include "support/sim_process.h"
 
+#include <arpa/inet.h>
 #include <fcntl.h>
+#include <netinet/in.h>
 #include <poll.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -42,6 +45,22 @@ std::string ExitText(int status) {
 }
 
 }  // namespace
+
+std::uint16_t FreeLoopbackUdpPort() {
+  const int fd = ::socket(AF_INET, SOCK_DGRAM, 0);
+  if (fd < 0) return 0;
+  sockaddr_in at{};
+  at.sin_family = AF_INET;
+  at.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  socklen_t length = sizeof at;
+  std::uint16_t port = 0;
+  if (::bind(fd, reinterpret_cast<sockaddr*>(&at), sizeof at) == 0 &&
+      ::getsockname(fd, reinterpret_cast<sockaddr*>(&at), &length) == 0) {
+    port = ntohs(at.sin_port);
+  }
+  ::close(fd);
+  return port;
+}
 
 SimProcess::SimProcess() : SimProcess(SimOptions{}) {}
 

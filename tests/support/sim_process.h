@@ -30,6 +30,10 @@ struct SimOptions {
   std::string usbRegistry = {};
 };
 
+// A UDP port that was free on 127.0.0.1 a moment ago: a search port for a
+// simulator that no other test's questions reach. 0 when none could be had.
+std::uint16_t FreeLoopbackUdpPort();
+
 class SimProcess {
  public:
   // Starts the simulator and waits (at most about 10 s) for its ready line.

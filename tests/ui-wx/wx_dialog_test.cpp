@@ -83,7 +83,9 @@ TEST_F(WxDialogTest, TemplatesOpenWithControlsInPlace) {
     SCOPED_TRACE(id);
     const DialogTemplate* t = FindDialogTemplate(id);
     ASSERT_NE(t, nullptr);
-    const bool built = id == res::IDD_ABOUTBOX || id == res::IDD_PASSWORD || id == res::IDD_PROGRESS;
+    const bool built = id == res::IDD_ABOUTBOX || id == res::IDD_SELECT_MFP ||
+                       id == res::IDD_PASSWORD || id == res::IDD_BASIC_SETTING ||
+                       id == res::IDD_PROGRESS;
     const std::filesystem::path shot =
         built ? TempShotPath() : ShotPath("dialog-" + std::to_string(id) + ".png");
     bool shown = false;

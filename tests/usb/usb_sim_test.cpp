@@ -16,6 +16,7 @@
 #include "device/usb_enum.h"
 #include "device/usb_transport.h"
 #include "kivor_loader.h"
+#include "sti_loader.h"
 #include "platform/library.h"
 #include "platform/registry.h"
 #include "support/sim_process.h"
@@ -25,6 +26,7 @@ namespace tallow {
 namespace {
 
 using test::SimOptions;
+using test::StiLibrary;
 using test::SimProcess;
 using test::TempDir;
 using test::FilesIn;
@@ -41,27 +43,6 @@ const char* kStore = R"(<mfp name="Sim MFP">
     <doc id="2001" name="Invoice" pages="1" color="0" width="200" height="200"/>
   </box>
 </mfp>)";
-
-// Loads the Still Image stand-in by name, as the program does, and binds its
-// entry for the channel.
-class StiLibrary {
- public:
-  StiLibrary() {
-    module_ = LoadLibraryW(u"sti.dll");
-    if (module_) entry_ = GetProcAddress(module_, "StiCreateInstanceW");
-    BindStiCreateInstance(entry_);
-  }
-  ~StiLibrary() {
-    BindStiCreateInstance(nullptr);
-    if (module_) FreeLibrary(module_);
-  }
-  bool ok() const { return entry_ != nullptr; }
-  StiCreateInstanceWFn entry() const { return reinterpret_cast<StiCreateInstanceWFn>(entry_); }
-
- private:
-  HMODULE module_ = nullptr;
-  FARPROC entry_ = nullptr;
-};
 
 class UsbSimTest : public ::testing::Test {
  protected:

@@ -13,6 +13,7 @@
 #include <wx/gauge.h>
 #include <wx/imaglist.h>
 #include <wx/listctrl.h>
+#include <wx/statbox.h>
 #include <wx/stattext.h>
 #include <wx/textctrl.h>
 #include <wx/treectrl.h>
@@ -46,6 +47,9 @@ void DispatchFor(WxBackend::Impl& impl, std::chrono::milliseconds time) {
     active->ProcessIdle();
   } while (std::chrono::steady_clock::now() < end);
 }
+
+// Room a list's header keeps on either side of a heading's text.
+constexpr int kHeadingPadding = 6;
 
 // Its wx control as a |T|, or null.
 template <class T>
@@ -135,6 +139,7 @@ std::optional<WxDriver::ListView> WxDriver::ViewList(const CDialog& dialog,
     list->GetColumn(i, item);
     view.headings.push_back(Utf8(item.GetText()));
     view.widths.push_back(list->GetColumnWidth(i));
+    view.headingWidths.push_back(list->GetTextExtent(item.GetText()).x + 2 * kHeadingPadding);
   }
   const int texts = std::max(list->GetColumnCount(), 1);
   for (long row = 0; row < list->GetItemCount(); ++row) {
@@ -154,6 +159,34 @@ std::optional<WxDriver::ListView> WxDriver::ViewList(const CDialog& dialog,
     view.imageCount = images->GetImageCount();
   }
   return view;
+}
+
+std::optional<int> WxDriver::TextWidthNeeded(const CDialog& dialog, std::size_t index) const {
+  const WxBackend::Impl::Slot* slot = SlotOf(impl_, dialog, index);
+  if (!slot) return std::nullopt;
+  wxWindow* c = slot->win;
+  if (auto* button = dynamic_cast<wxButton*>(c)) {
+    auto* probe = new wxButton(c->GetParent(), wxID_ANY, button->GetLabel(), wxDefaultPosition,
+                               wxDefaultSize, wxBU_EXACTFIT);
+    probe->SetFont(button->GetFont());
+    const int width = probe->GetBestSize().x;
+    probe->Destroy();
+    return width;
+  }
+  if (dynamic_cast<wxCheckBox*>(c) || dynamic_cast<wxRadioButton*>(c) ||
+      dynamic_cast<wxStaticBox*>(c)) {
+    return c->GetBestSize().x;
+  }
+  if (auto* edit = dynamic_cast<wxTextCtrl*>(c)) {
+    return edit->GetSizeFromTextSize(edit->GetTextExtent(edit->GetValue()).x).x;
+  }
+  if (auto* choice = dynamic_cast<wxChoice*>(c)) {
+    return choice->GetSizeFromTextSize(choice->GetTextExtent(choice->GetStringSelection()).x).x;
+  }
+  if (auto* text = dynamic_cast<wxStaticText*>(c)) {
+    return text->GetTextExtent(text->GetLabelText()).x;
+  }
+  return std::nullopt;
 }
 
 std::optional<std::vector<WxDriver::TreeItemView>> WxDriver::ViewTree(const CDialog& dialog,

@@ -50,12 +50,19 @@ class WxDriver {
   struct ListView {
     std::vector<std::string> headings;
     std::vector<int> widths;
+    std::vector<int> headingWidths;  // what each heading's text needs, padding included
     std::vector<std::vector<std::string>> rows;  // item text, then the sub-items
     std::vector<int> images;
     std::vector<int> selected;
     int imageCount = 0;  // images in the list's image list
   };
   std::optional<ListView> ViewList(const CDialog& dialog, std::size_t index) const;
+  // The width the wx control made from the |index|th template entry needs
+  // to show its whole text in its own font: its label, an edit's contents,
+  // a combo box's selection. Buttons are measured without the theme's least
+  // width; a static that ends in an ellipsis needs its whole text too. None
+  // for controls without text.
+  std::optional<int> TextWidthNeeded(const CDialog& dialog, std::size_t index) const;
   struct TreeItemView {
     std::string text;
     int depth = 0;
