@@ -9,7 +9,7 @@
 #include "core/work_folders.h"
 #include "device/channel_layer.h"
 #include "device/sti_binding.h"
-#include "kivor_loader.h"
+#include "support/kivor_loader.h"
 #include "platform/library.h"
 #include "device/net_channel.h"
 #include "device/usb_channel.h"

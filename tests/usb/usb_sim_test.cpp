@@ -15,7 +15,7 @@
 #include "device/usb_channel.h"
 #include "device/usb_enum.h"
 #include "device/usb_transport.h"
-#include "kivor_loader.h"
+#include "support/kivor_loader.h"
 #include "platform/library.h"
 #include "platform/registry.h"
 #include "support/sim_process.h"
