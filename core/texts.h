@@ -60,6 +60,8 @@ void LoadMessageTable(MessageTableEntry* table);
 // tables should go through here: it is safe against a concurrent fill.
 std::optional<WString> FindTableText(const MessageTableEntry* table, std::int32_t id);
 std::optional<WString> FindMessageText(std::int32_t id);
+// The message table's text of |id|, empty when it has none.
+WString MessageText(std::int32_t id);
 std::optional<WString> FindLabelText(std::int32_t id);
 
 }  // namespace tallow

@@ -15,7 +15,6 @@ namespace {
 WString ProgressText(std::int32_t id) {
   return FindTableText(ProgressTextTable(), id).value_or(WString());
 }
-WString MessageText(std::int32_t id) { return FindMessageText(id).value_or(WString()); }
 
 // The downloads fill at most 90 of the bar's steps; the product is formed
 // first, wide enough not to overflow.
