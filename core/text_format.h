@@ -19,4 +19,9 @@ WString FormatWithString(WStringView format, WStringView argument);
 // The number in decimal, with "-" when negative.
 WString FormatWithNumber(WStringView format, std::int64_t argument);
 
+// The decimal number at the start of |text| (after blanks, with an optional
+// sign), as a page field or the list's page column holds it: 0 when there
+// is none; beyond the range of int, the nearest end of it.
+int LeadingDecimal(WStringView text);
+
 }  // namespace tallow

@@ -176,7 +176,6 @@ std::optional<WString> FindTableText(const MessageTableEntry* table, std::int32_
 }
 
 std::optional<WString> FindMessageText(std::int32_t id) { return FindTableText(MessageTable(), id); }
-
 WString MessageText(std::int32_t id) { return FindMessageText(id).value_or(WString()); }
 
 std::optional<WString> FindLabelText(std::int32_t id) { return FindTableText(LabelTable(), id); }

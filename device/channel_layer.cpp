@@ -16,11 +16,6 @@ int UsbFlagOf(const MFPInfo& mfp) { return mfp.isUSB ? kUsbFlag : 0; }
 
 BoxTables& TablesOf(int usbFlag) { return IsUsb(usbFlag) ? UsbBoxTables() : NetBoxTables(); }
 
-void AppendFolderNamesOf(int usbFlag, WStringList& names) {
-  if (IsUsb(usbFlag)) GetUsbFolderNames(names);
-  else GetNetFolderNames(names);
-}
-
 const BoxFileRecord* ListedFile(const MFPInfo& mfp, int fileIndex) {
   return FindFileRecord(TablesOf(UsbFlagOf(mfp)), fileIndex);
 }
@@ -58,9 +53,14 @@ int RefreshFolderList(const MFPInfo& mfp, WStringList& names) {
   return result;
 }
 
+void GetFolderNames(int usbFlag, WStringList& names) {
+  if (IsUsb(usbFlag)) GetUsbFolderNames(names);
+  else GetNetFolderNames(names);
+}
+
 bool GetFolderNameAt(int boxIndex, WString& name, int usbFlag) {
   WStringList names;
-  AppendFolderNamesOf(usbFlag, names);
+  GetFolderNames(usbFlag, names);
   if (boxIndex < 0 || static_cast<std::size_t>(boxIndex) >= names.size()) {
     name.clear();
     return false;
@@ -86,6 +86,13 @@ int ListFolderFilesByKey(int usbFlag, TreeItemKey treeKey, WStringView address,
   if (index <= 0) return 0;
   if (IsUsb(usbFlag)) return UsbListFiles(index, address, password, errorCode);
   return NetListFiles(address, password, index, port, errorCode);
+}
+
+bool SetFolderTreeKey(int usbFlag, int boxIndex, TreeItemKey treeKey) {
+  BoxTables& t = TablesOf(usbFlag);
+  if (!FindBoxRecord(t, boxIndex)) return false;
+  t.folders[boxIndex].treeKey = treeKey;
+  return true;
 }
 
 int FindFolderIndex(int usbFlag, TreeItemKey treeKey) {

@@ -19,6 +19,10 @@ WString GetDeviceAddress(const MFPInfo& mfp);
 // root first. The listing's result: 1, a failing "CODE", or 0.
 int RefreshFolderList(const MFPInfo& mfp, WStringList& names);
 
+// Appends the box names of the last listing, the root first; nothing is
+// sent to the device.
+void GetFolderNames(int usbFlag, WStringList& names);
+
 // The box name at |boxIndex| (the root is 0) of the last listing; false and
 // an empty name when the listing has no such entry.
 bool GetFolderNameAt(int boxIndex, WString& name, int usbFlag);
@@ -31,6 +35,9 @@ int ListFolderFiles(const MFPInfo& mfp, TreeItemKey treeKey, int boxIndex, WStri
 int ListFolderFilesByKey(int usbFlag, TreeItemKey treeKey, WStringView address,
                          std::uint16_t port, int boxIndex, WStringView password, int* errorCode);
 
+// Makes |treeKey| the key of box |boxIndex| of the last listing, by which
+// the box is found from then on; false when the listing has no such box.
+bool SetFolderTreeKey(int usbFlag, int boxIndex, TreeItemKey treeKey);
 // The record index of the box shown by |treeKey|; 0 for key 0; -1 when no box has it.
 int FindFolderIndex(int usbFlag, TreeItemKey treeKey);
 // 1 when the box shown by |treeKey| needs its password.

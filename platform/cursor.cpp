@@ -13,6 +13,9 @@ HCURSOR LoadCursorW(HCURSOR id) { return id; }
 
 HCURSOR SetCursor(HCURSOR cursor) {
   HCURSOR previous = g_current.exchange(cursor);
+  // Nested scopes of one operation show the wait cursor once, without a
+  // flicker between its commands.
+  if (previous == cursor) return previous;
   if (CursorBackend* backend = g_backend.load()) backend->Show(cursor);
   return previous;
 }

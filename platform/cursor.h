@@ -12,7 +12,8 @@ inline constexpr HCURSOR IDC_WAIT = 32514;
 
 // The system cursor of the given id.
 HCURSOR LoadCursorW(HCURSOR id);
-// Shows |cursor| and returns the cursor it replaces.
+// Shows |cursor| and returns the cursor it replaces; the backend is told
+// only of a change.
 HCURSOR SetCursor(HCURSOR cursor);
 
 class CursorBackend {

@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "device/net_channel.h"
-#include "kivor_loader.h"
+#include "support/kivor_loader.h"
 #include "support/sim_process.h"
 #include "support/temp_dir.h"
 

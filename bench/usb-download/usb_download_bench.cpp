@@ -16,7 +16,7 @@
 #include "device/net_channel.h"
 #include "device/sti_binding.h"
 #include "device/usb_channel.h"
-#include "kivor_loader.h"
+#include "support/kivor_loader.h"
 #include "platform/library.h"
 #include "support/sim_process.h"
 #include "support/temp_dir.h"

@@ -8,7 +8,7 @@
 #include "device/usb_channel.h"
 #include "platform/host_lookup.h"
 #include "select_mfp_fixture.h"
-#include "yomba_loader.h"
+#include "support/yomba_loader.h"
 
 namespace tallow::app::testing {
 namespace {

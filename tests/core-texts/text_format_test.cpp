@@ -88,5 +88,31 @@ TEST(TextFormat, LongFormatsAndArguments) {
   EXPECT_EQ(FormatWithString(u"<%s>", longArgument), u"<" + longArgument + u">");
 }
 
+TEST(TextFormat, LeadingDecimal) {
+  struct Case {
+    const char16_t* text;
+    int expected;
+  };
+  const Case cases[] = {
+      {u"3", 3},
+      {u"12page(s)", 12},
+      {u"  7", 7},
+      {u"\t-4x", -4},
+      {u"+9", 9},
+      {u"", 0},
+      {u"x3", 0},
+      {u"-", 0},
+      {u" - 3", 0},
+      {u"0009999", 9999},
+      {u"2147483647", 2147483647},
+      {u"99999999999999999999", 2147483647},
+      {u"-99999999999999999999", -2147483647 - 1},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(ToAnsi(c.text));
+    EXPECT_EQ(LeadingDecimal(c.text), c.expected);
+  }
+}
+
 }  // namespace
 }  // namespace tallow

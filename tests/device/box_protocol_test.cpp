@@ -6,7 +6,7 @@
 #include <string>
 
 #include "device/box_protocol.h"
-#include "kivor_loader.h"
+#include "support/kivor_loader.h"
 
 namespace tallow {
 namespace {

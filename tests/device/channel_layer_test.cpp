@@ -9,7 +9,7 @@
 #include "core/work_folders.h"
 #include "device/channel_layer.h"
 #include "device/sti_binding.h"
-#include "kivor_loader.h"
+#include "support/kivor_loader.h"
 #include "platform/library.h"
 #include "device/net_channel.h"
 #include "device/usb_channel.h"
@@ -158,6 +158,31 @@ TEST_P(ChannelLayerTest, BoxesAreFoundByTreeKey) {
   WString name = u"stale";
   EXPECT_FALSE(GetFolderNameAt(5, name, GetParam()));
   EXPECT_TRUE(name.empty());
+}
+
+TEST_P(ChannelLayerTest, TreeKeysGoToListedBoxesOfTheirChannelOnly) {
+  const int otherFlag = GetParam() == kUsbFlag ? 0 : kUsbFlag;
+  for (BoxTables* t : {&Tables(), &OtherTables()}) {
+    *t = BoxTables{};
+    t->folderCount = 3;
+    for (int i = 0; i < 3; ++i) CopyToField(t->folders[i].FOLDERNAME, kNameLength, FromAnsi(Format("box %d", i)));
+  }
+  struct Case {
+    int index;
+    bool stored;
+  };
+  for (const Case& c : {Case{0, true}, Case{2, true}, Case{3, false}, Case{-1, false},
+                        Case{kMaxBoxRecords, false}}) {
+    SCOPED_TRACE(c.index);
+    const TreeItemKey key = 500 + c.index;
+    EXPECT_EQ(SetFolderTreeKey(GetParam(), c.index, key), c.stored);
+    EXPECT_EQ(FindFolderIndex(GetParam(), key), c.stored ? c.index : -1);
+    EXPECT_EQ(FindFolderIndex(otherFlag, key), -1);
+  }
+
+  WStringList names{u"kept"};
+  GetFolderNames(GetParam(), names);
+  EXPECT_EQ(names, (WStringList{u"kept", u"box 0", u"box 1", u"box 2"}));
 }
 
 TEST_P(ChannelLayerTest, ListedDocumentsGiveTheirIdAndPageFiles) {

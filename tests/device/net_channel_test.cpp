@@ -15,7 +15,7 @@
 
 #include "device/box_protocol.h"
 #include "device/net_channel.h"
-#include "kivor_loader.h"
+#include "support/kivor_loader.h"
 #include "platform/cursor.h"
 #include "support/sim_process.h"
 #include "support/temp_dir.h"

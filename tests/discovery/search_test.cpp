@@ -21,7 +21,7 @@
 #include "device/discovery.h"
 #include "platform/library.h"
 #include "support/sim_process.h"
-#include "yomba_loader.h"
+#include "support/yomba_loader.h"
 
 namespace tallow {
 namespace {

@@ -10,17 +10,17 @@
 #include "app/dialogs/select_mfp_dlg.h"
 #include "core/texts.h"
 #include "device/net_channel.h"
-#include "kivor_loader.h"
+#include "support/kivor_loader.h"
 #include "platform/module.h"
 #include "res/resource_ids.h"
-#include "sti_loader.h"
+#include "support/sti_loader.h"
 #include "support/language_files.h"
 #include "support/program_folder.h"
 #include "support/scoped_env.h"
 #include "support/sim_process.h"
 #include "support/temp_dir.h"
 #include "tests/ui-wx/wx_fixture.h"
-#include "yomba_loader.h"
+#include "support/yomba_loader.h"
 
 // After the project's headers: wx defines TRUE and FALSE as macros.
 #include <wx/image.h>

@@ -183,5 +183,19 @@ TEST_F(UiTest, WaitCursorIsShownThroughTheBackEnd) {
   EXPECT_NE(ui.Cursor(), LoadCursorW(IDC_WAIT));
 }
 
+// An operation of several commands, each under its own scope inside the
+// operation's, shows the wait cursor once: no flicker between the commands.
+TEST_F(UiTest, NestedWaitCursorScopesShowTheCursorOnce) {
+  SetCursor(IDC_ARROW);
+  const std::size_t before = ui.CursorsShown().size();
+  {
+    WaitCursorScope operation;
+    for (int command = 0; command < 2; ++command) WaitCursorScope each;
+  }
+  const std::vector<HCURSOR> shown = ui.CursorsShown();
+  EXPECT_EQ(std::vector<HCURSOR>(shown.begin() + before, shown.end()),
+            (std::vector<HCURSOR>{IDC_WAIT, IDC_ARROW}));
+}
+
 }  // namespace
 }  // namespace tallow::ui::testing

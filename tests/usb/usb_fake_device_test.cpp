@@ -14,7 +14,7 @@
 #include "device/usb_channel.h"
 #include "device/usb_transport.h"
 #include "fake_sti.h"
-#include "kivor_loader.h"
+#include "support/kivor_loader.h"
 #include "platform/cursor.h"
 #include "support/scoped_env.h"
 #include "support/temp_dir.h"

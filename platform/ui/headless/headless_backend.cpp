@@ -36,6 +36,22 @@ void HeadlessBackend::RunModalLoop(CDialog& dialog) {
   }
 }
 
+HCURSOR HeadlessBackend::Cursor() const {
+  std::lock_guard lock(cursorMutex_);
+  return cursor_;
+}
+
+std::vector<HCURSOR> HeadlessBackend::CursorsShown() const {
+  std::lock_guard lock(cursorMutex_);
+  return cursorsShown_;
+}
+
+void HeadlessBackend::Show(HCURSOR cursor) {
+  std::lock_guard lock(cursorMutex_);
+  cursor_ = cursor;
+  cursorsShown_.push_back(cursor);
+}
+
 int HeadlessBackend::ShowMessageBox(HWND owner, WStringView text, WStringView caption, UINT type) {
   MessageBoxRecord record{owner, WString(text), WString(caption), type, IDOK};
   if (onBox_) {

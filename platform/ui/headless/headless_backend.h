@@ -7,6 +7,7 @@
 
 #include <chrono>
 #include <functional>
+#include <mutex>
 #include <vector>
 
 #include "platform/cursor.h"
@@ -65,7 +66,9 @@ class HeadlessBackend : public UiBackend, public CursorBackend {
   const std::vector<int>& OpenedDialogs() const { return opened_; }
   int PopupMenusShown() const { return popups_; }
   bool Stalled() const { return stalled_; }
-  HCURSOR Cursor() const { return cursor_; }
+  HCURSOR Cursor() const;
+  // Every cursor shown, in order (a worker's wait cursor included).
+  std::vector<HCURSOR> CursorsShown() const;
 
   // UiBackend
   void RunModalLoop(CDialog& dialog) override;
@@ -75,7 +78,7 @@ class HeadlessBackend : public UiBackend, public CursorBackend {
   int RunFileDialog(const FileDialogRequest& request, WString* path, int* filterIndex) override;
   int BrowseForFolder(HWND owner, WStringView title, WString* folder) override;
   // CursorBackend
-  void Show(HCURSOR cursor) override { cursor_ = cursor; }
+  void Show(HCURSOR cursor) override;
 
  private:
   DialogHandler onDialog_;
@@ -90,7 +93,9 @@ class HeadlessBackend : public UiBackend, public CursorBackend {
   std::vector<int> opened_;
   int popups_ = 0;
   bool stalled_ = false;
+  mutable std::mutex cursorMutex_;  // a save worker shows its wait cursor too
   HCURSOR cursor_ = kNoCursor;
+  std::vector<HCURSOR> cursorsShown_;
 };
 
 }  // namespace tallow::ui
