@@ -13,8 +13,6 @@
 
 namespace {
 
-using tallow::TallowStringResource;
-
 std::vector<TallowStringResource> g_entries;
 std::uint32_t g_count = 0;
 
@@ -29,7 +27,7 @@ void Check(tallow::HMODULE module, std::uint32_t id, int bufferMax) {
     __builtin_trap();
   }
   const TallowStringResource* first = nullptr;
-  if (g_count <= tallow::kMaxStringResources) {
+  if (g_count <= TALLOW_MAX_STRING_RESOURCES) {
     for (const TallowStringResource& e : g_entries) {
       if (e.id == id) {
         first = &e;
@@ -97,7 +95,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     g_entries.push_back({e.id, e.length, e.null ? nullptr : store.data() + e.at});
   }
   // A table claiming more entries than the reader takes must not be read.
-  g_count = (flags & 1) ? tallow::kMaxStringResources + 1 : static_cast<std::uint32_t>(g_entries.size());
+  g_count = (flags & 1) ? TALLOW_MAX_STRING_RESOURCES + 1 : static_cast<std::uint32_t>(g_entries.size());
 
   const int sizes[] = {1, 2, 3, static_cast<int>(flags >> 1) + 1, 513};
   for (int bufferMax : sizes) {

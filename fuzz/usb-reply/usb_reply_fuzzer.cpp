@@ -21,9 +21,9 @@
 #include "device/usb_transport.h"
 #include "device/xml_api_binding.h"
 #include "fake_sti.h"
-#include "fuzz_files.h"
 #include "input_reader.h"
 #include "kivor_table.h"
+#include "scratch_folder.h"
 
 namespace {
 
@@ -87,7 +87,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::uint32_t setup = in.Take(1);
   FakeSti device;
   device.escapeResult = (setup & 0x10) ? tallow::E_NOTIMPL : tallow::S_OK;
-  device.lockResult = (setup & 0x20) ? tallow::STIERR_DEVICE_LOCKED : tallow::S_OK;
+  device.lockResult = (setup & 0x20) ? STIERR_DEVICE_LOCKED : tallow::S_OK;
   while (!in.empty() && device.replies.size() < 64) device.replies.push_back(NextReply(in));
   device.Bind();
 
