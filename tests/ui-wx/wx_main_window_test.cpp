@@ -83,15 +83,26 @@ class WxMainWindowTest : public WxDialogTest {
     WxDialogTest::TearDown();
   }
 
+  // The window's size on the screen, once the window system has caught up
+  // with |expected| (a busy machine may take a while), or as it stands after
+  // a few seconds.
+  static Size ScreenSize(Size expected) {
+    Size size;
+    const auto end = std::chrono::steady_clock::now() + 5s;
+    do {
+      wx_->Pump(50ms);
+      const std::optional<ScreenWindow> w = FindScreenWindow(kTitle);
+      size = w && w->viewable ? Size{w->rect.cx, w->rect.cy} : Size{};
+    } while (size != expected && std::chrono::steady_clock::now() < end);
+    return size;
+  }
+
   // The window on the screen has the layer's size, which is the mode's.
   void ExpectOnScreenAtModeSize(const CMainDlg& d) {
-    wx_->Pump(200ms);
-    const std::optional<ScreenWindow> w = FindScreenWindow(kTitle);
-    ASSERT_TRUE(w && w->viewable);
     const Size mode = d.m_nMode == app::kModeAdvanced ? d.m_sizeAdvanced : d.m_sizeSimple;
     EXPECT_GT(mode.cx, 0);
-    EXPECT_EQ(Size(w->rect.cx, w->rect.cy), mode);
     EXPECT_EQ(Size(d.GetWindowRect().cx, d.GetWindowRect().cy), mode);
+    EXPECT_EQ(ScreenSize(mode), mode);
   }
 
   // Every label, button and check box shown holds its whole text, measured
@@ -135,7 +146,8 @@ class WxMainWindowTest : public WxDialogTest {
     Point client;
   };
   Shot ShootScreen(const CDialog& d, const std::string& name) {
-    wx_->Pump(300ms);
+    ScreenSize(Size{d.GetWindowRect().cx, d.GetWindowRect().cy});
+    wx_->Pump(200ms);
     const std::optional<ScreenWindow> w = FindScreenWindow(kTitle);
     EXPECT_TRUE(w);
     if (!w) return {};
@@ -152,50 +164,65 @@ class WxMainWindowTest : public WxDialogTest {
   }
 
   // The page is drawn inside the fit rectangle, and the frame shows nothing
-  // but the window's background around it.
+  // but the window's background around it; the screen is looked at again
+  // for a few seconds until it shows that (a busy machine paints late).
   void ExpectPageInItsFit(const CMainDlg& d, const std::string& name) {
-    const Shot shot = ShootScreen(d, name);
-    const wxImage& image = shot.image;
-    ASSERT_TRUE(image.IsOk());
+    struct Counts {
+      int inside = 0;
+      int page = 0;  // pixels inside that are not the background
+      int outside = 0;
+      int bare = 0;  // pixels outside that are
+      bool Good() const {
+        return inside > 1000 && outside > 1000 && page > inside * 95 / 100 && bare == outside;
+      }
+    };
     const Rect frame = d.GetDlgItem(res::IDC_MAIN_PREVIEW_FRAME)->GetPixelRect();
     const Rect area = d.GetDlgItem(res::IDC_MAIN_PREVIEW_FRAME)->GetClientRect();
     const Rect fit = d.m_previewRect;
-    // The window's own background, beside the frame.
-    const int bx = shot.client.x + frame.x - 3;
-    const int by = shot.client.y + frame.y + 3;
-    const int background[] = {image.GetRed(bx, by), image.GetGreen(bx, by), image.GetBlue(bx, by)};
-    const auto isBackground = [&](int x, int y) {
-      // |x|, |y| in the frame's client area.
-      const int sx = shot.client.x + frame.x + 1 + x;
-      const int sy = shot.client.y + frame.y + 1 + y;
-      return std::abs(image.GetRed(sx, sy) - background[0]) <= 2 &&
-             std::abs(image.GetGreen(sx, sy) - background[1]) <= 2 &&
-             std::abs(image.GetBlue(sx, sy) - background[2]) <= 2;
-    };
-    int inside = 0;
-    int page = 0;
-    int outside = 0;
-    int bare = 0;
-    // A margin of 3 pixels keeps the filtered edge out of both counts.
-    for (int y = 2; y < area.cy - 2; ++y) {
-      for (int x = 2; x < area.cx - 2; ++x) {
-        const bool in =
-            x >= fit.x + 3 && x < fit.right() - 3 && y >= fit.y + 3 && y < fit.bottom() - 3;
-        const bool out =
-            x < fit.x - 3 || x >= fit.right() + 3 || y < fit.y - 3 || y >= fit.bottom() + 3;
-        if (in) {
-          ++inside;
-          page += isBackground(x, y) ? 0 : 1;
-        } else if (out) {
-          ++outside;
-          bare += isBackground(x, y) ? 1 : 0;
+    const auto count = [&](const Shot& shot) {
+      Counts c;
+      const wxImage& image = shot.image;
+      if (!image.IsOk()) return c;
+      // The window's own background, beside the frame.
+      const int bx = shot.client.x + frame.x - 3;
+      const int by = shot.client.y + frame.y + 3;
+      const int background[] = {image.GetRed(bx, by), image.GetGreen(bx, by),
+                                image.GetBlue(bx, by)};
+      const auto isBackground = [&](int x, int y) {
+        // |x|, |y| in the frame's client area.
+        const int sx = shot.client.x + frame.x + 1 + x;
+        const int sy = shot.client.y + frame.y + 1 + y;
+        return std::abs(image.GetRed(sx, sy) - background[0]) <= 2 &&
+               std::abs(image.GetGreen(sx, sy) - background[1]) <= 2 &&
+               std::abs(image.GetBlue(sx, sy) - background[2]) <= 2;
+      };
+      // A margin of 3 pixels keeps the filtered edge out of both counts.
+      for (int y = 2; y < area.cy - 2; ++y) {
+        for (int x = 2; x < area.cx - 2; ++x) {
+          const bool in =
+              x >= fit.x + 3 && x < fit.right() - 3 && y >= fit.y + 3 && y < fit.bottom() - 3;
+          const bool out =
+              x < fit.x - 3 || x >= fit.right() + 3 || y < fit.y - 3 || y >= fit.bottom() + 3;
+          if (in) {
+            ++c.inside;
+            c.page += isBackground(x, y) ? 0 : 1;
+          } else if (out) {
+            ++c.outside;
+            c.bare += isBackground(x, y) ? 1 : 0;
+          }
         }
       }
-    }
-    ASSERT_GT(inside, 1000);
-    ASSERT_GT(outside, 1000);
-    EXPECT_GT(page, inside * 95 / 100);
-    EXPECT_EQ(bare, outside);
+      return c;
+    };
+    Counts c;
+    const auto end = std::chrono::steady_clock::now() + 5s;
+    do {
+      c = count(ShootScreen(d, name));
+    } while (!c.Good() && std::chrono::steady_clock::now() < end);
+    EXPECT_GT(c.inside, 1000);
+    EXPECT_GT(c.outside, 1000);
+    EXPECT_GT(c.page, c.inside * 95 / 100);
+    EXPECT_EQ(c.bare, c.outside);
   }
 
   test::ScratchProgramFolder program_{"kivor.so"};
@@ -296,9 +323,14 @@ TEST_F(WxMainWindowTest, WaitCursorIsOnTheScreenWhileTheDeviceIsAsked) {
     for (std::size_t i = 0; i < std::size(places); ++i) {
       EXPECT_TRUE(waited[i]) << i;
     }
-    wx_->Pump(200ms);
     for (std::size_t i = 0; i < std::size(places); ++i) {
-      EXPECT_EQ(CursorAt(places[i]), idle[i]) << i;
+      std::optional<ScreenCursor> now;
+      const auto end = std::chrono::steady_clock::now() + 5s;
+      do {
+        wx_->Pump(50ms);
+        now = CursorAt(places[i]);
+      } while (now != idle[i] && std::chrono::steady_clock::now() < end);
+      EXPECT_EQ(now, idle[i]) << i;
     }
     d.InputEscape();
   });
