@@ -11,7 +11,7 @@ packages=(
   libtiff-dev libjpeg62-turbo-dev libqpdf-dev
   qpdf poppler-utils libtiff-tools img2pdf
   libfontconfig-dev
-  libwxgtk3.2-dev xvfb xauth libx11-dev
+  libwxgtk3.2-dev xvfb xauth libx11-dev libxfixes-dev
   curl
 )
 

@@ -129,13 +129,7 @@ BOOL CMainDlg::OnInitDialog() {
   SetAdvancedDlgTexts(*this);
   SetSimpleDlgTexts(*this);
   LocalizeMenu();
-  if (CMenu* menu = GetMenu()) {
-    menu->CheckMenuItem(ID_MODE_SIMPLE, MF_BYCOMMAND | MF_UNCHECKED);
-    menu->CheckMenuItem(ID_MODE_ADVANCED, MF_BYCOMMAND | MF_CHECKED);
-    menu->EnableMenuItem(ID_MODE_ADVANCED, MF_BYCOMMAND | MF_GRAYED);
-    menu->EnableMenuItem(ID_MODE_SIMPLE, MF_BYCOMMAND | MF_ENABLED);
-    DrawMenuBar();
-  }
+  MarkModeInMenu(ID_MODE_ADVANCED, ID_MODE_SIMPLE);
   if (CMenu* system = GetSystemMenu(FALSE)) {
     system->AppendMenu(MF_SEPARATOR);
     system->AppendMenu(MF_STRING, ID_SYSTEM_ABOUT, LoadResString(30401));  // "About"
@@ -196,6 +190,17 @@ void CMainDlg::LocalizeMenu() {
   }
 }
 
+void CMainDlg::MarkModeInMenu(int modeItem, int otherItem) {
+  CMenu* menu = GetMenu();
+  if (!menu) return;
+  // The current mode cannot be chosen again.
+  menu->CheckMenuItem(otherItem, MF_BYCOMMAND | MF_UNCHECKED);
+  menu->CheckMenuItem(modeItem, MF_BYCOMMAND | MF_CHECKED);
+  menu->EnableMenuItem(modeItem, MF_BYCOMMAND | MF_GRAYED);
+  menu->EnableMenuItem(otherItem, MF_BYCOMMAND | MF_ENABLED);
+  DrawMenuBar();
+}
+
 void CMainDlg::SetMode(MainDlgMode mode) {
   if (m_nMode == mode) return;
   m_nMode = mode;
@@ -215,14 +220,7 @@ void CMainDlg::SetMode(MainDlgMode mode) {
   }
   SetDefID(advanced ? IDC_MAIN_SAVE : IDC_SIMPLE_SAVE);
   ResizeKeepCentre(this, ModeSize(mode));
-  if (CMenu* menu = GetMenu()) {
-    // The current mode cannot be chosen again.
-    menu->CheckMenuItem(otherItem, MF_BYCOMMAND | MF_UNCHECKED);
-    menu->CheckMenuItem(modeItem, MF_BYCOMMAND | MF_CHECKED);
-    menu->EnableMenuItem(modeItem, MF_BYCOMMAND | MF_GRAYED);
-    menu->EnableMenuItem(otherItem, MF_BYCOMMAND | MF_ENABLED);
-    DrawMenuBar();
-  }
+  MarkModeInMenu(modeItem, otherItem);
   // Both views take the boxes of the last listing; the device is not asked.
   if (advanced) {
     RefreshBoxTree(FALSE);

@@ -238,6 +238,8 @@ class CMainDlg : public CConvertDlg {
   void OnBnClickedExit();
   // Makes the working folders and empties the save and preview folders.
   void ClearWorkFolders();
+  // The menu item of the mode in use checked and grayed, the other's not.
+  void MarkModeInMenu(int modeItem, int otherItem);
   // ---- Advanced view
   void OnBnClickedRefresh();
   void OnNMClickTree(ui::NMHDR* header, ui::LRESULT* result);

@@ -31,6 +31,11 @@ struct BaseUnits {
 // Dialog units to pixels with |units| (MulDiv by 4 across, 8 down).
 Rect DialogUnitsToPixels(const Rect& dlu, BaseUnits units);
 
+// The other system's base units for the template's font on a plain desktop
+// at 96 dpi: the dialogs' layout, and the sizes the program gives in pixels
+// (a list's column widths), were drawn for them.
+BaseUnits ReferenceBaseUnits(const DialogTemplate& t);
+
 // What a window's frame adds around its client area, in pixels; the top
 // holds the caption and the menu bar.
 struct FrameMetrics {
@@ -68,7 +73,7 @@ class UiBackend {
   virtual void WaitForSentCall(std::chrono::milliseconds timeout);
 
   // Geometry. The defaults are those of a plain desktop at 96 dpi.
-  virtual BaseUnits DialogBaseUnits(const DialogTemplate& t);
+  virtual BaseUnits DialogBaseUnits(const DialogTemplate& t) { return ReferenceBaseUnits(t); }
   virtual FrameMetrics WindowFrame(const DialogTemplate& t);
   virtual Rect WorkArea();
 

@@ -108,7 +108,7 @@ Rect DialogUnitsToPixels(const Rect& dlu, BaseUnits units) {
               MulDiv(dlu.cy, units.y, 8)};
 }
 
-BaseUnits UiBackend::DialogBaseUnits(const DialogTemplate& t) {
+BaseUnits ReferenceBaseUnits(const DialogTemplate& t) {
   // The usual desktop font of 8 points at 96 dpi, scaled for other sizes.
   const int points = t.fontPoints > 0 ? t.fontPoints : 8;
   return BaseUnits{std::max(1, (6 * points + 4) / 8), std::max(1, (13 * points + 4) / 8)};

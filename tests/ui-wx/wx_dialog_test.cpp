@@ -83,9 +83,10 @@ TEST_F(WxDialogTest, TemplatesOpenWithControlsInPlace) {
     SCOPED_TRACE(id);
     const DialogTemplate* t = FindDialogTemplate(id);
     ASSERT_NE(t, nullptr);
+    // The program's own dialogs are shown by their own tests, filled.
     const bool built = id == res::IDD_ABOUTBOX || id == res::IDD_SELECT_MFP ||
                        id == res::IDD_PASSWORD || id == res::IDD_BASIC_SETTING ||
-                       id == res::IDD_PROGRESS;
+                       id == res::IDD_PROGRESS || id == res::IDD_MAIN;
     const std::filesystem::path shot =
         built ? TempShotPath() : ShotPath("dialog-" + std::to_string(id) + ".png");
     bool shown = false;
@@ -232,7 +233,13 @@ TEST_F(WxDialogTest, ListAndTreeShowTheLayersItemsAndTakeClicks) {
     const auto shownList = wx_->ViewList(d, listIndex);
     ASSERT_TRUE(shownList);
     EXPECT_EQ(shownList->headings, (std::vector<std::string>{"File Number", "Date/Time"}));
-    EXPECT_EQ(shownList->widths, (std::vector<int>{120, 150}));
+    // Widths come in pixels of the other system's dialog font and are shown
+    // scaled as the dialog units are.
+    const int units = wx_->DialogBaseUnits(d)->x;
+    const int reference = ReferenceBaseUnits(*d.Template()).x;
+    EXPECT_EQ(shownList->widths,
+              (std::vector<int>{MulDiv(120, units, reference), MulDiv(150, units, reference)}));
+    EXPECT_EQ(list->GetColumnWidth(0), 120);  // the layer keeps what it was given
     ASSERT_EQ(shownList->rows.size(), static_cast<std::size_t>(kRows));
     EXPECT_EQ(shownList->rows[123], (std::vector<std::string>{"Doc 123", "2024/05/01 10:00"}));
     EXPECT_EQ(shownList->images[0], 3);

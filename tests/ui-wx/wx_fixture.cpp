@@ -15,7 +15,12 @@ namespace tallow::ui::testing {
 WxBackend* WxDialogTest::backend_ = nullptr;
 WxDriver* WxDialogTest::wx_ = nullptr;
 
+// One back end for the whole run, shared by every suite of this folder: wx
+// started a second time in one process paints with what the first left.
 void WxDialogTest::SetUpTestSuite() {
+  static bool tried = false;
+  if (tried) return;
+  tried = true;
   if (!EnsureDisplay()) return;
   // GTK's file chooser keeps its settings in memory, not in the user's.
   setenv("GSETTINGS_BACKEND", "memory", 0);
@@ -30,7 +35,7 @@ void WxDialogTest::SetUpTestSuite() {
   wx_->SetModalTimeout(std::chrono::seconds(20));
 }
 
-void WxDialogTest::TearDownTestSuite() {
+void WxDialogTest::EndBackend() {
   delete wx_;
   wx_ = nullptr;
   delete backend_;
@@ -55,6 +60,7 @@ int main(int argc, char** argv) {
   ::testing::InitGoogleTest(&argc, argv);
   tallow::res::RegisterProgramResources();
   const int result = RUN_ALL_TESTS();
+  tallow::ui::testing::WxDialogTest::EndBackend();
   tallow::ui::testing::StopXvfb();
   return result;
 }

@@ -30,7 +30,12 @@ inline std::size_t IndexOf(const CDialog& d, int id) {
 class WxDialogTest : public ::testing::Test {
  protected:
   static void SetUpTestSuite();
-  static void TearDownTestSuite();
+
+ public:
+  // At the end of the run.
+  static void EndBackend();
+
+ protected:
   void SetUp() override {
     if (!backend_) GTEST_SKIP() << "no display and no Xvfb";
   }

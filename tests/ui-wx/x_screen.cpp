@@ -3,6 +3,7 @@
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
+#include <X11/extensions/Xfixes.h>
 
 #include <memory>
 
@@ -95,6 +96,24 @@ std::optional<ScreenPixels> GrabScreen(const Rect& area) {
   }
   XDestroyImage(image);
   return pixels;
+}
+
+std::optional<ScreenCursor> CursorAt(Point screen) {
+  DisplayPtr display(XOpenDisplay(nullptr));
+  if (!display) return std::nullopt;
+  int event = 0;
+  int error = 0;
+  if (!XFixesQueryExtension(display.get(), &event, &error)) return std::nullopt;
+  XWarpPointer(display.get(), None, DefaultRootWindow(display.get()), 0, 0, 0, 0, screen.x,
+               screen.y);
+  XSync(display.get(), False);
+  XFixesCursorImage* image = XFixesGetCursorImage(display.get());
+  if (!image) return std::nullopt;
+  ScreenCursor cursor{image->width, image->height, {}};
+  cursor.argb.assign(image->pixels,
+                     image->pixels + static_cast<std::size_t>(image->width) * image->height);
+  XFree(image);
+  return cursor;
 }
 
 }  // namespace tallow::ui::testing

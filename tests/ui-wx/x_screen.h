@@ -1,6 +1,6 @@
 // What the X server shows, asked over a connection of our own, so that it
 // answers from any thread while the UI thread is busy: top-level windows by
-// their title and the pixels of the screen.
+// their title, the pixels of the screen and the mouse cursor.
 #pragma once
 
 #include <cstdint>
@@ -27,5 +27,15 @@ struct ScreenPixels {
   std::vector<std::uint8_t> rgb;
 };
 std::optional<ScreenPixels> GrabScreen(const Rect& area);
+
+// The picture of the mouse cursor shown with the pointer at |screen| (the
+// pointer is moved there), as ARGB pixels.
+struct ScreenCursor {
+  int width = 0;
+  int height = 0;
+  std::vector<unsigned long> argb;
+  friend bool operator==(const ScreenCursor&, const ScreenCursor&) = default;
+};
+std::optional<ScreenCursor> CursorAt(Point screen);
 
 }  // namespace tallow::ui::testing

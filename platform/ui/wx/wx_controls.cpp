@@ -14,6 +14,8 @@
 #include <wx/treectrl.h>
 
 #include <algorithm>
+#include <map>
+#include <vector>
 
 namespace tallow::ui {
 
@@ -99,6 +101,8 @@ wxWindow* WxBackend::Impl::MakeControl(Window& w, std::size_t index, const Contr
       long style = wxLC_REPORT | border;
       if (s & LVS_SINGLESEL) style |= wxLC_SINGLE_SEL;
       slot.list = std::make_unique<ListState>();
+      slot.list->unitsX = w.units.x;
+      slot.list->referenceX = ReferenceBaseUnits(*w.dialog->Template()).x;
       return new wxListCtrl(parent, wxID_ANY, pos, size, style);
     }
     case ControlKind::kTreeView: {
@@ -162,6 +166,92 @@ void WxBackend::Impl::MakeControls(Window& w, const DialogTemplate& t) {
     w.indexOf[&c] = i;
     BindControl(w, i, ct);
   }
+}
+
+namespace {
+
+// The room a check box or radio button takes beyond its text: the
+// indicator and its gap, as GTK draws them.
+int IndicatorRoom(wxWindow* parent, ControlKind kind) {
+  const wxString probe = "Probe";
+  wxControl* control = kind == ControlKind::kRadio
+                           ? static_cast<wxControl*>(new wxRadioButton(parent, wxID_ANY, probe))
+                           : new wxCheckBox(parent, wxID_ANY, probe);
+  const int room = control->GetBestSize().x - control->GetTextExtent(probe).x;
+  control->Destroy();
+  return room;
+}
+
+}  // namespace
+
+// The templates were laid out for a font whose labels run narrower, for
+// its average letter, than the desktop's do: measured by that letter, a
+// label such as "Destination Folder:" outgrows its control. The geometry
+// stays that of the template font; the text's font is made smaller, a
+// quarter point at a time, down to three quarters of it at most, until
+// every label fits. It is chosen before the controls are made, which take
+// it from their panel: GTK's labels do not follow a later change of font.
+void WxBackend::Impl::FitTexts(Window& w, const DialogTemplate& t) {
+  constexpr double kStep = 0.25;
+  wxFont font = w.client->GetFont();
+  const double nominal = font.GetFractionalPointSize();
+  double points = nominal;
+  if (auto cached = fittedPoints.find(&t); cached != fittedPoints.end()) {
+    points = cached->second;
+  } else {
+    const auto& controls = w.dialog->Controls();
+    const int lineHeight = w.client->GetCharHeight();
+    std::map<ControlKind, int> indicator;
+    // Each label whose width must fit: its text, the room its control
+    // takes beside the text, and the control's width.
+    struct Label {
+      wxString text;
+      int extra;
+      int width;
+    };
+    std::vector<Label> labels;
+    for (std::size_t i = 0; i < std::min(controls.size(), t.controls.size()); ++i) {
+      const ControlTemplate& c = t.controls[i];
+      const Rect px = controls[i]->GetPixelRect();
+      Label label{wxControl::RemoveMnemonics(ToWx(c.text ? WStringView(c.text) : WStringView())),
+                  0, px.cx};
+      if (label.text.empty()) continue;
+      switch (c.kind) {
+        case ControlKind::kStatic:
+          if (px.cy >= 2 * lineHeight) continue;  // it may wrap
+          break;
+        case ControlKind::kCheckBox:
+        case ControlKind::kRadio:
+          if (!indicator.count(c.kind)) indicator[c.kind] = IndicatorRoom(w.client, c.kind);
+          label.extra = indicator[c.kind];
+          break;
+        case ControlKind::kButton:
+        case ControlKind::kGroupBox:
+          if (c.style & BS_ICON) continue;
+          label.extra = 2 * w.units.x;
+          break;
+        default:
+          continue;
+      }
+      labels.push_back(label);
+    }
+    const auto fits = [&](const wxFont& f) {
+      for (const Label& label : labels) {
+        int width = 0;
+        w.client->GetTextExtent(label.text, &width, nullptr, nullptr, nullptr, &f);
+        if (label.extra + width > label.width) return false;
+      }
+      return true;
+    };
+    for (;; points -= kStep) {
+      font.SetFractionalPointSize(points);
+      if (fits(font) || points - kStep < nominal * 0.75) break;
+    }
+    fittedPoints[&t] = points;
+  }
+  font.SetFractionalPointSize(points);
+  w.top->SetFont(font);
+  w.client->SetFont(font);
 }
 
 void WxBackend::Impl::ApplyRadioGroup(Window& w, int group) {

@@ -67,6 +67,10 @@ struct WxBackend::Impl {
     const CImageList* images = nullptr;
     int imageCount = -1;
     COLORREF imageBackground = CLR_NONE;
+    // Column widths come in pixels of the other system's dialog font and
+    // are shown scaled as the dialog units are: by |unitsX| / |referenceX|.
+    int unitsX = 1;
+    int referenceX = 1;
   };
   struct TreeEntry {
     HTREEITEM item;
@@ -84,6 +88,10 @@ struct WxBackend::Impl {
     const CImageList* images = nullptr;
     int imageCount = -1;
     COLORREF imageBackground = CLR_NONE;
+    // Column widths come in pixels of the other system's dialog font and
+    // are shown scaled as the dialog units are: by |unitsX| / |referenceX|.
+    int unitsX = 1;
+    int referenceX = 1;
   };
   // One template entry's control.
   struct Slot {
@@ -158,6 +166,7 @@ struct WxBackend::Impl {
   int quiet = 0;
   bool flushScheduled = false;
   std::map<int, BaseUnits> unitsByPoints;
+  std::map<const DialogTemplate*, double> fittedPoints;  // by FitTexts
   FrameMetrics decoration;  // learnt from the first window shown; none under Xvfb
   int menuBarHeight = 0;    // likewise, 0 until known
   std::map<std::pair<HICON, int>, wxBitmap> iconCache;
@@ -201,6 +210,9 @@ struct WxBackend::Impl {
 
   // Controls (wx_controls.cpp, wx_input.cpp, wx_lists.cpp).
   void MakeControls(Window& w, const DialogTemplate& t);
+  // Makes the window's font smaller, if need be, so that every text of the
+  // template fits its control; before the controls are made.
+  void FitTexts(Window& w, const DialogTemplate& t);
   wxWindow* MakeControl(Window& w, std::size_t index, const ControlTemplate& t, const Rect& px);
   void BindControl(Window& w, std::size_t index, const ControlTemplate& t);
   void Apply(Window& w, std::size_t index);

@@ -47,12 +47,15 @@ void WxBackend::Impl::SyncList(Slot& slot, CListCtrl& lv) {
 
   // Columns: a different number of them starts the list afresh.
   const int columns = lv.GetColumnCount();
+  const auto shownWidth = [&state](int width) {
+    return width >= 0 ? MulDiv(width, state.unitsX, state.referenceX) : width;
+  };
   if (list->GetColumnCount() != columns) {
     list->DeleteAllItems();
     list->DeleteAllColumns();
     state.rows.clear();
     for (int i = 0; i < columns; ++i) {
-      const int width = lv.GetColumnWidth(i);
+      const int width = shownWidth(lv.GetColumnWidth(i));
       list->InsertColumn(i, ToWx(lv.GetColumnHeading(i)), wxLIST_FORMAT_LEFT,
                          width >= 0 ? width : wxLIST_AUTOSIZE_USEHEADER);
     }
@@ -66,7 +69,7 @@ void WxBackend::Impl::SyncList(Slot& slot, CListCtrl& lv) {
         item.SetText(heading);
         list->SetColumn(i, item);
       }
-      const int width = lv.GetColumnWidth(i);
+      const int width = shownWidth(lv.GetColumnWidth(i));
       if (width >= 0 && list->GetColumnWidth(i) != width) list->SetColumnWidth(i, width);
     }
   }

@@ -364,6 +364,7 @@ void WxBackend::WindowCreated(CDialog& dialog) {
   w.metrics = WindowFrame(*t);
   const Rect client = DialogUnitsToPixels(Rect{0, 0, t->rect.cx, t->rect.cy}, w.units);
   w.top->SetClientSize(client.cx, client.cy);
+  impl->FitTexts(w, *t);
   impl->MakeControls(w, *t);
   impl->BindWindow(w);
   if (dialog.GetMenu()) w.menuDirty = true;

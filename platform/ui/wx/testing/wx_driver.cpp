@@ -386,6 +386,23 @@ std::string WxDriver::FontFace(const CDialog& dialog) const {
   return w ? std::string(w->face) : std::string();
 }
 
+std::optional<Size> WxDriver::MeasureText(const CDialog& dialog, std::size_t index,
+                                          const std::string& utf8) const {
+  impl_.FlushAll();
+  const WxBackend::Impl::Slot* slot = SlotOf(impl_, dialog, index);
+  if (!slot) return std::nullopt;
+  const wxSize size = slot->win->GetTextExtent(wxString::FromUTF8(utf8.data(), utf8.size()));
+  return Size{size.x, size.y};
+}
+
+std::optional<Size> WxDriver::BestSize(const CDialog& dialog, std::size_t index) const {
+  impl_.FlushAll();
+  const WxBackend::Impl::Slot* slot = SlotOf(impl_, dialog, index);
+  if (!slot) return std::nullopt;
+  const wxSize size = slot->win->GetBestSize();
+  return Size{size.x, size.y};
+}
+
 bool WxDriver::SaveScreenshot(const CDialog& dialog, const std::string& path) {
   // Generic controls lay themselves out when idle, then paint.
   DispatchFor(impl_, std::chrono::milliseconds(150));

@@ -102,6 +102,11 @@ class WxDriver {
 
   // The face name of the font the dialog's template font was mapped to.
   std::string FontFace(const CDialog& dialog) const;
+  // The size of |utf8| in the font of the control made from the |index|th
+  // template entry, and the size that control asks for itself.
+  std::optional<Size> MeasureText(const CDialog& dialog, std::size_t index,
+                                  const std::string& utf8) const;
+  std::optional<Size> BestSize(const CDialog& dialog, std::size_t index) const;
   // Writes a PNG of the dialog's client area, with the menu bar above it
   // when the window has one; false when it could not.
   bool SaveScreenshot(const CDialog& dialog, const std::string& path);

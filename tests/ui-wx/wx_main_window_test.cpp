@@ -1,0 +1,341 @@
+// The main window on the screen against the simulated MFP: both modes at
+// their sizes after the boxes were listed, a portrait and a landscape page
+// drawn inside their fit rectangles, every label whole at the desktop's
+// font, the list's columns wide enough for their texts, and the wait cursor
+// on the screen while the device is asked.
+#include <stdlib.h>
+
+#include <atomic>
+#include <chrono>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "app/main_window/main_dlg.h"
+#include "core/settings.h"
+#include "core/texts.h"
+#include "device/channel_layer.h"
+#include "device/net_channel.h"
+#include "platform/app_profile.h"
+#include "res/resource_ids.h"
+#include "support/kivor_loader.h"
+#include "support/program_folder.h"
+#include "support/sim_process.h"
+#include "tests/ui-wx/wx_fixture.h"
+#include "tests/ui-wx/x_screen.h"
+
+// After the project's headers: wx defines TRUE and FALSE as macros.
+#include <wx/image.h>
+
+namespace tallow::ui::testing {
+namespace {
+
+using namespace std::chrono_literals;
+using app::CMainDlg;
+
+constexpr const char* kTitle = "Tallowmere";
+
+// A portrait colour page and a landscape black-and-white one: the list
+// shows the landscape one first.
+constexpr const char* kStore = R"(<mfp name="Sim">
+  <box id="1" name="Scans">
+    <doc id="C1" name="Portrait" timestamp="2026/12/09 08:46:40" pages="2" color="1"
+         width="600" height="848"/>
+    <doc id="C2" name="Landscape" timestamp="2026/12/10 17:05:59" pages="1" color="0"
+         width="848" height="600"/>
+  </box>
+  <box id="2" name="Archive"/>
+</mfp>)";
+constexpr int kRowLandscape = 0;
+constexpr int kRowPortrait = 1;
+
+class WxMainWindowTest : public WxDialogTest {
+ protected:
+  void SetUp() override {
+    WxDialogTest::SetUp();
+    if (IsSkipped()) return;
+    LoadMessageTable(MessageTable());
+    LoadMessageTable(ProgressTextTable());
+    LoadMessageTable(LabelTable());
+    ASSERT_TRUE(kivor_.ok());
+    test::SimOptions options;
+    options.config = kStore;
+    sim_ = std::make_unique<test::SimProcess>(options);
+    SetAppProfilePath(program_.Wide("setting/tallowmere.ini"));
+    SettingInfo settings;
+    settings.folderPath = program_.Wide("out");
+    SetSettingInfo(settings);
+    SetPasswordInfo({});
+    MFPInfo mfp;
+    mfp.IPv4Address = u"127.0.0.1";
+    mfp.httpPortNumber = sim_->Port();
+    SetMFPInfo(mfp);
+    // As the MFP selection does before the window opens.
+    WStringList names;
+    ASSERT_EQ(RefreshFolderList(mfp, names), 1);
+  }
+  void TearDown() override {
+    sim_.reset();
+    SetAppProfilePath({});
+    NetBoxTables() = BoxTables{};
+    WxDialogTest::TearDown();
+  }
+
+  // The window's size on the screen, once the window system has caught up
+  // with |expected| (a busy machine may take a while), or as it stands after
+  // a few seconds.
+  static Size ScreenSize(Size expected) {
+    Size size;
+    const auto end = std::chrono::steady_clock::now() + 5s;
+    do {
+      wx_->Pump(50ms);
+      const std::optional<ScreenWindow> w = FindScreenWindow(kTitle);
+      size = w && w->viewable ? Size{w->rect.cx, w->rect.cy} : Size{};
+    } while (size != expected && std::chrono::steady_clock::now() < end);
+    return size;
+  }
+
+  // The window on the screen has the layer's size, which is the mode's.
+  void ExpectOnScreenAtModeSize(const CMainDlg& d) {
+    const Size mode = d.m_nMode == app::kModeAdvanced ? d.m_sizeAdvanced : d.m_sizeSimple;
+    EXPECT_GT(mode.cx, 0);
+    EXPECT_EQ(Size(d.GetWindowRect().cx, d.GetWindowRect().cy), mode);
+    EXPECT_EQ(ScreenSize(mode), mode);
+  }
+
+  // Every label, button and check box shown holds its whole text, measured
+  // in the font the control uses.
+  void ExpectLabelsWhole(const CDialog& d) {
+    for (std::size_t i = 0; i < d.Controls().size(); ++i) {
+      const Control& c = *d.Controls()[i];
+      const std::optional<WxDriver::ControlView> view = wx_->ViewControl(d, i);
+      ASSERT_TRUE(view);
+      if (!view->shown || view->text.empty()) continue;
+      const Rect rect = *wx_->ControlRect(d, i);
+      const Size text = *wx_->MeasureText(d, i, view->text);
+      SCOPED_TRACE(view->text);
+      switch (c.Kind()) {
+        case ControlKind::kStatic: {
+          if (c.GetStyle() & SS_ENDELLIPSIS) break;  // data, cut with "..." by design
+          // GTK's own measure, in the font it draws with, as well as wx's.
+          const Size best = *wx_->BestSize(d, i);
+          EXPECT_LE(std::max(text.cx, best.cx), rect.cx);
+          EXPECT_LE(std::max(text.cy, best.cy), rect.cy);
+          break;
+        }
+        case ControlKind::kCheckBox:
+        case ControlKind::kRadio:
+          EXPECT_LE(wx_->BestSize(d, i)->cx, rect.cx);
+          break;
+        case ControlKind::kButton:
+        case ControlKind::kGroupBox:
+          EXPECT_LE(text.cx + 10, rect.cx);
+          break;
+        default:
+          break;
+      }
+    }
+  }
+
+  // What the screen shows of the window, saved as <build>/screenshots/|name|,
+  // with the window's client area origin in it.
+  struct Shot {
+    wxImage image;
+    Point client;
+  };
+  Shot ShootScreen(const CDialog& d, const std::string& name) {
+    ScreenSize(Size{d.GetWindowRect().cx, d.GetWindowRect().cy});
+    wx_->Pump(200ms);
+    const std::optional<ScreenWindow> w = FindScreenWindow(kTitle);
+    EXPECT_TRUE(w);
+    if (!w) return {};
+    const std::optional<ScreenPixels> pixels = GrabScreen(w->rect);
+    EXPECT_TRUE(pixels);
+    if (!pixels) return {};
+    Shot shot{wxImage(pixels->width, pixels->height), {}};
+    std::copy(pixels->rgb.begin(), pixels->rgb.end(), shot.image.GetData());
+    EXPECT_TRUE(shot.image.SaveFile(ShotPath(name).string(), wxBITMAP_TYPE_PNG));
+    d.ClientToScreen(&shot.client);
+    shot.client.x -= w->rect.x;
+    shot.client.y -= w->rect.y;
+    return shot;
+  }
+
+  // The page is drawn inside the fit rectangle, and the frame shows nothing
+  // but the window's background around it; the screen is looked at again
+  // for a few seconds until it shows that (a busy machine paints late).
+  void ExpectPageInItsFit(const CMainDlg& d, const std::string& name) {
+    struct Counts {
+      int inside = 0;
+      int page = 0;  // pixels inside that are not the background
+      int outside = 0;
+      int bare = 0;  // pixels outside that are
+      bool Good() const {
+        return inside > 1000 && outside > 1000 && page > inside * 95 / 100 && bare == outside;
+      }
+    };
+    const Rect frame = d.GetDlgItem(res::IDC_MAIN_PREVIEW_FRAME)->GetPixelRect();
+    const Rect area = d.GetDlgItem(res::IDC_MAIN_PREVIEW_FRAME)->GetClientRect();
+    const Rect fit = d.m_previewRect;
+    const auto count = [&](const Shot& shot) {
+      Counts c;
+      const wxImage& image = shot.image;
+      if (!image.IsOk()) return c;
+      // The window's own background, beside the frame.
+      const int bx = shot.client.x + frame.x - 3;
+      const int by = shot.client.y + frame.y + 3;
+      const int background[] = {image.GetRed(bx, by), image.GetGreen(bx, by),
+                                image.GetBlue(bx, by)};
+      const auto isBackground = [&](int x, int y) {
+        // |x|, |y| in the frame's client area.
+        const int sx = shot.client.x + frame.x + 1 + x;
+        const int sy = shot.client.y + frame.y + 1 + y;
+        return std::abs(image.GetRed(sx, sy) - background[0]) <= 2 &&
+               std::abs(image.GetGreen(sx, sy) - background[1]) <= 2 &&
+               std::abs(image.GetBlue(sx, sy) - background[2]) <= 2;
+      };
+      // A margin of 3 pixels keeps the filtered edge out of both counts.
+      for (int y = 2; y < area.cy - 2; ++y) {
+        for (int x = 2; x < area.cx - 2; ++x) {
+          const bool in =
+              x >= fit.x + 3 && x < fit.right() - 3 && y >= fit.y + 3 && y < fit.bottom() - 3;
+          const bool out =
+              x < fit.x - 3 || x >= fit.right() + 3 || y < fit.y - 3 || y >= fit.bottom() + 3;
+          if (in) {
+            ++c.inside;
+            c.page += isBackground(x, y) ? 0 : 1;
+          } else if (out) {
+            ++c.outside;
+            c.bare += isBackground(x, y) ? 1 : 0;
+          }
+        }
+      }
+      return c;
+    };
+    Counts c;
+    const auto end = std::chrono::steady_clock::now() + 5s;
+    do {
+      c = count(ShootScreen(d, name));
+    } while (!c.Good() && std::chrono::steady_clock::now() < end);
+    EXPECT_GT(c.inside, 1000);
+    EXPECT_GT(c.outside, 1000);
+    EXPECT_GT(c.page, c.inside * 95 / 100);
+    EXPECT_EQ(c.bare, c.outside);
+  }
+
+  test::ScratchProgramFolder program_{"kivor.so"};
+  test::KivorLibrary kivor_;
+  std::unique_ptr<test::SimProcess> sim_;
+};
+
+TEST_F(WxMainWindowTest, BothModesWithAPortraitAndALandscapePagePreviewed) {
+  CMainDlg main;
+  wx_->OnDialogShown([&](CDialog& shown) {
+    ASSERT_EQ(&shown, &main);
+    CMainDlg& d = main;
+    EXPECT_EQ(d.m_nMode, app::kModeAdvanced);
+    ExpectOnScreenAtModeSize(d);
+    const std::size_t treeIndex = IndexOf(d, res::IDC_MAIN_BOX_TREE);
+    const std::size_t listIndex = IndexOf(d, res::IDC_MAIN_DOCUMENT_LIST);
+    const std::optional<std::vector<WxDriver::TreeItemView>> tree = wx_->ViewTree(d, treeIndex);
+    ASSERT_TRUE(tree);
+    ASSERT_EQ(tree->size(), 3u);
+    EXPECT_EQ((*tree)[1].text, "Scans");
+
+    const HTREEITEM scans = d.m_treeBoxes->GetChildItem(d.m_treeBoxes->GetRootItem());
+    ASSERT_TRUE(wx_->ClickTreeItem(d, treeIndex, scans));
+    ASSERT_TRUE(wx_->Click(d, IndexOf(d, res::IDC_MAIN_PREVIEW)));
+    ASSERT_TRUE(wx_->ClickListRow(d, listIndex, kRowPortrait, false));
+    ASSERT_FALSE(d.m_previewImage.IsNull());
+    EXPECT_GT(d.m_previewRect.x, 1);  // portrait: bands left and right
+    ExpectPageInItsFit(d, "main-advanced-portrait.png");
+
+    ASSERT_TRUE(wx_->ClickListRow(d, listIndex, kRowLandscape, false));
+    EXPECT_GT(d.m_previewRect.y, 1);  // landscape: bands above and below
+    ExpectPageInItsFit(d, "main-advanced-landscape.png");
+    ExpectLabelsWhole(d);
+
+    // The columns, given for the other system's font, hold their texts.
+    const std::optional<WxDriver::ListView> list = wx_->ViewList(d, listIndex);
+    ASSERT_TRUE(list);
+    ASSERT_EQ(list->headings.size(), 4u);
+    ASSERT_EQ(list->rows.size(), 2u);
+    constexpr int kCellPadding = 12;
+    for (std::size_t column = 0; column < 4; ++column) {
+      SCOPED_TRACE(list->headings[column]);
+      int widest = wx_->MeasureText(d, listIndex, list->headings[column])->cx;
+      for (const auto& row : list->rows) {
+        widest = std::max(widest, wx_->MeasureText(d, listIndex, row[column])->cx);
+      }
+      EXPECT_LE(widest + kCellPadding, list->widths[column]);
+    }
+
+    ASSERT_TRUE(wx_->ChooseMenuItem(d, res::ID_MODE_SIMPLE));
+    EXPECT_EQ(d.m_nMode, app::kModeSimple);
+    ExpectOnScreenAtModeSize(d);
+    ExpectLabelsWhole(d);
+    ShootScreen(d, "main-simple.png");
+
+    ASSERT_TRUE(wx_->ChooseMenuItem(d, res::ID_MODE_ADVANCED));
+    ExpectOnScreenAtModeSize(d);
+    ShootScreen(d, "main-advanced.png");
+    d.InputEscape();
+  });
+  EXPECT_EQ(main.DoModal(), IDCANCEL);
+}
+
+// While the device is asked the UI thread is busy; the wait cursor is on
+// the screen all the same, over the whole window, and gone afterwards.
+TEST_F(WxMainWindowTest, WaitCursorIsOnTheScreenWhileTheDeviceIsAsked) {
+  CMainDlg main;
+  wx_->OnDialogShown([&](CDialog&) {
+    CMainDlg& d = main;
+    wx_->Pump(200ms);
+    const Rect tree = d.m_treeBoxes->GetWindowRect();
+    const Rect list = d.m_listDocuments->GetWindowRect();
+    const Point places[] = {{tree.x + tree.cx / 2, tree.bottom() - 20},
+                            {list.x + list.cx / 2, list.y + list.cy / 2}};
+    std::vector<ScreenCursor> idle;
+    for (const Point& p : places) {
+      const std::optional<ScreenCursor> cursor = CursorAt(p);
+      ASSERT_TRUE(cursor);
+      idle.push_back(*cursor);
+    }
+    sim_->SetFaults({"list-docs stall 1500"});
+    std::atomic<bool> listing{true};
+    std::vector<bool> waited(std::size(places), false);
+    std::thread watcher([&] {
+      while (listing) {
+        for (std::size_t i = 0; i < std::size(places); ++i) {
+          const std::optional<ScreenCursor> now = CursorAt(places[i]);
+          if (listing && now && !(*now == idle[i])) waited[i] = true;
+        }
+        std::this_thread::sleep_for(50ms);
+      }
+    });
+    const HTREEITEM scans = d.m_treeBoxes->GetChildItem(d.m_treeBoxes->GetRootItem());
+    EXPECT_TRUE(wx_->ClickTreeItem(d, IndexOf(d, res::IDC_MAIN_BOX_TREE), scans));
+    listing = false;
+    watcher.join();
+    EXPECT_EQ(d.m_listDocuments->GetItemCount(), 2);
+    for (std::size_t i = 0; i < std::size(places); ++i) {
+      EXPECT_TRUE(waited[i]) << i;
+    }
+    for (std::size_t i = 0; i < std::size(places); ++i) {
+      std::optional<ScreenCursor> now;
+      const auto end = std::chrono::steady_clock::now() + 5s;
+      do {
+        wx_->Pump(50ms);
+        now = CursorAt(places[i]);
+      } while (now != idle[i] && std::chrono::steady_clock::now() < end);
+      EXPECT_EQ(now, idle[i]) << i;
+    }
+    d.InputEscape();
+  });
+  EXPECT_EQ(main.DoModal(), IDCANCEL);
+}
+
+}  // namespace
+}  // namespace tallow::ui::testing
