@@ -1,7 +1,8 @@
 // Page files come from the device and are untrusted. One input is one page
-// file, handed to the PDF library both as a colour page and as a
-// black-and-white page. Whatever it holds, the conversion either writes a
-// PDF that qpdf reads back, without a warning, with its one page, or fails.
+// file; its content decides how it goes in (the document's colour flag only
+// names the page files, which pages in memory do not have). Whatever it
+// holds, the conversion either writes a PDF that qpdf reads back, without a
+// warning, with its one page, or fails.
 #include <qpdf/QPDF.hh>
 #include <qpdf/QPDFPageDocumentHelper.hh>
 
@@ -28,9 +29,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   request.documentId = 1;
   request.firstPage = 1;
   request.lastPage = 1;
-  // The flag picks only the page files' names, which a document in memory
-  // has none of: both take the same road here.
-  request.colorFlag = (size & 4) ? CODEC_PDF_MONO : CODEC_PDF_COLOR;
   fuzz::MemoryPages source({std::string_view(reinterpret_cast<const char*>(data), size)});
   fuzz::MemoryOutput out;
   std::string reason;
