@@ -277,8 +277,7 @@ ProfileDocument ProfileDocument::Parse(std::string_view bytes) {
 }
 
 void ProfileDocument::Keep(Line line) {
-  // Blank lines are never written back, so they are not kept at all: a file
-  // of many empty lines costs no lines.
+  // Blank lines are never written back, so they are not kept.
   if (line.kind != Kind::kBlank) lines_.push_back(line);
 }
 
