@@ -188,23 +188,43 @@ std::optional<WString> ReadValue(const char16_t* section, const char16_t* key, c
 
 // ---- The document ----
 
-ProfileDocument::Line ProfileDocument::Classify(std::string raw, WString text) {
+namespace {
+
+// Where the line that starts at |start| ends: at a CR, an LF or the end.
+template <typename Char>
+std::size_t LineEnd(std::basic_string_view<Char> s, std::size_t start) {
+  while (start < s.size() && s[start] != Char('\r') && s[start] != Char('\n')) ++start;
+  return start;
+}
+
+// Where the next line starts after the break at |end|; CR LF is one break.
+template <typename Char>
+std::size_t NextLine(std::basic_string_view<Char> s, std::size_t end) {
+  return end + 1 < s.size() && s[end] == Char('\r') && s[end + 1] == Char('\n') ? end + 2 : end + 1;
+}
+
+}  // namespace
+
+ProfileDocument::Line ProfileDocument::Classify(Span raw, Span text) const {
   Line line;
-  line.raw = std::move(raw);
-  line.text = std::move(text);
-  if (line.text.size() > kMaxProfileLineLength) return line;  // kept, never matched
-  WStringView t = Trim(line.text);
+  line.raw = raw;
+  line.text = text;
+  if (text.size > kMaxProfileLineLength) return line;  // kept, never matched
+  const WStringView t = Trim(View(text));
+  auto span = [this](WStringView part) {
+    return Span{static_cast<std::size_t>(part.data() - text_.data()), part.size()};
+  };
   if (t.empty()) {
     line.kind = Kind::kBlank;
   } else if (t.front() == u'[' && t.rfind(u']') != WStringView::npos) {
     line.kind = Kind::kSection;
-    line.name = WString(Trim(t.substr(1, t.rfind(u']') - 1)));
+    line.name = span(Trim(t.substr(1, t.rfind(u']') - 1)));
   } else if (t.front() == u';') {
     line.kind = Kind::kOther;
   } else if (std::size_t eq = t.find(u'='); eq != WStringView::npos) {
     line.kind = Kind::kKey;
-    line.name = WString(Trim(t.substr(0, eq)));
-    line.value = WString(Trim(t.substr(eq + 1)));
+    line.name = span(Trim(t.substr(0, eq)));
+    line.value = span(Trim(t.substr(eq + 1)));
   }
   return line;
 }
@@ -225,42 +245,40 @@ ProfileDocument ProfileDocument::Parse(std::string_view bytes) {
 
   if (doc.encoding_ == Encoding::kUtf16Le || doc.encoding_ == Encoding::kUtf16Be) {
     const bool le = doc.encoding_ == Encoding::kUtf16Le;
-    WString units;
-    units.reserve(bytes.size() / 2);
-    for (std::size_t i = 0; i + 1 < bytes.size(); i += 2) {
-      const unsigned lo = static_cast<unsigned char>(bytes[le ? i : i + 1]);
-      const unsigned hi = static_cast<unsigned char>(bytes[le ? i + 1 : i]);
-      units.push_back(static_cast<char16_t>(lo | (hi << 8)));
+    doc.text_.resize(bytes.size() / 2);
+    for (std::size_t i = 0; i < doc.text_.size(); ++i) {
+      const unsigned lo = static_cast<unsigned char>(bytes[le ? 2 * i : 2 * i + 1]);
+      const unsigned hi = static_cast<unsigned char>(bytes[le ? 2 * i + 1 : 2 * i]);
+      doc.text_[i] = static_cast<char16_t>(lo | (hi << 8));
     }
-    std::size_t start = 0;
-    while (start <= units.size()) {
-      std::size_t end = units.find_first_of(u"\r\n", start);
-      if (end == WString::npos) end = units.size();
-      doc.Keep(Classify({}, units.substr(start, end - start)));
-      if (end < units.size() && units[end] == u'\r' && end + 1 < units.size() && units[end + 1] == u'\n') ++end;
-      start = end + 1;
+    const WStringView units(doc.text_);
+    for (std::size_t start = 0; start <= units.size();) {
+      const std::size_t end = LineEnd(units, start);
+      doc.Keep(doc.Classify({}, {start, end - start}));
+      start = NextLine(units, end);
     }
   } else {
-    std::size_t start = 0;
-    while (start <= bytes.size()) {
-      std::size_t end = bytes.find_first_of("\r\n", start);
-      if (end == std::string_view::npos) end = bytes.size();
-      std::string raw(bytes.substr(start, end - start));
-      WString text = FromAnsi(raw);
-      Line line = Classify(std::move(raw), std::move(text));
-      line.text = WString();  // the raw bytes are what goes back
-      doc.Keep(std::move(line));
-      if (end < bytes.size() && bytes[end] == '\r' && end + 1 < bytes.size() && bytes[end + 1] == '\n') ++end;
-      start = end + 1;
+    doc.bytes_.assign(bytes);
+    doc.text_ = FromAnsi(doc.bytes_);
+    // CR and LF are single bytes that decode to themselves and never belong
+    // to a longer character: the bytes and the text break into the same
+    // lines, the n-th line of one being the n-th line of the other.
+    const std::string_view raw(doc.bytes_);
+    const WStringView units(doc.text_);
+    for (std::size_t b = 0, u = 0; b <= raw.size();) {
+      const std::size_t rawEnd = LineEnd(raw, b);
+      const std::size_t textEnd = LineEnd(units, u);
+      doc.Keep(doc.Classify({b, rawEnd - b}, {u, textEnd - u}));
+      b = NextLine(raw, rawEnd);
+      u = NextLine(units, textEnd);
     }
   }
   return doc;
 }
 
 void ProfileDocument::Keep(Line line) {
-  // Blank lines are never written back, so they are not kept at all: a file
-  // of many empty lines costs nothing.
-  if (line.kind != Kind::kBlank) lines_.push_back(std::move(line));
+  // Blank lines are never written back, so they are not kept.
+  if (line.kind != Kind::kBlank) lines_.push_back(line);
 }
 
 long ProfileDocument::FindSection(WStringView section) const {
@@ -268,7 +286,7 @@ long ProfileDocument::FindSection(WStringView section) const {
   // Keys before any header form the unnamed section; it comes first.
   if (section.empty()) return -1;
   for (std::size_t i = 0; i < lines_.size(); ++i) {
-    if (lines_[i].kind == Kind::kSection && SameName(lines_[i].name, section)) return static_cast<long>(i);
+    if (lines_[i].kind == Kind::kSection && SameName(View(lines_[i].name), section)) return static_cast<long>(i);
   }
   return -2;
 }
@@ -285,17 +303,24 @@ bool ProfileDocument::Find(WStringView section, WStringView key, WString& value)
   key = Trim(key);
   const std::size_t end = SectionEnd(header);
   for (std::size_t i = static_cast<std::size_t>(header + 1); i < end; ++i) {
-    if (lines_[i].kind == Kind::kKey && SameName(lines_[i].name, key)) {
-      value = lines_[i].value;
+    if (lines_[i].kind == Kind::kKey && SameName(View(lines_[i].name), key)) {
+      value.assign(View(lines_[i].value));
       return true;
     }
   }
   return false;
 }
 
-ProfileDocument::Line ProfileDocument::MakeLine(WStringView text) const {
-  const bool utf8 = encoding_ == Encoding::kUtf8 || encoding_ == Encoding::kUtf8Bom;
-  return Classify(utf8 ? ToAnsi(text) : std::string(), WString(text));
+ProfileDocument::Line ProfileDocument::MakeLine(WStringView text) {
+  const Span units{text_.size(), text.size()};
+  text_.append(text);
+  Span raw;
+  if (encoding_ == Encoding::kUtf8 || encoding_ == Encoding::kUtf8Bom) {
+    const std::string bytes = ToAnsi(text);
+    raw = {bytes_.size(), bytes.size()};
+    bytes_.append(bytes);
+  }
+  return Classify(raw, units);
 }
 
 bool ProfileDocument::Set(WStringView section, WStringView key, WStringView value) {
@@ -318,12 +343,11 @@ bool ProfileDocument::Set(WStringView section, WStringView key, WStringView valu
   }
   const std::size_t end = SectionEnd(header);
   for (std::size_t i = static_cast<std::size_t>(header + 1); i < end; ++i) {
-    Line& line = lines_[i];
-    if (line.kind == Kind::kKey && SameName(line.name, key)) {
-      if (line.value == value) return false;
+    if (lines_[i].kind == Kind::kKey && SameName(View(lines_[i].name), key)) {
+      if (View(lines_[i].value) == value) return false;
       // The key keeps its spelling in the file.
-      WString name = line.name;
-      line = keyLine(name);
+      const WString name(View(lines_[i].name));
+      lines_[i] = keyLine(name);
       return true;
     }
   }
@@ -333,14 +357,16 @@ bool ProfileDocument::Set(WStringView section, WStringView key, WStringView valu
 
 std::string ProfileDocument::Serialize() const {
   std::string out;
+  const bool utf16 = encoding_ == Encoding::kUtf16Le || encoding_ == Encoding::kUtf16Be;
+  const bool le = encoding_ == Encoding::kUtf16Le;
+  // Enough for every line and its CR LF, the mark and a blank line.
+  out.reserve((utf16 ? 2 * text_.size() + 4 * lines_.size() : bytes_.size() + 2 * lines_.size()) + 5);
   switch (encoding_) {
     case Encoding::kUtf8: break;
     case Encoding::kUtf8Bom: out = "\xEF\xBB\xBF"; break;
     case Encoding::kUtf16Le: out = "\xFF\xFE"; break;
     case Encoding::kUtf16Be: out = "\xFE\xFF"; break;
   }
-  const bool utf16 = encoding_ == Encoding::kUtf16Le || encoding_ == Encoding::kUtf16Be;
-  const bool le = encoding_ == Encoding::kUtf16Le;
   auto put16 = [&](char16_t c) {
     const char lo = static_cast<char>(c & 0xFF);
     const char hi = static_cast<char>(c >> 8);
@@ -348,13 +374,12 @@ std::string ProfileDocument::Serialize() const {
     out.push_back(le ? hi : lo);
   };
   for (const Line& line : lines_) {
-    if (line.kind == Kind::kBlank) continue;
     if (utf16) {
-      for (char16_t c : line.text) put16(c);
+      for (char16_t c : View(line.text)) put16(c);
       put16(u'\r');
       put16(u'\n');
     } else {
-      out += line.raw;
+      out.append(bytes_, line.raw.begin, line.raw.size);
       out += "\r\n";
     }
   }

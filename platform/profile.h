@@ -71,17 +71,27 @@ class ProfileDocument {
 
  private:
   enum class Kind { kBlank, kSection, kKey, kOther };
+  // Units of text_, or bytes of bytes_, from |begin| on.
+  struct Span {
+    std::size_t begin = 0;
+    std::size_t size = 0;
+  };
+  // A line points into the document's buffers, so that parsing one costs no
+  // allocation of its own.
   struct Line {
     Kind kind = Kind::kOther;
-    std::string raw;  // UTF-8 files: the line's own bytes, written back unchanged
-    WString text;     // UTF-16 files: the line, decoded
-    WString name;     // section or key name, trimmed
-    WString value;    // key value, trimmed
+    Span raw;    // UTF-8 files: the line's own bytes, written back unchanged
+    Span text;   // the line, decoded
+    Span name;   // section or key name, trimmed
+    Span value;  // key value, trimmed
   };
 
-  static Line Classify(std::string raw, WString text);
+  WStringView View(Span span) const { return WStringView(text_).substr(span.begin, span.size); }
+  // The line of |text| (and of |raw|, in UTF-8 files), classified.
+  Line Classify(Span raw, Span text) const;
   void Keep(Line line);
-  Line MakeLine(WStringView text) const;
+  // A new line of |text|, its units (and bytes) added to the buffers.
+  Line MakeLine(WStringView text);
   // Index of the header of |section| (-1: the lines before any header), or
   // -2 when missing.
   long FindSection(WStringView section) const;
@@ -89,6 +99,8 @@ class ProfileDocument {
   std::size_t SectionEnd(long header) const;
 
   Encoding encoding_ = Encoding::kUtf8;
+  std::string bytes_;  // UTF-8 files: the lines' bytes
+  WString text_;       // the lines, decoded
   std::vector<Line> lines_;
 };
 

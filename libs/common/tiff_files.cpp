@@ -68,6 +68,20 @@ int ReaderClose(thandle_t handle) {
 
 toff_t ReaderSize(thandle_t handle) { return static_cast<ReaderFile*>(handle)->page->Size(); }
 
+// A page already in memory is handed to libtiff as its mapping: libtiff then
+// reads it in place and checks each offset and count against the page's
+// size first (read through a plain reader, a count in a damaged directory
+// makes it allocate up to a megabyte before it finds the page too short).
+// Files are never mapped.
+int ReaderMap(thandle_t handle, void** base, toff_t* size) {
+  const PageReader* page = static_cast<ReaderFile*>(handle)->page;
+  if (!page->Bytes()) return 0;
+  // Read only: libtiff never writes to a mapping it reads.
+  *base = const_cast<std::uint8_t*>(page->Bytes());
+  *size = page->Size();
+  return 1;
+}
+
 int NoMap(thandle_t, void**, toff_t*) { return 0; }
 void NoUnmap(thandle_t, void*, toff_t) {}
 
@@ -111,10 +125,9 @@ TiffHandle OpenTiffForReading(const PageReader& page, tmsize_t maxSingleAlloc, i
   auto options = QuietOptions(maxSingleAlloc, errors);
   if (!options) return nullptr;
   auto* file = new ReaderFile{&page};
-  // "m": read, never map. The handle's close frees |file|; a failed open
-  // leaves it to us.
-  TIFF* tiff = TIFFClientOpenExt("page", "rm", file, ReaderRead, NoWrite, ReaderSeek, ReaderClose,
-                                 ReaderSize, NoMap, NoUnmap, options.get());
+  // The handle's close frees |file|; a failed open leaves it to us.
+  TIFF* tiff = TIFFClientOpenExt("page", "r", file, ReaderRead, NoWrite, ReaderSeek, ReaderClose,
+                                 ReaderSize, ReaderMap, NoUnmap, options.get());
   if (!tiff) delete file;
   return TiffHandle(tiff);
 }

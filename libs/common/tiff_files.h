@@ -1,6 +1,7 @@
-// libtiff handles for untrusted page files and for output files: no memory
-// mapping (a file cut while mapped would end the process), no messages on
-// the standard streams, and every single allocation bounded.
+// libtiff handles for untrusted page files and for output files: no file
+// mapped (a file cut while mapped would end the process; pages already in
+// memory are read in place), no messages on the standard streams, and every
+// single allocation bounded.
 #pragma once
 
 #include <tiffio.h>

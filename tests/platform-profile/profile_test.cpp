@@ -93,6 +93,7 @@ TEST_F(ProfileTest, ReadsValuesAsTheOtherSystemDoes) {
       {"missing section", "[T]\nk=1\n", u"S", u"k", u"<default>"},
       {"UTF-8 text", "[S]\nk=B\xC3\xBCro \xE2\x82\xAC\n", u"S", u"k", u"B\u00FCro \u20AC"},
       {"UTF-8 mark", "\xEF\xBB\xBF[S]\nk=bom\n", u"S", u"k", u"bom"},
+      {"characters cut by line ends", "[S]\nj=\xE2\x82\r\nk=\xC3\n", u"S", u"k", u"\uFFFD"},
       {"UTF-16 LE", Raw("\xFF\xFE[\0S\0]\0\r\0\n\0k\0=\0\xAC\x20\r\0\n\0"), u"S", u"k",
        u"\u20AC"},
       {"UTF-16 BE", Raw("\xFE\xFF\0[\0S\0]\0\n\0k\0=\0v"), u"S", u"k", u"v"},

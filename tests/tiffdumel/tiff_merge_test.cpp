@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <tiffio.h>
 
+#include <cstring>
 #include <filesystem>
 #include <functional>
 #include <set>
@@ -12,6 +13,7 @@
 #include "convert/convertor.h"
 #include "page_maker.h"
 #include "support/temp_dir.h"
+#include "tiff_files.h"
 #include "tiff_merge.h"
 
 namespace dumel {
@@ -47,18 +49,23 @@ std::vector<std::string> ListedCompressions(const std::string& tiff, int* direct
 }
 
 // An 8 x 8 uncompressed black-and-white TIFF file of 122 bytes whose one
-// strip lies where the caller says, inside the file or not.
-std::string BilevelTiff(std::uint32_t stripOffset, std::uint32_t stripBytes) {
+// strip lies where the caller says, inside the file or not. A description
+// of |descriptionBytes| at offset 8 makes it 12 bytes longer (and, when
+// long, leaves the description's end past the file's).
+std::string BilevelTiff(std::uint32_t stripOffset, std::uint32_t stripBytes, std::uint32_t descriptionBytes = 0) {
   std::string out("II*\0\x08\0\0\0", 8);
   auto u16 = [&](unsigned v) { out.push_back(static_cast<char>(v & 0xFF)); out.push_back(static_cast<char>(v >> 8)); };
   auto u32 = [&](std::uint32_t v) { u16(v & 0xFFFF); u16(v >> 16); };
-  auto entry = [&](unsigned tag, unsigned type, std::uint32_t value) { u16(tag); u16(type); u32(1); u32(value); };
-  u16(9);
+  auto entry = [&](unsigned tag, unsigned type, std::uint32_t value, std::uint32_t count = 1) {
+    u16(tag); u16(type); u32(count); u32(value);
+  };
+  u16(descriptionBytes ? 10 : 9);
   entry(256, 3, 8);  // ImageWidth
   entry(257, 3, 8);  // ImageLength
   entry(258, 3, 1);  // BitsPerSample
   entry(259, 3, 1);  // Compression: none
   entry(262, 3, 0);  // Photometric: min-is-white
+  if (descriptionBytes) entry(270, 2, 8, descriptionBytes);  // ImageDescription
   entry(273, 4, stripOffset);
   entry(277, 3, 1);  // SamplesPerPixel
   entry(278, 3, 8);  // RowsPerStrip
@@ -189,6 +196,68 @@ TEST_F(MultiTiff, FailureLeavesTheTargetAsItWas) {
     EXPECT_NE(reason_.find("page 2"), std::string::npos) << reason_;
     EXPECT_EQ(ReadBytes(Tif()), "the file that was there");
     EXPECT_EQ(Listing(Out()), "doc.tif ");
+  }
+}
+
+// A page already in memory is read in place; libtiff must take it exactly
+// as it takes the same bytes read through the file.
+TEST_F(MultiTiff, APageInMemoryReadsAsItsFileDoes) {
+  auto made = [&](std::function<void(TiffPage&)> change) {
+    TiffPage p;
+    change(p);
+    WriteTiff(PagePath(1), p);
+    return ReadBytes(PagePath(1));
+  };
+  const std::string sound = made([](TiffPage&) {});
+  const struct {
+    const char* name;
+    std::string bytes;
+  } cases[] = {
+      {"Group 4", sound},
+      {"LZW grey in strips", made([](TiffPage& p) {
+         p.compression = COMPRESSION_LZW, p.bitsPerSample = 8, p.photometric = PHOTOMETRIC_MINISBLACK;
+         p.rowsPerStrip = 16;
+       })},
+      {"tiled", made([](TiffPage& p) { p.compression = COMPRESSION_PACKBITS, p.bitsPerSample = 8, p.tileSize = 16; })},
+      {"uncompressed, with a description", BilevelTiff(134, 8, 20)},
+      {"description past the end", BilevelTiff(134, 8, 1u << 24)},
+      {"strip past the end", BilevelTiff(1000, 8)},
+      {"cut inside its directory", BilevelTiff(122, 8).substr(0, 60)},
+      {"cut inside its data", sound.substr(0, sound.size() / 3)},
+      {"not a TIFF", std::string("II*\0garbage garbage garbage", 28)},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    WriteBytes(PagePath(1), c.bytes);
+    InputFile file;
+    ASSERT_TRUE(file.Open(PagePath(1)));
+    const MemoryReader memory(c.bytes);
+    int fileErrors = 0, memoryErrors = 0;
+    TiffHandle fromFile = OpenTiffForReading(file, 1 << 20, &fileErrors);
+    TiffHandle fromMemory = OpenTiffForReading(memory, 1 << 20, &memoryErrors);
+    ASSERT_EQ(fromFile == nullptr, fromMemory == nullptr);
+    EXPECT_EQ(fileErrors, memoryErrors);
+    if (!fromFile) continue;
+    // Every strip or tile decodes to the same bytes, or fails on both.
+    const bool tiled = TIFFIsTiled(fromFile.get());
+    auto read = [tiled](TIFF* tiff, std::uint32_t i, std::vector<std::uint8_t>& buffer) {
+      const auto size = static_cast<tmsize_t>(buffer.size());
+      return tiled ? TIFFReadEncodedTile(tiff, i, buffer.data(), size) : TIFFReadEncodedStrip(tiff, i, buffer.data(), size);
+    };
+    const tmsize_t size = tiled ? TIFFTileSize(fromFile.get()) : TIFFStripSize(fromFile.get());
+    ASSERT_GT(size, 0);
+    std::vector<std::uint8_t> a(static_cast<std::size_t>(size)), b(a.size());
+    const std::uint32_t count = tiled ? TIFFNumberOfTiles(fromFile.get()) : TIFFNumberOfStrips(fromFile.get());
+    ASSERT_EQ(tiled ? TIFFNumberOfTiles(fromMemory.get()) : TIFFNumberOfStrips(fromMemory.get()), count);
+    for (std::uint32_t i = 0; i < count; ++i) {
+      const tmsize_t gotA = read(fromFile.get(), i, a);
+      const tmsize_t gotB = read(fromMemory.get(), i, b);
+      EXPECT_EQ(gotA, gotB);
+      if (gotA > 0 && gotA == gotB) {
+        EXPECT_EQ(std::memcmp(a.data(), b.data(), static_cast<std::size_t>(gotA)), 0);
+      }
+    }
+    EXPECT_EQ(fileErrors, memoryErrors);
   }
 }
 

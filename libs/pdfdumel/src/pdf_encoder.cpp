@@ -30,9 +30,10 @@ constexpr double kSmallestSide = 1;
 
 // The document's bytes on their way out: small pieces gather in a buffer,
 // page data goes straight through. Remembers where each object begins.
+// The buffer grows as it fills, so that a small document costs no more.
 class PdfOutput {
  public:
-  explicit PdfOutput(ByteOutput& out) : out_(out) { buffer_.reserve(kBuffer); }
+  explicit PdfOutput(ByteOutput& out) : out_(out) {}
 
   std::uint64_t Position() const { return written_ + buffer_.size(); }
 
@@ -182,12 +183,17 @@ class ImageWriter {
   std::uint64_t start_ = 0;
 };
 
-void WriteJpegPage(PdfOutput& out, PageWindow& window, const PageLimits& limits, WrittenPage& page,
-                   double& fileXDpi, double& fileYDpi) {
+// The page writers return false, with a reason, for a page that cannot go
+// in (most damaged pages are found so, before anything is written), and
+// throw when the output cannot be written or the page fails to decode.
+bool WriteJpegPage(PdfOutput& out, PageWindow& window, const PageLimits& limits, WrittenPage& page,
+                   double& fileXDpi, double& fileYDpi, std::string& reason) {
   JpegHeader h;
-  std::string reason;
-  if (!ReadJpegHeader(window, h, reason)) Fail(reason);
-  if (std::uint64_t{h.width} * h.height > limits.maxPixels) Fail("image too large");
+  if (!ReadJpegHeader(window, h, reason)) return false;
+  if (std::uint64_t{h.width} * h.height > limits.maxPixels) {
+    reason = "image too large";
+    return false;
+  }
   std::string dict = "/Width " + std::to_string(h.width) + " /Height " + std::to_string(h.height) +
                      " /BitsPerComponent 8 /ColorSpace " +
                      (h.components == 1 ? "/DeviceGray" : h.components == 3 ? "/DeviceRGB" : "/DeviceCMYK");
@@ -211,7 +217,7 @@ void WriteJpegPage(PdfOutput& out, PageWindow& window, const PageLimits& limits,
           return true;
         },
         reason);
-    if (!ended) Fail(reason);
+    if (!ended) return false;
     length = static_cast<std::int64_t>(measured);
   }
   ImageWriter image(out, dict, length);
@@ -222,20 +228,21 @@ void WriteJpegPage(PdfOutput& out, PageWindow& window, const PageLimits& limits,
         return true;
       },
       reason);
-  if (!copied) Fail(reason);
+  if (!copied) return false;
   page.image = image.Finish();
   page.width = h.width;
   page.height = h.height;
   fileXDpi = h.xDensity;
   fileYDpi = h.yDensity;
+  return true;
 }
 
-void WriteTiffPage(PdfOutput& out, const PageReader& reader, const PageLimits& limits,
-                   std::vector<std::uint8_t>& scratch, WrittenPage& page, double& fileXDpi, double& fileYDpi) {
+bool WriteTiffPage(PdfOutput& out, const PageReader& reader, const PageLimits& limits,
+                   std::vector<std::uint8_t>& scratch, WrittenPage& page, double& fileXDpi, double& fileYDpi,
+                   std::string& reason) {
   TiffInput input;
   TiffPagePlan t;
-  std::string reason;
-  if (!PlanTiffPage(reader, limits, input, t, reason)) Fail(reason);
+  if (!PlanTiffPage(reader, limits, input, t, reason)) return false;
   std::string dict = "/Width " + std::to_string(t.width) + " /Height " + std::to_string(t.height);
   const bool ccitt = t.kind == TiffPageKind::kCcittAsIs || t.kind == TiffPageKind::kCcittAgain;
   if (ccitt) {
@@ -267,6 +274,50 @@ void WriteTiffPage(PdfOutput& out, const PageReader& reader, const PageLimits& l
   page.height = t.height;
   fileXDpi = t.xDpi;
   fileYDpi = t.yDpi;
+  return true;
+}
+
+// Buffers for every page's bytes and for data on its way, kept for the
+// whole document.
+struct PageBuffers {
+  std::vector<std::uint8_t> window;
+  std::vector<std::uint8_t> scratch;
+};
+
+// Page |number| of |source| as an image object, its size and resolution in
+// |page|. |info| is the device's entry for the page, if any.
+bool WritePage(PdfOutput& out, PageSource& source, int number, const CodecPageInfo* info,
+               const PageLimits& limits, PageBuffers& buffers, WrittenPage& page, std::string& reason) {
+  const PageReader* reader = source.Open(number, reason);
+  if (!reader) return false;
+  if (reader->Size() > limits.maxFileBytes) {
+    reason = "page file too large";
+    return false;
+  }
+  PageWindow window(*reader, buffers.window);
+  const std::uint8_t* magic = nullptr;
+  if (!window.Span(0, 2, &magic)) {
+    reason = "page file empty";
+    return false;
+  }
+  double fileXDpi = 0, fileYDpi = 0;
+  // The content decides, not the name.
+  if (magic[0] == 0xFF && magic[1] == 0xD8) {
+    if (!WriteJpegPage(out, window, limits, page, fileXDpi, fileYDpi, reason)) return false;
+  } else {
+    // A page that the window holds whole is read from there.
+    const std::uint8_t* bytes = nullptr;
+    const bool whole = reader->Size() <= PageWindow::kSize &&
+                       window.Span(0, static_cast<std::size_t>(reader->Size()), &bytes);
+    const MemoryReader inMemory(std::string_view(reinterpret_cast<const char*>(bytes),
+                                                 whole ? static_cast<std::size_t>(reader->Size()) : 0));
+    if (!WriteTiffPage(out, whole ? inMemory : *reader, limits, buffers.scratch, page, fileXDpi, fileYDpi,
+                       reason)) {
+      return false;
+    }
+  }
+  Resolution(info, fileXDpi, fileYDpi, page);
+  return true;
 }
 
 // Pages that nothing describes take the resolution of the nearest page that
@@ -337,38 +388,23 @@ bool WritePdf(const PdfRequest& request, PageSource& source, ByteOutput& byteOut
     const std::uint32_t pagesObject = out.NewObject();
     std::vector<WrittenPage> written;
     written.reserve(static_cast<std::size_t>(request.lastPage - request.firstPage + 1));
-    // Buffers for every page's bytes and for data on its way, kept for the
-    // whole document.
-    std::vector<std::uint8_t> buffer, scratch;
+    PageBuffers buffers;
     for (std::int64_t n = request.firstPage; n <= request.lastPage; ++n) {
       const int number = static_cast<int>(n);
+      WrittenPage page;
+      std::string why;
+      bool ok = false;
       try {
-        std::string why;
-        const PageReader* reader = source.Open(number, why);
-        if (!reader) Fail(why);
-        if (reader->Size() > limits.maxFileBytes) Fail("page file too large");
-        PageWindow window(*reader, buffer);
-        const std::uint8_t* magic = nullptr;
-        if (!window.Span(0, 2, &magic)) Fail("page file empty");
-        WrittenPage page;
-        double fileXDpi = 0, fileYDpi = 0;
-        // The content decides, not the name.
-        if (magic[0] == 0xFF && magic[1] == 0xD8) {
-          WriteJpegPage(out, window, limits, page, fileXDpi, fileYDpi);
-        } else {
-          // A page that the window holds whole is read from there.
-          const std::uint8_t* bytes = nullptr;
-          const bool whole = reader->Size() <= PageWindow::kSize &&
-                             window.Span(0, static_cast<std::size_t>(reader->Size()), &bytes);
-          const MemoryReader inMemory(std::string_view(reinterpret_cast<const char*>(bytes),
-                                                       whole ? static_cast<std::size_t>(reader->Size()) : 0));
-          WriteTiffPage(out, whole ? inMemory : *reader, limits, scratch, page, fileXDpi, fileYDpi);
-        }
-        Resolution(request.pages ? &request.pages[number] : nullptr, fileXDpi, fileYDpi, page);
-        written.push_back(page);
+        ok = WritePage(out, source, number, request.pages ? &request.pages[number] : nullptr, limits, buffers,
+                       page, why);
       } catch (const std::runtime_error& e) {
-        Fail("page " + std::to_string(n) + ": " + e.what());
+        why = e.what();
       }
+      if (!ok) {
+        reason = "page " + std::to_string(n) + ": " + why;
+        return false;
+      }
+      written.push_back(page);
     }
     FillUnknownResolutions(written);
     std::vector<std::uint32_t> kids;
