@@ -6,8 +6,8 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <initializer_list>
 #include <memory>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -26,6 +26,7 @@
 #include "platform/ui/headless/headless_backend.h"
 #include "res/resource_ids.h"
 #include "support/language_files.h"
+#include "support/program_copy.h"
 #include "support/program_folder.h"
 #include "support/scoped_env.h"
 #include "support/sim_process.h"
@@ -35,9 +36,6 @@ namespace {
 
 using namespace tallow::res;
 using namespace tallow::ui;
-
-constexpr std::initializer_list<const char*> kLibraries = {
-    "kivor.so", "yomba.so", "pdfdumel.so", "tiffdumel.so", "dumel.so", "sti.so"};
 
 // The headless back end that also writes down the modeless windows put on
 // the screen and every window taken down.
@@ -59,7 +57,7 @@ class StartupBackend : public HeadlessBackend {
 class AppStartupTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    UseProgramFolder(kLibraries, true);
+    UseProgramFolder(test::kProgramLibraries, true);
     // The current settings of an earlier test must not pass for read ones.
     SetMFPInfo(MFPInfo{});
     SetSettingInfo(SettingInfo{});
@@ -71,9 +69,9 @@ class AppStartupTest : public ::testing::Test {
 
   // A program folder with |libraries| of the build's, and the shipped
   // language file when |languageFile|.
-  void UseProgramFolder(std::initializer_list<const char*> libraries, bool languageFile) {
-    std::vector<const char*> files(libraries);
-    if (languageFile) files.push_back("tallowmere.lrc");
+  void UseProgramFolder(std::span<const char* const> libraries, bool languageFile) {
+    std::vector<const char*> files(libraries.begin(), libraries.end());
+    if (languageFile) files.push_back(test::kLanguageFileName);
     program_.reset();  // its end puts the real program file back
     const std::string real = ToAnsi(ProgramFolder());
     program_ = std::make_unique<test::ScratchProgramFolder>();
@@ -170,8 +168,9 @@ TEST_F(AppStartupTest, MissingDiscoveryLibraryIsNamedAndEndsTheProgram) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    UseProgramFolder({"kivor.so", "pdfdumel.so", "tiffdumel.so", "dumel.so", "sti.so"},
-                     c.languageFile);
+    const char* const withoutDiscovery[] = {"kivor.so", "pdfdumel.so", "tiffdumel.so",
+                                            "dumel.so", "sti.so"};
+    UseProgramFolder(withoutDiscovery, c.languageFile);
     if (!c.format.empty()) {
       program_->Write("tallowmere.lrc",
                       test::LanguageFileBytes({{20005, u"Oops"}, {21101, c.format}}));
