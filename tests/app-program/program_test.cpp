@@ -9,6 +9,7 @@
 #include <string>
 
 #include "support/program_copy.h"
+#include "support/sim_process.h"
 #include "support/x_windows.h"
 #include "support/xvfb_server.h"
 
@@ -76,6 +77,35 @@ TEST_F(ProgramTest, CrashedInstanceLeavesNoLockBehind) {
   crashed->Kill();
   auto next = StartToSelection();
   CloseSelection(*next);
+}
+
+// Told not to show the selection at start, the program connects behind its
+// start-up window (the MFP takes a moment to answer here) and then opens
+// the main window in its place; closing that writes the settings.
+TEST_F(ProgramTest, HiddenSelectionShowsTheStartupWindowThenTheMainWindow) {
+  SimOptions options;
+  options.faults = {"list-boxes stall 1500"};
+  SimProcess sim(options);
+  copy_.Write("program/setting/tallowmere.ini",
+              "[MFPInfo]\nmachineName=Sim MFP\nIPv4Address=127.0.0.1\nhttpPortNumber=" +
+                  std::to_string(sim.Port()) + "\nisNotShowDlg=1\n");
+  ProgramProcess program(copy_, xvfb_.Display(),
+                         {{"TALLOWMERE_USB_REGISTRY", sim.UsbRegistry()}});
+  const auto titled = [](const char* title) {
+    return [title](const XTopWindow& w) { return w.title == title; };
+  };
+  ASSERT_TRUE(x_->WaitForWindow(program.Pid(), titled("Progress"), kWindowTimeout))
+      << program.Stderr();
+  const auto main = x_->WaitForWindow(program.Pid(), titled("Tallowmere"), kWindowTimeout);
+  ASSERT_TRUE(main) << program.Stderr();
+  for (const XTopWindow& w : x_->WindowsOf(program.Pid())) {
+    EXPECT_EQ(w.title, "Tallowmere");  // neither the start-up window nor the selection
+  }
+  x_->Close(*main);
+  EXPECT_EQ(program.WaitForExit(kExitTimeout), 0) << program.Stderr();
+  EXPECT_NE(copy_.Read("program/setting/tallowmere.ini").find("isNotShowDlg=1"),
+            std::string::npos);
+  EXPECT_TRUE(copy_.Exists("program/work/save"));
 }
 
 // Without a display there is nowhere to show a message: it says so on its
