@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -21,7 +22,10 @@ using std::chrono::seconds;
 constexpr seconds kWindowTimeout{30};
 constexpr seconds kExitTimeout{30};
 
-bool IsSelectMfp(const XTopWindow& w) { return w.title == "Select MFP"; }
+// A window's title: the caption of its template.
+std::function<bool(const XTopWindow&)> Titled(std::string title) {
+  return [title = std::move(title)](const XTopWindow& w) { return w.title == title; };
+}
 
 class ProgramTest : public ::testing::Test {
  protected:
@@ -35,14 +39,14 @@ class ProgramTest : public ::testing::Test {
   // window of a start without settings.
   std::unique_ptr<ProgramProcess> StartToSelection() {
     auto program = std::make_unique<ProgramProcess>(copy_, xvfb_.Display());
-    const auto dialog = x_->WaitForWindow(program->Pid(), IsSelectMfp, kWindowTimeout);
+    const auto dialog = x_->WaitForWindow(program->Pid(), Titled("Select MFP"), kWindowTimeout);
     EXPECT_TRUE(dialog) << program->Stderr();
     return program;
   }
 
   // Closes the program's selection dialog: it ends, with nothing saved.
   void CloseSelection(ProgramProcess& program) {
-    const auto dialog = x_->WaitForWindow(program.Pid(), IsSelectMfp, seconds(1));
+    const auto dialog = x_->WaitForWindow(program.Pid(), Titled("Select MFP"), seconds(1));
     ASSERT_TRUE(dialog);
     x_->Close(*dialog);
     EXPECT_EQ(program.WaitForExit(kExitTimeout), 0) << program.Stderr();
@@ -63,7 +67,7 @@ TEST_F(ProgramTest, SecondInstanceSaysSoAndLeavesTheFirstAlone) {
       x_->WaitForWindow(second.Pid(), [](const XTopWindow&) { return true; }, kWindowTimeout);
   ASSERT_TRUE(box) << second.Stderr();
   EXPECT_EQ(box->title, "");
-  EXPECT_TRUE(x_->WindowsOf(second.Pid()).size() == 1u);  // no dialog of its own
+  EXPECT_EQ(x_->WindowsOf(second.Pid()).size(), 1u);  // no dialog of its own
   x_->Close(*box);
   EXPECT_EQ(second.WaitForExit(kExitTimeout), 0) << second.Stderr();
 
@@ -91,12 +95,9 @@ TEST_F(ProgramTest, HiddenSelectionShowsTheStartupWindowThenTheMainWindow) {
                   std::to_string(sim.Port()) + "\nisNotShowDlg=1\n");
   ProgramProcess program(copy_, xvfb_.Display(),
                          {{"TALLOWMERE_USB_REGISTRY", sim.UsbRegistry()}});
-  const auto titled = [](const char* title) {
-    return [title](const XTopWindow& w) { return w.title == title; };
-  };
-  ASSERT_TRUE(x_->WaitForWindow(program.Pid(), titled("Progress"), kWindowTimeout))
+  ASSERT_TRUE(x_->WaitForWindow(program.Pid(), Titled("Progress"), kWindowTimeout))
       << program.Stderr();
-  const auto main = x_->WaitForWindow(program.Pid(), titled("Tallowmere"), kWindowTimeout);
+  const auto main = x_->WaitForWindow(program.Pid(), Titled("Tallowmere"), kWindowTimeout);
   ASSERT_TRUE(main) << program.Stderr();
   for (const XTopWindow& w : x_->WindowsOf(program.Pid())) {
     EXPECT_EQ(w.title, "Tallowmere");  // neither the start-up window nor the selection

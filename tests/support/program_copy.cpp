@@ -10,6 +10,7 @@
 #include <atomic>
 #include <cstdlib>
 #include <filesystem>
+#include <iterator>
 #include <stdexcept>
 #include <thread>
 
