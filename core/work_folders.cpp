@@ -70,7 +70,7 @@ void CreateWorkFolders() {
   }
   const WString work = base + Separator() + u"work";
   FolderPaths fresh{work + Separator() + u"save", work + Separator() + u"preview",
-                    base + Separator() + u"setting"};
+                    base + Separator() + kSettingFolderName};
   {
     std::lock_guard<std::mutex> lock(PathsLock());
     Paths() = fresh;

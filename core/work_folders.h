@@ -7,6 +7,9 @@
 
 namespace tallow {
 
+// The folder beside the program file that holds the settings file.
+inline constexpr char16_t kSettingFolderName[] = u"setting";
+
 // Empty until the first CreateWorkFolders. Only CreateWorkFolders changes
 // them, on the user-interface thread and never while a save runs.
 WString SaveFolderPath();

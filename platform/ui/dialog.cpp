@@ -254,7 +254,16 @@ CDialog::CDialog(int templateId, CDialog* parent)
 
 CDialog::CDialog(const DialogTemplate& tmpl, CDialog* parent) : template_(&tmpl), parent_(parent) {}
 
+namespace {
+std::atomic<CDialog*> g_mainWindow{nullptr};
+}  // namespace
+
+void SetMainWindow(CDialog* window) { g_mainWindow = window; }
+CDialog* GetMainWindow() { return g_mainWindow; }
+
 CDialog::~CDialog() {
+  CDialog* self = this;
+  g_mainWindow.compare_exchange_strong(self, nullptr);
   if (created_) CallOnUi([&] { DestroyNow(); });
 }
 

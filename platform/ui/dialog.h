@@ -309,6 +309,13 @@ class CDialog : public DialogWindow {
   Surface surface_;
 };
 
+// The application's main window, as the other system's class library keeps
+// it: a file dialog opened without a parent is owned by it. The layer
+// forgets it when that window's object goes, so it never names a window
+// that is gone. Null: none.
+void SetMainWindow(CDialog* window);
+CDialog* GetMainWindow();
+
 // The work area of the screen (SystemParametersInfo SPI_GETWORKAREA).
 Rect GetWorkArea();
 // The screen position of the message being handled, and of the cursor; the

@@ -59,7 +59,9 @@ int CFileDialog::DoModal() {
     UiBackend* backend = CurrentBackend();
     if (!backend) return IDCANCEL;
     FileDialogRequest request = request_;
-    request.owner = parent_ ? parent_->GetSafeHwnd() : nullptr;
+    // Without a parent, the main window of the moment owns it.
+    CDialog* owner = parent_ ? parent_ : GetMainWindow();
+    request.owner = owner ? owner->GetSafeHwnd() : nullptr;
     request.initialFolder = m_ofn.lpstrInitialDir;
     request.flags = m_ofn.Flags;
     const int count = static_cast<int>(request.filters.size());

@@ -39,6 +39,8 @@ std::vector<FileFilter> ParseFileFilter(WStringView filter);
 
 class CFileDialog {
  public:
+  // Owned by |parent|; without one, by the main window (GetMainWindow) at
+  // the time it opens.
   CFileDialog(BOOL openFileDialog, const char16_t* defaultExtension = nullptr,
               const char16_t* fileName = nullptr, DWORD flags = 0, const char16_t* filter = nullptr,
               CDialog* parent = nullptr);

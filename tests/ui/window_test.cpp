@@ -431,6 +431,35 @@ TEST_F(UiTest, SaveDialogAppendsTheChosenFiltersExtensionToABareName) {
   EXPECT_EQ(cancelled.GetPathName(), u"");
 }
 
+// A file dialog without a parent belongs to the main window of the moment;
+// once that window's object is gone, to nobody, and the layer no longer
+// names it as the main window.
+TEST_F(UiTest, FileDialogWithoutParentIsOwnedByTheMainWindowWhileItLives) {
+  std::vector<HWND> owners;
+  ui.OnFileDialog([&](const FileDialogRequest& r, WString*, int*) {
+    owners.push_back(r.owner);
+    return IDCANCEL;
+  });
+  RecordingDlg other(res::IDD_ABOUTBOX);
+  ASSERT_TRUE(other.Create());
+  {
+    RecordingDlg main(res::IDD_ABOUTBOX);
+    ASSERT_TRUE(main.Create());
+    SetMainWindow(&main);
+    CFileDialog unowned(FALSE, u"pdf");
+    unowned.DoModal();
+    CFileDialog owned(FALSE, u"pdf", nullptr, 0, nullptr, &other);
+    owned.DoModal();
+    EXPECT_EQ(owners, (std::vector<HWND>{main.GetSafeHwnd(), other.GetSafeHwnd()}));
+  }
+  EXPECT_EQ(GetMainWindow(), nullptr);
+  CFileDialog later(FALSE, u"pdf");
+  later.DoModal();
+  ASSERT_EQ(owners.size(), 3u);
+  EXPECT_EQ(owners[2], nullptr);
+  ui.OnFileDialog(nullptr);
+}
+
 TEST_F(UiTest, FolderBrowserPathMustFitItsBuffer) {
   EXPECT_EQ(SHBrowseForFolderW(nullptr), nullptr);
   BROWSEINFOW info;
