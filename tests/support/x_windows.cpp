@@ -8,6 +8,32 @@
 
 namespace tallow::test {
 
+std::string XWindowTitle(::Display* display, unsigned long window) {
+  // GTK sets the UTF-8 title; the old property may lack names outside
+  // Latin-1.
+  const Atom utf8 = XInternAtom(display, "UTF8_STRING", False);
+  Atom type = None;
+  int format = 0;
+  unsigned long count = 0;
+  unsigned long after = 0;
+  unsigned char* data = nullptr;
+  std::string title;
+  if (XGetWindowProperty(display, window, XInternAtom(display, "_NET_WM_NAME", False), 0, 1024,
+                         False, utf8, &type, &format, &count, &after, &data) == Success &&
+      data) {
+    if (type == utf8 && format == 8) title.assign(reinterpret_cast<char*>(data), count);
+    XFree(data);
+  }
+  if (title.empty()) {
+    char* name = nullptr;
+    if (XFetchName(display, window, &name) && name) {
+      title = name;
+      XFree(name);
+    }
+  }
+  return title;
+}
+
 struct XWindows::Impl {
   ::Display* display = nullptr;
 
@@ -30,31 +56,7 @@ struct XWindows::Impl {
     return value;
   }
 
-  std::string Title(Window window) const {
-    // GTK sets the UTF-8 title; the old property may lack names outside
-    // Latin-1.
-    const Atom utf8 = AtomOf("UTF8_STRING");
-    Atom type = None;
-    int format = 0;
-    unsigned long count = 0;
-    unsigned long after = 0;
-    unsigned char* data = nullptr;
-    std::string title;
-    if (XGetWindowProperty(display, window, AtomOf("_NET_WM_NAME"), 0, 1024, False, utf8, &type,
-                           &format, &count, &after, &data) == Success &&
-        data) {
-      if (type == utf8 && format == 8) title.assign(reinterpret_cast<char*>(data), count);
-      XFree(data);
-    }
-    if (title.empty()) {
-      char* name = nullptr;
-      if (XFetchName(display, window, &name) && name) {
-        title = name;
-        XFree(name);
-      }
-    }
-    return title;
-  }
+  std::string Title(Window window) const { return XWindowTitle(display, window); }
 
   // The client windows below |window|: those that carry a process id. A
   // frame of a window manager holds its client a level or two down.

@@ -13,7 +13,13 @@
 #include <string>
 #include <vector>
 
+struct _XDisplay;
+
 namespace tallow::test {
+
+// The window's title as GTK sets it (UTF-8), else its plain name; empty
+// without either.
+std::string XWindowTitle(_XDisplay* display, unsigned long window);
 
 struct XTopWindow {
   unsigned long id = 0;

@@ -172,7 +172,10 @@ TEST_F(WxDialogTest, SettingsDialogsAreShownFilledByTheirOwnCode) {
   WStringList boxes;
   GetNetFolderNames(boxes);
   SettingInfo setting = GetSettingInfo();
-  setting.folderPath = folder.Wide("Scans");
+  // A fixed path: the scratch folder's random name would make the text's
+  // width, which is checked to fit, vary from run to run. The dialog asks
+  // for the folder only on OK.
+  setting.folderPath = u"/home/user/Scans";
   setting.boxIndex = 3;
   setting.ColorFormat = 1;
   SetSettingInfo(setting);

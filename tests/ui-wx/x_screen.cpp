@@ -1,5 +1,7 @@
 #include "tests/ui-wx/x_screen.h"
 
+#include "support/x_windows.h"
+
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
@@ -16,33 +18,6 @@ struct DisplayCloser {
 };
 using DisplayPtr = std::unique_ptr<Display, DisplayCloser>;
 
-std::string TitleOf(Display* display, Window window) {
-  // GTK sets the UTF-8 title; the old property may be missing for names
-  // outside Latin-1.
-  const Atom netName = XInternAtom(display, "_NET_WM_NAME", False);
-  const Atom utf8 = XInternAtom(display, "UTF8_STRING", False);
-  Atom type = None;
-  int format = 0;
-  unsigned long count = 0;
-  unsigned long after = 0;
-  unsigned char* data = nullptr;
-  std::string title;
-  if (XGetWindowProperty(display, window, netName, 0, 1024, False, utf8, &type, &format, &count,
-                         &after, &data) == Success &&
-      data) {
-    if (type == utf8 && format == 8) title.assign(reinterpret_cast<char*>(data), count);
-    XFree(data);
-  }
-  if (title.empty()) {
-    char* name = nullptr;
-    if (XFetchName(display, window, &name) && name) {
-      title = name;
-      XFree(name);
-    }
-  }
-  return title;
-}
-
 }  // namespace
 
 std::optional<ScreenWindow> FindScreenWindow(const std::string& title) {
@@ -58,7 +33,7 @@ std::optional<ScreenWindow> FindScreenWindow(const std::string& title) {
   // From the top of the stacking order down, a viewable one first: a window
   // closed a moment ago may linger unmapped beside a new one of its title.
   for (unsigned int i = count; i-- > 0 && !(found && found->viewable);) {
-    if (TitleOf(display.get(), children[i]) != title) continue;
+    if (test::XWindowTitle(display.get(), children[i]) != title) continue;
     XWindowAttributes a;
     if (!XGetWindowAttributes(display.get(), children[i], &a)) continue;
     const ScreenWindow w{Rect{a.x, a.y, a.width, a.height}, a.map_state == IsViewable};
