@@ -14,20 +14,21 @@
 namespace tallow::app::testing {
 
 // Box 1 holds a colour and a black-and-white document of five small pages
-// each (listed in this order, so shown the other way round), a document
-// without pages and a protected box.
+// each and an older one without pages (listed in this order, so shown the
+// other way round); box 2 is protected.
 inline constexpr const char* kSaveStore = R"(<mfp name="Sim">
   <box id="1" name="Scans">
     <doc id="C5" name="Colour" timestamp="2026/12/01 09:00:00" pages="5" color="1"
          width="160" height="120" dpi="100"/>
     <doc id="B5" name="Mono" timestamp="2026/12/02 09:00:00" pages="5" color="0"
          width="320" height="240" dpi="100"/>
+    <doc id="E0" name="Blank" timestamp="2026/11/30 09:00:00" pages="0" color="1"/>
   </box>
   <box id="2" name="Locked" password="1234">
     <doc id="D1" name="Secret" pages="2" color="1" width="64" height="64"/>
   </box>
 </mfp>)";
-enum SaveRow { kRowMono = 0, kRowColour = 1 };
+enum SaveRow { kRowNoPages = 0, kRowMono = 1, kRowColour = 2 };
 
 class SaveTest : public MainWindowTest, public ::testing::WithParamInterface<bool> {
  protected:
