@@ -102,6 +102,9 @@ class MainWindowTest : public ::testing::Test {
   std::vector<std::string> TakeLog();
   std::vector<int> TakePagesAsked();
   int TakeCount(const std::string& what);
+  // The same of a log taken before.
+  static std::vector<int> PagesIn(const std::vector<std::string>& log);
+  static int CountIn(const std::vector<std::string>& log, const std::string& what);
 
   // The texts of the message boxes shown since the last look.
   std::vector<WString> TakeMessages();

@@ -34,7 +34,8 @@ void SaveTest::SetUp() {
     d.InputClick(IDC_PROGRESS_OK);
   });
   ui.onDestroyed = [this](CDialog& d) {
-    if (d.TemplateId() == IDD_PROGRESS && d.IsModal()) progressAtClose = Take(d);
+    const auto* progress = dynamic_cast<CProgressDlg*>(&d);
+    if (progress && progress->m_nMode == kProgressSave) progressAtClose = Take(d);
   };
 }
 
@@ -83,6 +84,25 @@ void SaveTest::ChooseRange(TestMainDlg& d, int first, int last) {
   d.InputClick(IDC_MAIN_RANGE_PAGES);
   TypeOver(d, IDC_MAIN_PAGE_FROM, FromAnsi(std::to_string(first)));
   TypeOver(d, IDC_MAIN_PAGE_TO, FromAnsi(std::to_string(last)));
+}
+
+void SaveTest::ShowNewest(TestMainDlg& d, bool simple) {
+  if (simple) {
+    d.InputMenuCommand(ID_MODE_SIMPLE);
+    ASSERT_EQ(d.GetDlgItemText(IDC_SIMPLE_FILE_NUMBER), u"Mono");
+    return;
+  }
+  ASSERT_EQ(OpenBox(d, u"Scans"), 3);
+  d.m_listDocuments->InputClick(kRowMono, false);
+}
+
+void SaveTest::ExpectStillShown(TestMainDlg& d, bool simple) {
+  if (simple) {
+    EXPECT_EQ(d.GetDlgItemText(IDC_SIMPLE_FILE_NUMBER), u"Mono");
+    EXPECT_EQ(d.m_nSimpleSaved, 0);
+  } else {
+    EXPECT_EQ(d.m_listDocuments->GetItemCount(), 3);
+  }
 }
 
 std::string SaveTest::Page(const std::string& fileId, int page) {

@@ -65,8 +65,16 @@ class SaveTest : public MainWindowTest, public ::testing::WithParamInterface<boo
   std::vector<std::string> Outputs() const;
   std::vector<std::string> SaveFolderFiles() const;
 
-  // The requests of the log since the last look that hold |what|.
+  // The deletions asked of the device since the last look at its log.
   int TakeDeletes() { return TakeCount("DELETE"); }
+
+  // Shows the black-and-white document, the newest of the store and so the
+  // one the Simple view shows: in the Simple view, or selected in the box's
+  // list.
+  static void ShowNewest(TestMainDlg& d, bool simple);
+  // What the window shows after a save that did not count: Simple Mode the
+  // same document, Advanced Mode the same list.
+  static void ExpectStillShown(TestMainDlg& d, bool simple);
 
   // The save progress dialog as it opened, as it showed its completion
   // (when it did) and as it closed, for the last save; how its runs ended.
