@@ -30,7 +30,7 @@ echo "== thread sanitizer build (the threaded user-interface tests)"
 cmake -S "$root" -B "$root/build/tsan" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DTALLOWMERE_TSAN=ON \
   -DTALLOWMERE_WERROR=ON >/dev/null
 cmake --build "$root/build/tsan" -j "$jobs" --target ui_test app_dialogs_test app_main_window_test
-TSAN_OPTIONS=halt_on_error=1 ctest --test-dir "$root/build/tsan" --output-on-failure -j "$jobs" \
+TSAN_OPTIONS="halt_on_error=1 suppressions=$root/tests/tsan.supp" ctest --test-dir "$root/build/tsan" --output-on-failure -j "$jobs" \
   -R '^(UiTest|UiWithoutBackend|ProgressDlgTest|ProgressSaveRoadTest|PasswordDlgTest|AboutDlgTest|BothChannels/SaveTest|BothChannels/SimpleViewTest)\.'
 
 echo "== fuzzers"
