@@ -63,6 +63,11 @@ class RecordingBackend : public ui::HeadlessBackend {
   void WindowDestroyed(ui::CDialog& d) override {
     if (onDestroyed) onDestroyed(d);
   }
+  // A window about to be made from |t|: it does not exist yet.
+  ui::BaseUnits DialogBaseUnits(const ui::DialogTemplate& t) override {
+    if (onMaking) onMaking(t.id);
+    return HeadlessBackend::DialogBaseUnits(t);
+  }
   // A wait cursor shown off the UI thread: a save worker about to download
   // a page (and read its image information). Set before the worker starts.
   void Show(HCURSOR cursor) override {
@@ -71,6 +76,7 @@ class RecordingBackend : public ui::HeadlessBackend {
   }
   std::vector<int> presented;
   std::function<void(ui::CDialog&)> onDestroyed;
+  std::function<void(int templateId)> onMaking;
   std::function<void()> onWorkerWait;
 };
 

@@ -9,6 +9,15 @@ namespace tallow::app::testing {
 
 using namespace tallow::ui;
 
+namespace {
+
+bool IsSaveProgress(const CDialog& d) {
+  const auto* progress = dynamic_cast<const CProgressDlg*>(&d);
+  return progress && progress->m_nMode == kProgressSave;
+}
+
+}  // namespace
+
 void SaveTest::SetUp() {
   MainWindowTest::SetUp();
   std::filesystem::create_directories(Out());
@@ -21,10 +30,14 @@ void SaveTest::SetUp() {
       }
       return;
     }
-    ++progressRuns;
     progressAtOpen = Take(d);
+  };
+  ui.onMaking = [this](int templateId) {
+    // Only a save has a worker while the dialog is made.
+    if (templateId != IDD_PROGRESS || !window || !window->m_convertContext.pThread) return;
+    ++progressRuns;
     progressCompletedSeen = false;
-    if (onProgress) onProgress(d);
+    if (onProgressMaking) onProgressMaking();
   };
   // Once the worker's calls have shown the completion, the user confirms it.
   ui.OnIdle([this](CDialog& d) {
@@ -34,13 +47,13 @@ void SaveTest::SetUp() {
     d.InputClick(IDC_PROGRESS_OK);
   });
   ui.onDestroyed = [this](CDialog& d) {
-    const auto* progress = dynamic_cast<CProgressDlg*>(&d);
-    if (progress && progress->m_nMode == kProgressSave) progressAtClose = Take(d);
+    if (IsSaveProgress(d)) progressAtClose = Take(d);
   };
 }
 
 void SaveTest::TearDown() {
   ui.onWorkerWait = nullptr;
+  ui.onMaking = nullptr;
   MainWindowTest::TearDown();
 }
 

@@ -77,14 +77,14 @@ class SaveTest : public MainWindowTest, public ::testing::WithParamInterface<boo
   static void ExpectStillShown(TestMainDlg& d, bool simple);
 
   // The save progress dialog as it opened, as it showed its completion
-  // (when it did) and as it closed, for the last save; how its runs ended.
+  // (when it did) and as it closed, for the last save; how often it ran.
   Snapshot progressAtOpen;
   Snapshot progressCompleted;
   Snapshot progressAtClose;
   bool progressCompletedSeen = false;
   int progressRuns = 0;
-  // Called as the progress dialog opens.
-  std::function<void(ui::CDialog&)> onProgress;
+  // Called as the save progress dialog's window is about to be made.
+  std::function<void()> onProgressMaking;
   // Called on other dialogs than the progress (the password dialog, say).
   std::function<void(ui::CDialog&)> onDialog;
   // The test's own main window, for the worker's hooks.

@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "core/settings.h"
@@ -113,6 +114,7 @@ TEST_P(SaveTest, DeviceFaultInTheMiddleOfADownloadSavesAndDeletesNothing) {
     const char* network;
     const char* usb;
     bool simple;
+    int atPage = 2;  // the page whose download meets the fault
   };
   const Case cases[] = {
       {"cut reply", "loadimg cut", "getdata cut", false},
@@ -120,13 +122,15 @@ TEST_P(SaveTest, DeviceFaultInTheMiddleOfADownloadSavesAndDeletesNothing) {
       {"failing code of the image information", "imageinfo code 333", "imageinfo code 333", false},
       {"failing code of the image information, Simple Mode", "imageinfo code 333",
        "imageinfo code 333", true},
+      // Reported as early as may be, also before the dialog's window exists.
+      {"the first page refused", "loadimg status 500", "getfile code 334", false, 1},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     StartSaveDevice(true);
     int pagesStarted = 0;
     ui.onWorkerWait = [&] {
-      if (++pagesStarted == 2) sim_->SetFaults({Usb() ? c.usb : c.network});
+      if (++pagesStarted == c.atPage) sim_->SetFaults({Usb() ? c.usb : c.network});
     };
     AnswerFileDialogs({{"broken.pdf", 1}});
     RunSaving([&](TestMainDlg& d) {
@@ -155,6 +159,47 @@ TEST_P(SaveTest, DeviceFaultInTheMiddleOfADownloadSavesAndDeletesNothing) {
       EXPECT_TRUE(Outputs().empty());
       ExpectStillShown(d, c.simple);
     });
+  }
+}
+
+// The whole save runs before the progress window is made: what the worker
+// reported meanwhile shows once it opens, the completion (confirmed with OK)
+// or the failure (its box, then the close), never the one for the other.
+TEST_P(SaveTest, ReportsMadeBeforeTheProgressWindowExistsShowOnceItOpens) {
+  struct Case {
+    const char* name;
+    const char* network;  // fault; null: none
+    const char* usb;
+  };
+  const Case cases[] = {
+      {"completed", nullptr, nullptr},
+      {"failed", "loadimg status 500", "getfile code 334"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    StartSaveDevice(true);
+    if (c.network) sim_->SetFaults({Usb() ? c.usb : c.network});
+    onProgressMaking = [&] {
+      ui::CWinThread* worker = window->m_convertContext.pThread.get();
+      ASSERT_NE(worker, nullptr);
+      while (!worker->IsFinished()) std::this_thread::yield();
+    };
+    AnswerFileDialogs({{"early.pdf", 1}});
+    RunSaving([&](TestMainDlg& d) {
+      ShowNewest(d, false);
+      TakeLog();
+      TakeMessages();
+      d.InputClick(IDC_MAIN_SAVE);
+      onProgressMaking = nullptr;
+      const bool fails = c.network != nullptr;
+      EXPECT_EQ(progressCompletedSeen, !fails);
+      EXPECT_EQ(TakeMessages(), fails ? std::vector<WString>{u"Unable to download the file."}
+                                      : std::vector<WString>{});
+      EXPECT_EQ(progressAtClose.status, fails ? u"Failed to save the file." : u"Saved successfully");
+      EXPECT_EQ(CountIn(TakeLog(), "DELETE"), fails ? 0 : 1);
+      EXPECT_EQ(Outputs(), fails ? std::vector<std::string>{} : std::vector<std::string>{"early.pdf"});
+    });
+    std::remove(Out("early.pdf").c_str());
   }
 }
 

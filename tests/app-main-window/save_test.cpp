@@ -230,6 +230,12 @@ TEST_P(SaveTest, NoDocumentOrABadRangeOrBadFieldsSaveNothing) {
        u"Save"},
       {"all of a document without pages", kRowNoPages, pages(0, 0),
        u"The page number you entered is invalid.", u"Save"},
+      {"all of a page count beyond what a save takes", kRowColour,
+       [](TestMainDlg& d) {
+         d.m_listDocuments->SetItemText(kRowColour, 2, u"2147483647");
+         ChooseRange(d, 0, 0);
+       },
+       u"The page number you entered is invalid.", u"Save"},
       {"a page field that holds no number", kRowColour, field(IDC_MAIN_PAGE, u"x"),
        u"Please enter an integer.", nullptr},
       {"a range field of five digits", kRowColour,

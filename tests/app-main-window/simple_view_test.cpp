@@ -269,6 +269,9 @@ TEST_P(SimpleViewTest, SavesThatCannotBeMadeSayWhyAndTouchNothing) {
        },
        {u"No document to save selected."}},
       {"a box the MFP does not have", 9, kStore, nullptr, {u"No document to save selected."}},
+      {"a page count beyond what a save takes", 1, kStore,
+       [](TestMainDlg& d) { d.SetDlgItemText(IDC_SIMPLE_PAGES, u"10000"); },
+       {u"The page number you entered is invalid."}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
