@@ -304,12 +304,7 @@ void CMainDlg::ReportCommError(int code) {
   if (m_nMode == kModeSimple) {
     m_strSimpleDevice = m_settingInfo.machineName;
     m_strSimpleFolder = m_settingInfo.folderPath;
-    m_strSimpleFileNumber.clear();
-    m_strSimpleDateTime.clear();
-    m_strSimplePages.clear();
-    m_strSimpleColor.clear();
-    m_strSimpleFormat.clear();
-    UpdateData(FALSE);
+    ClearSimpleDocumentTexts();
   }
 }
 

@@ -278,7 +278,8 @@ class CMainDlg : public CConvertDlg {
   void OnBnClickedExitSimple();
   // Opens |job| on |folder| and |name| (NULL: a time-stamp name) for pages
   // |first| to |last|, its pages to come into the save folder.
-  HRESULT OpenJob(IConvertor& job, const WString& folder, const char16_t* name, int first, int last);
+  HRESULT OpenJob(IConvertor& job, const WString& folder, const char16_t* name, int first,
+                  int last);
 
   // Helpers of the views.
   // A message box of texts from the message table, with the error icon.

@@ -138,7 +138,8 @@ UINT CMainDlg::SaveThreadProc(void* context) {
     if (DownloadPages(*c, device, fileIndex, first, last, entries.get()) && !c->bCancel) {
       Report(*c, kConvertConverting, c->nCurrent, c->nTotal);
       std::uint32_t fileId = 0;
-      HRESULT hr = GetFileId(device, fileIndex, fileId) ? job->Convert(entries.get(), fileId) : E_FAIL;
+      HRESULT hr = E_FAIL;
+      if (GetFileId(device, fileIndex, fileId)) hr = job->Convert(entries.get(), fileId);
       if (SUCCEEDED(hr) && !AllOutputsExist(*job)) hr = E_FAIL;
       if (FAILED(hr)) {
         Report(*c, kConvertFailed, 0, c->nTotal);

@@ -195,9 +195,11 @@ TEST_P(SaveTest, ReportsMadeBeforeTheProgressWindowExistsShowOnceItOpens) {
       EXPECT_EQ(progressCompletedSeen, !fails);
       EXPECT_EQ(TakeMessages(), fails ? std::vector<WString>{u"Unable to download the file."}
                                       : std::vector<WString>{});
-      EXPECT_EQ(progressAtClose.status, fails ? u"Failed to save the file." : u"Saved successfully");
+      EXPECT_EQ(progressAtClose.status,
+                fails ? u"Failed to save the file." : u"Saved successfully");
       EXPECT_EQ(CountIn(TakeLog(), "DELETE"), fails ? 0 : 1);
-      EXPECT_EQ(Outputs(), fails ? std::vector<std::string>{} : std::vector<std::string>{"early.pdf"});
+      EXPECT_EQ(Outputs(),
+                fails ? std::vector<std::string>{} : std::vector<std::string>{"early.pdf"});
     });
     std::remove(Out("early.pdf").c_str());
   }

@@ -375,7 +375,8 @@ TEST_P(SaveTest, DeleteAfterSaveDeletesTheDocumentAndListsTheBoxAgain) {
   };
   const Case cases[] = {
       {"deleted", true, {}, 2, {}},
-      {"the deletion refused", true, {"delete code 802"}, 3, {u"Unable to connect to the scanner."}},
+      {"the deletion refused", true, {"delete code 802"}, 3,
+       {u"Unable to connect to the scanner."}},
       {"unchecked", false, {}, 3, {}},
   };
   for (const Case& c : cases) {
@@ -419,7 +420,9 @@ TEST_P(SaveTest, ProgressOfARangeCountsPageNumbersOverTheLastPage) {
   StartSaveDevice(false);
   std::vector<int> positions;
   ui.onWorkerWait = [&] {
-    SendToUi([&] { positions.push_back(window->m_progressDlg.GetDlgItem(IDC_PROGRESS_BAR)->GetPos()); });
+    SendToUi([&] {
+      positions.push_back(window->m_progressDlg.GetDlgItem(IDC_PROGRESS_BAR)->GetPos());
+    });
   };
   AnswerFileDialogs({{"range.pdf", 1}});
   RunSaving([&](TestMainDlg& d) {
