@@ -105,9 +105,12 @@ int FindFolderIndex(int usbFlag, TreeItemKey treeKey) {
 }
 
 int IsFolderPasswordProtected(int usbFlag, TreeItemKey treeKey) {
-  const int index = FindFolderIndex(usbFlag, treeKey);
-  if (index < 0 || index >= kMaxBoxRecords) return 0;
-  return (TablesOf(usbFlag).folders[index].ATTRIBUTE & kBoxNeedsPassword) ? 1 : 0;
+  return IsBoxPasswordProtected(usbFlag, FindFolderIndex(usbFlag, treeKey));
+}
+
+int IsBoxPasswordProtected(int usbFlag, int boxIndex) {
+  const BoxFolderRecord* box = FindBoxRecord(TablesOf(usbFlag), boxIndex);
+  return box && (box->ATTRIBUTE & kBoxNeedsPassword) ? 1 : 0;
 }
 
 void GetFileListColumns(int usbFlag, WStringList& names, WStringList& stamps, WStringList& pages,

@@ -42,6 +42,9 @@ bool SetFolderTreeKey(int usbFlag, int boxIndex, TreeItemKey treeKey);
 int FindFolderIndex(int usbFlag, TreeItemKey treeKey);
 // 1 when the box shown by |treeKey| needs its password.
 int IsFolderPasswordProtected(int usbFlag, TreeItemKey treeKey);
+// 1 when box |boxIndex| of the last listing needs its password; 0 also when
+// the listing holds no such box.
+int IsBoxPasswordProtected(int usbFlag, int boxIndex);
 
 inline constexpr int kMaxFormatEntries = kMaxFileRecords;
 

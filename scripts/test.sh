@@ -29,9 +29,9 @@ ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:ha
 echo "== thread sanitizer build (the threaded user-interface tests)"
 cmake -S "$root" -B "$root/build/tsan" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DTALLOWMERE_TSAN=ON \
   -DTALLOWMERE_WERROR=ON >/dev/null
-cmake --build "$root/build/tsan" -j "$jobs" --target ui_test app_dialogs_test
-TSAN_OPTIONS=halt_on_error=1 ctest --test-dir "$root/build/tsan" --output-on-failure -j "$jobs" \
-  -R '^(UiTest|UiWithoutBackend|ProgressDlgTest|ProgressSaveRoadTest|PasswordDlgTest|AboutDlgTest)\.'
+cmake --build "$root/build/tsan" -j "$jobs" --target ui_test app_dialogs_test app_main_window_test
+TSAN_OPTIONS="halt_on_error=1 suppressions=$root/tests/tsan.supp" ctest --test-dir "$root/build/tsan" --output-on-failure -j "$jobs" \
+  -R '^(UiTest|UiWithoutBackend|ProgressDlgTest|ProgressSaveRoadTest|PasswordDlgTest|AboutDlgTest|BothChannels/SaveTest|BothChannels/SimpleViewTest)\.'
 
 echo "== fuzzers"
 CC=clang CXX=clang++ cmake -S "$root" -B "$root/build/fuzz" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \

@@ -37,6 +37,11 @@ class CProgressDlg : public ui::CDialog {
   // Save worker: the save failed (SaveFailureCode); the box, then the close.
   // After a cancel it changes nothing: the worker's final report closes.
   void ReportSaveFailure(int code);
+  // Back to the state of a save that has reported nothing yet. DoModal does
+  // it as it returns; the save road does it again once its worker is
+  // joined, so that a report the worker made after the dialog ended does
+  // not reach the next save.
+  void ForgetSave();
 
   WString m_strStatus;
   ui::Control* m_btnOk = nullptr;
@@ -62,8 +67,6 @@ class CProgressDlg : public ui::CDialog {
 
   void OnBnClickedOk();
   void OnBnClickedCancel();
-  // Back to the state of a save that has reported nothing yet.
-  void ForgetSave();
   // UI thread: shows the state reached so far.
   void ApplyState();
   void ShowCompletion();

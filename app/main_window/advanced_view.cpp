@@ -43,8 +43,6 @@ constexpr struct {
 constexpr int kColumnPages = 2;
 constexpr int kColumnColour = 3;
 
-constexpr int kLastRangePage = 9999;
-
 TreeItemKey KeyOf(HTREEITEM item) { return reinterpret_cast<TreeItemKey>(item); }
 
 WString Decimal(int value) { return FromAnsi(std::to_string(value)); }
@@ -233,7 +231,7 @@ void CMainDlg::OnBnClickedPageRange() {
     // Both fields start at 1, also when "Pages" was chosen already.
     for (CSpinButtonCtrl* spin : {m_spinPageFrom, m_spinPageTo}) {
       if (!spin) continue;
-      spin->SetRange32(1, kLastRangePage);
+      spin->SetRange32(1, kMaxSavePage);
       spin->SetPos32(1);
     }
   }
@@ -374,23 +372,32 @@ void CMainDlg::OnNMRClickList(NMHDR* /*header*/, LRESULT* /*result*/) {
 void CMainDlg::OnDeleteDocument() {
   const int doc = SelectedDocument();
   if (doc == -1 || !m_listDocuments || !m_treeBoxes) return;
-  // Deleted without asking; then the box is listed again, with the last
-  // password typed or remembered (sent only for a protected box).
+  // Deleted without asking; then the box is listed again.
   int deleted;
   int listed = 0;
   int code = 0;
   {
     WaitCursorScope wait;
     deleted = DeleteDeviceFile(m_mfpInfo, doc, nullptr);
-    if (deleted) {
-      listed = ListFolderFiles(m_mfpInfo, KeyOf(m_treeBoxes->GetSelectedItem()), 0,
-                               m_passwordInfo.password, &code);
-    }
+    if (deleted) listed = ListSelectedBox(&code);
   }
   if (!deleted) {
     ReportCommError(0);
     return;
   }
+  ShowSelectedBoxListed(listed, code);
+}
+
+int CMainDlg::ListSelectedBox(int* code) {
+  if (!m_treeBoxes) return 0;
+  // With the last password typed or remembered, sent only for a protected
+  // box.
+  return ListFolderFiles(m_mfpInfo, KeyOf(m_treeBoxes->GetSelectedItem()), 0,
+                         m_passwordInfo.password, code);
+}
+
+void CMainDlg::ShowSelectedBoxListed(int listed, int code) {
+  if (!m_listDocuments) return;
   if (listed) {
     m_listDocuments->DeleteAllItems();
     FillDocumentList();

@@ -51,12 +51,12 @@ CMainDlg::CMainDlg() : CConvertDlg(IDD_MAIN, nullptr), m_progressDlg(kProgressSa
 }
 
 CMainDlg::~CMainDlg() {
+  // A save worker still running is joined first: it uses the writer, the
+  // progress dialog and the document formats until it ends.
+  m_convertContext.Reset();
   m_imageFormats.reset();
   DeleteConvertor(m_pConvertor);
   m_progressDlg.DestroyWindow();
-  // A save worker still running would be joined here, before its context
-  // goes.
-  m_convertContext.Reset();
   m_imageList.DeleteImageList();
 }
 
@@ -302,12 +302,7 @@ void CMainDlg::ReportCommError(int code) {
   if (m_nMode == kModeSimple) {
     m_strSimpleDevice = m_settingInfo.machineName;
     m_strSimpleFolder = m_settingInfo.folderPath;
-    m_strSimpleFileNumber.clear();
-    m_strSimpleDateTime.clear();
-    m_strSimplePages.clear();
-    m_strSimpleColor.clear();
-    m_strSimpleFormat.clear();
-    UpdateData(FALSE);
+    ClearSimpleDocumentTexts();
   }
 }
 

@@ -7,6 +7,7 @@
 // Select MFP and Basic Settings commands.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
 
@@ -72,6 +73,11 @@ inline constexpr int kAdvancedModeControls[] = {
     res::IDC_MAIN_PREVIEW_FRAME,
 };
 
+// The last page number a save takes: the page fields hold four digits, and
+// a page count from the device beyond it is refused before anything is made
+// for its pages.
+inline constexpr int kMaxSavePage = 9999;
+
 // The default window sizes of the modes, in pixels, until the controls
 // have been measured.
 inline constexpr ui::Size kDefaultSimpleSize{336, 287};
@@ -86,20 +92,25 @@ struct SimpleDocInfo {
   int docIndex = -1;  // index in the listing; -1 none
 };
 
-// What the UI thread and the save worker share during a save.
+// What the UI thread and the save worker share during a save. The UI thread
+// writes everything but the cancel flag before the worker starts, and reads
+// it again only once the worker is joined; the worker alone writes the
+// status, page and total meanwhile.
 struct ConvertThreadContext {
-  BOOL bCancel = FALSE;  // the user asked to stop
+  std::atomic<BOOL> bCancel{FALSE};  // the user asked to stop
   int nStatus = kConvertStarted;
   int nCurrent = 0;  // page reported last; 0 none
   int nTotal = 0;    // last page of the range
   void (*pfnCallback)(CMainDlg* owner) = nullptr;
   CMainDlg* pOwner = nullptr;
-  ui::CWinThread* pThread = nullptr;  // the running worker, if any
-  CFolderCleaner folderCleaner;       // empties the work folder for the worker
-  IConvertor* pJob = nullptr;         // the save's writer; the window owns it
-  int nDocIndex = -1;                 // document being saved; -1 none
+  std::unique_ptr<ui::CWinThread> pThread;  // the worker, until it is joined
+  CFolderCleaner folderCleaner;             // empties the work folder for the worker
+  IConvertor* pJob = nullptr;               // the save's writer; the window owns it
+  int nDocIndex = -1;                       // document being saved; -1 none
 
-  // Back to idle: no worker, no writer, nothing reported.
+  // Back to idle: no worker, no writer, nothing reported. A worker still
+  // running is joined first (the UI thread serving its calls meanwhile),
+  // so that nothing of the save is used after it is reset.
   void Reset();
 };
 
@@ -255,8 +266,22 @@ class CMainDlg : public CConvertDlg {
   void OnEnChangeFrom();
   void OnEnChangeTo();
   void OnEnChangePage();
+  // ---- Simple view
+  // The five document texts emptied and shown.
+  void ClearSimpleDocumentTexts();
+  // |doc|'s texts and the format a save of it takes; a colour flag other
+  // than 0 and 1 gives "Color" when |anyFlagIsColour|, else leaves the
+  // colour text as it is.
+  void ShowSimpleTexts(const SimpleDocInfo& doc, bool anyFlagIsColour);
+  // Lists the configured box, asking for its password where it needs one;
+  // false when nothing was listed.
+  bool ListSimpleBox(int code);
   // ---- save road
   void OnBnClickedExitSimple();
+  // Opens |job| on |folder| and |name| (NULL: a time-stamp name) for pages
+  // |first| to |last|, its pages to come into the save folder.
+  HRESULT OpenJob(IConvertor& job, const WString& folder, const char16_t* name, int first,
+                  int last);
 
   // Helpers of the views.
   // A message box of texts from the message table, with the error icon.
@@ -271,6 +296,10 @@ class CMainDlg : public CConvertDlg {
   void StepPage(int delta);
   void DropPreview();
   void EnablePageControls(bool enable);
+  // After a deletion: the box selected in the tree listed again (the result
+  // of ListFolderFiles), and the rows that listing gives.
+  int ListSelectedBox(int* code);
+  void ShowSelectedBoxListed(int listed, int code);
 };
 
 }  // namespace tallow::app

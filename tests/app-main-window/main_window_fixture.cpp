@@ -115,9 +115,11 @@ std::vector<std::string> MainWindowTest::TakeLog() {
   return log;
 }
 
-std::vector<int> MainWindowTest::TakePagesAsked() {
+std::vector<int> MainWindowTest::TakePagesAsked() { return PagesIn(TakeLog()); }
+
+std::vector<int> MainWindowTest::PagesIn(const std::vector<std::string>& log) {
   std::vector<int> pages;
-  for (const std::string& line : TakeLog()) {
+  for (const std::string& line : log) {
     for (const char* key : {"PageNumber=", "PAGENUMBER="}) {
       const std::size_t at = line.find(key);
       if (at != std::string::npos) pages.push_back(std::stoi(line.substr(at + std::strlen(key))));
@@ -126,9 +128,11 @@ std::vector<int> MainWindowTest::TakePagesAsked() {
   return pages;
 }
 
-int MainWindowTest::TakeCount(const std::string& what) {
+int MainWindowTest::TakeCount(const std::string& what) { return CountIn(TakeLog(), what); }
+
+int MainWindowTest::CountIn(const std::vector<std::string>& log, const std::string& what) {
   int count = 0;
-  for (const std::string& line : TakeLog()) {
+  for (const std::string& line : log) {
     if (line.find(what) != std::string::npos) ++count;
   }
   return count;

@@ -44,10 +44,15 @@ inline constexpr const char* kStore = R"(<mfp name="Sim">
 enum Row { kRowBlank = 0, kRowLandscape = 1, kRowPortrait = 2 };
 
 // The window with its OK counted: the default button's press shows here.
+// It saves only when the test says so.
 class TestMainDlg : public CMainDlg {
  public:
-  void OnOK() override { ++okPressed; }
+  void OnOK() override {
+    ++okPressed;
+    if (saves) CMainDlg::OnOK();
+  }
   int okPressed = 0;
+  bool saves = false;
 };
 
 // The headless back end that also records the modeless windows put on the
@@ -58,8 +63,21 @@ class RecordingBackend : public ui::HeadlessBackend {
   void WindowDestroyed(ui::CDialog& d) override {
     if (onDestroyed) onDestroyed(d);
   }
+  // A window about to be made from |t|: it does not exist yet.
+  ui::BaseUnits DialogBaseUnits(const ui::DialogTemplate& t) override {
+    if (onMaking) onMaking(t.id);
+    return HeadlessBackend::DialogBaseUnits(t);
+  }
+  // A wait cursor shown off the UI thread: a save worker about to download
+  // a page (and read its image information). Set before the worker starts.
+  void Show(HCURSOR cursor) override {
+    HeadlessBackend::Show(cursor);
+    if (cursor == IDC_WAIT && !ui::IsUiThread() && onWorkerWait) onWorkerWait();
+  }
   std::vector<int> presented;
   std::function<void(ui::CDialog&)> onDestroyed;
+  std::function<void(int templateId)> onMaking;
+  std::function<void()> onWorkerWait;
 };
 
 class MainWindowTest : public ::testing::Test {
@@ -90,11 +108,14 @@ class MainWindowTest : public ::testing::Test {
   std::vector<std::string> TakeLog();
   std::vector<int> TakePagesAsked();
   int TakeCount(const std::string& what);
+  // The same of a log taken before.
+  static std::vector<int> PagesIn(const std::vector<std::string>& log);
+  static int CountIn(const std::vector<std::string>& log, const std::string& what);
 
   // The texts of the message boxes shown since the last look.
   std::vector<WString> TakeMessages();
 
-  test::ScratchProgramFolder program_{"kivor.so", "sti.so"};
+  test::ScratchProgramFolder program_{"kivor.so", "sti.so", "pdfdumel.so", "tiffdumel.so"};
   test::KivorLibrary kivor_;
   HMODULE sti_ = nullptr;
   std::unique_ptr<test::SimProcess> sim_;

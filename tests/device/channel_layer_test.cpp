@@ -151,6 +151,13 @@ TEST_P(ChannelLayerTest, BoxesAreFoundByTreeKey) {
   EXPECT_EQ(IsFolderPasswordProtected(GetParam(), 99), 1);
   EXPECT_EQ(IsFolderPasswordProtected(GetParam(), 77), 0);
   EXPECT_EQ(IsFolderPasswordProtected(GetParam(), 1234), 0);
+  // By index, as the Simple view asks: only within the listing.
+  EXPECT_EQ(IsBoxPasswordProtected(GetParam(), 2), 1);
+  EXPECT_EQ(IsBoxPasswordProtected(GetParam(), 1), 0);
+  t.folders[3].ATTRIBUTE = kBoxNeedsPassword;
+  for (int outside : {3, -1, kMaxBoxRecords}) {
+    EXPECT_EQ(IsBoxPasswordProtected(GetParam(), outside), 0) << outside;
+  }
   // The root and a key that shows no box list nothing.
   EXPECT_EQ(ListFolderFilesByKey(GetParam(), 0, u"127.0.0.1", 9, 0, u"", nullptr), 0);
   EXPECT_EQ(ListFolderFilesByKey(GetParam(), 1234, u"127.0.0.1", 9, 1, u"", nullptr), 0);

@@ -1,7 +1,9 @@
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <functional>
 #include <thread>
+#include <vector>
 
 #include "platform/ui/ui_thread.h"
 #include "platform/ui/worker_thread.h"
@@ -90,6 +92,30 @@ TEST_F(UiTest, MessagePostedToAWindowThatIsGoneIsDropped) {
     modeless.PostMessageW(WM_CLOSE);
   }  // destroyed before the queue runs
   EXPECT_EQ(ui.RunPosted(), 1);  // ran, and found no window
+}
+
+// Once the dialog is handed over, the test gets each idle moment of its loop:
+// after the calls a worker sent have run, before the loop waits again.
+TEST_F(UiTest, IdleModalLoopIsHandedToTheTestAfterTheCallsThatCame) {
+  std::thread worker;
+  std::vector<int> seenAtIdle;
+  ui.OnDialog([&](CDialog& d) {
+    worker = std::thread([&d] {
+      for (int i = 1; i <= 3; ++i) {
+        SendToUi([&] { d.GetDlgItem(5001)->SetPos(i); });
+      }
+    });
+  });
+  ui.OnIdle([&](CDialog& d) {
+    seenAtIdle.push_back(d.GetDlgItem(5001)->GetPos());
+    if (d.GetDlgItem(5001)->GetPos() == 3) d.EndDialog(IDOK);
+  });
+  CDialog progress(res::IDD_PROGRESS);
+  EXPECT_EQ(progress.DoModal(), IDOK);
+  worker.join();
+  ASSERT_FALSE(seenAtIdle.empty());
+  EXPECT_EQ(seenAtIdle.back(), 3);
+  EXPECT_TRUE(std::is_sorted(seenAtIdle.begin(), seenAtIdle.end()));
 }
 
 TEST_F(UiTest, ModalLoopThatNobodyEndsGivesUpInsteadOfHanging) {

@@ -29,6 +29,11 @@ void HeadlessBackend::RunModalLoop(CDialog& dialog) {
       }
       continue;
     }
+    if (onIdle_) {
+      DialogHandler handler = onIdle_;
+      handler(dialog);
+      if (dialog.IsEnded()) break;
+    }
     if (!WaitForPending(stallTimeout_)) {
       stalled_ = true;
       return;  // DoModal answers kModalFailed

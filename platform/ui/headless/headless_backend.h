@@ -46,6 +46,11 @@ class HeadlessBackend : public UiBackend, public CursorBackend {
   // Called on each modal dialog once it is initialised and shown, that is
   // when its loop first finds nothing queued.
   void OnDialog(DialogHandler handler) { onDialog_ = std::move(handler); }
+  // Called on a modal dialog, after it was handed to OnDialog's handler,
+  // each time its loop has run every queued call and finds none left: the
+  // test's turn to act on what a worker's calls have shown (a save
+  // completed, say) before the loop waits for the next one.
+  void OnIdle(DialogHandler handler) { onIdle_ = std::move(handler); }
   // Answers each message box; without one every box answers IDOK.
   void OnMessageBox(BoxHandler handler) { onBox_ = std::move(handler); }
   // Without these, file dialogs, folder browsers and popup menus are cancelled.
@@ -82,6 +87,7 @@ class HeadlessBackend : public UiBackend, public CursorBackend {
 
  private:
   DialogHandler onDialog_;
+  DialogHandler onIdle_;
   BoxHandler onBox_;
   FileHandler onFile_;
   FolderHandler onFolder_;

@@ -1,0 +1,343 @@
+// The Simple view against the simulated MFP, over the network and over USB:
+// the newest document of the configured box first, its texts and the format
+// a save takes, saves under time-stamp names that walk to the older
+// documents, protected boxes, and what stops a save or a listing.
+#include <ctime>
+#include <filesystem>
+#include <regex>
+#include <string>
+#include <vector>
+
+#include "core/file_utils.h"
+#include "core/settings.h"
+#include "save_fixture.h"
+#include "support/temp_dir.h"
+
+namespace tallow::app::testing {
+namespace {
+
+using namespace tallow::res;
+using namespace tallow::ui;
+
+// Three documents that the device lists out of date order, and a protected
+// box.
+constexpr const char* kStore = R"(<mfp name="Sim">
+  <box id="1" name="Scans">
+    <doc id="A2" name="Middle" timestamp="2026/12/05 10:00:00" pages="2" color="0"
+         width="200" height="150" dpi="100"/>
+    <doc id="A3" name="Newest" timestamp="2026/12/07 08:30:00" pages="3" color="1"
+         width="120" height="90" dpi="100"/>
+    <doc id="A1" name="Oldest" timestamp="2026/12/01 17:45:00" pages="1" color="1"
+         width="120" height="90" dpi="100"/>
+  </box>
+  <box id="2" name="Locked" password="1234">
+    <doc id="B1" name="Secret" timestamp="2026/12/02 12:00:00" pages="1" color="0"
+         width="100" height="100" dpi="100"/>
+  </box>
+</mfp>)";
+
+class SimpleViewTest : public SaveTest {
+ protected:
+  // The simulator with kStore and the settings: box |box|, the formats,
+  // delete after save.
+  void StartSimple(int box, int colorFormat, int monoFormat, bool deleteAfterSave,
+                   const char* store = kStore) {
+    StartSaveDevice(deleteAfterSave, store);
+    SettingInfo settings = GetSettingInfo();
+    settings.boxIndex = static_cast<std::uint16_t>(box);
+    settings.ColorFormat = colorFormat;
+    settings.MonoFormat = monoFormat;
+    SetSettingInfo(settings);
+  }
+
+  struct Shown {
+    WString fileNumber, dateTime, pages, colour, format;
+    bool operator==(const Shown&) const = default;
+  };
+  static Shown DocumentTexts(const CDialog& d) {
+    return {d.GetDlgItemText(IDC_SIMPLE_FILE_NUMBER), d.GetDlgItemText(IDC_SIMPLE_DATE_TIME),
+            d.GetDlgItemText(IDC_SIMPLE_PAGES), d.GetDlgItemText(IDC_SIMPLE_COLOR),
+            d.GetDlgItemText(IDC_SIMPLE_FORMAT)};
+  }
+};
+
+std::string StampNow() {
+  const std::int64_t now = std::time(nullptr);
+  return ToAnsi(FormatFileTimeStamp(&now));
+}
+
+// Names made by the time stamp of one second: every output of one save.
+bool NamedByOneStamp(const std::vector<std::string>& names, const std::string& pattern,
+                     std::string* stamp) {
+  if (names.empty()) return false;
+  const std::regex re("(\\d{14})" + pattern);
+  std::smatch m;
+  for (const std::string& name : names) {
+    if (!std::regex_match(name, m, re)) return false;
+    if (stamp->empty() || name == names.front()) *stamp = m[1];
+    if (m[1] != *stamp) return false;
+  }
+  return true;
+}
+
+// Of several documents the latest by date and time shows first, whatever
+// the device's order, with the device line, the box, the folder, the colour
+// class and the format a save takes; the other documents of the listing show
+// by the same rules.
+TEST_P(SimpleViewTest, ShowsTheNewestDocumentFirstWithTheFormatASaveTakes) {
+  struct Case {
+    const char16_t* machineName;
+    int colorFormat, monoFormat;
+    const char16_t* device;  // the device line
+    Shown newest, middle;
+  };
+  const WString address = Usb() ? u"" : u"127.0.0.1";
+  const Case cases[] = {
+      {u"", 0, 0, address.c_str(),
+       {u"Newest", u"2026/12/07 08:30:00", u"3", u"Color", u"PDF"},
+       {u"Middle", u"2026/12/05 10:00:00", u"2", u"B/W", u"PDF"}},
+      {u"Front desk", 1, 1, u"Front desk",
+       {u"Newest", u"2026/12/07 08:30:00", u"3", u"Color", u"JPEG"},
+       {u"Middle", u"2026/12/05 10:00:00", u"2", u"B/W", u"TIFF"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(ToAnsi(c.machineName));
+    StartSimple(1, c.colorFormat, c.monoFormat, false);
+    SettingInfo settings = GetSettingInfo();
+    settings.machineName = c.machineName;
+    SetSettingInfo(settings);
+    Run([&](TestMainDlg& d) {
+      d.InputMenuCommand(ID_MODE_SIMPLE);
+      EXPECT_EQ(TakeCount("LIST FOLDERID=00000001"), 1);
+      EXPECT_TRUE(TakeMessages().empty());
+      EXPECT_EQ(d.GetDlgItemText(IDC_SIMPLE_DEVICE_NAME), c.device);
+      EXPECT_EQ(d.GetDlgItemText(IDC_SIMPLE_BOX_NAME), u"Scans");
+      EXPECT_EQ(d.GetDlgItemText(IDC_SIMPLE_FOLDER), FromAnsi(Out()));
+      EXPECT_EQ(DocumentTexts(d), c.newest);
+      EXPECT_EQ(d.m_nSimpleDocIndex, 2);
+      d.ShowSimpleDocument(1);
+      EXPECT_EQ(DocumentTexts(d), c.middle);
+      // From the device: the boxes and the box listed anew.
+      TakeLog();
+      EXPECT_TRUE(d.RefreshSimpleView(TRUE));
+      EXPECT_EQ(TakeCount("LIST"), 2);
+      EXPECT_EQ(DocumentTexts(d), c.newest);
+    });
+  }
+}
+
+// With delete after save, three saves walk from the newest document to the
+// oldest without listing the box again, each deleting the document it
+// saved; then the view is empty and Save says there is nothing to save.
+TEST_P(SimpleViewTest, SavesWalkToTheOlderDocumentsThenToTheEmptyView) {
+  StartSimple(1, 1, 1, true);
+  struct Step {
+    const char* id;
+    const char* pattern;  // of the output names after the stamp
+    std::size_t files;
+    Shown next;
+  };
+  const Step steps[] = {
+      {"000000A3", "-[123]\\.jpg", 3, {u"Middle", u"2026/12/05 10:00:00", u"2", u"B/W", u"TIFF"}},
+      {"000000A2", "\\.tif", 1, {u"Oldest", u"2026/12/01 17:45:00", u"1", u"Color", u"JPEG"}},
+      {"000000A1", "-1\\.jpg", 1, {}},
+  };
+  RunSaving([&](TestMainDlg& d) {
+    d.InputMenuCommand(ID_MODE_SIMPLE);
+    std::string lastStamp;
+    for (const Step& s : steps) {
+      SCOPED_TRACE(s.id);
+      // A second the last save's names did not come from, so that no name is
+      // taken already.
+      while (StampNow() == lastStamp) {
+      }
+      for (const std::string& name : Outputs()) std::remove(Out(name).c_str());
+      TakeLog();
+      d.InputClick(IDC_SIMPLE_SAVE);
+      EXPECT_TRUE(progressCompletedSeen);
+      EXPECT_TRUE(TakeMessages().empty());
+      const std::vector<std::string> log = TakeLog();
+      EXPECT_EQ(CountIn(log, std::string("DELETE FILEID=") + s.id), 1);
+      EXPECT_EQ(CountIn(log, "DELETE"), 1);
+      EXPECT_EQ(CountIn(log, "LIST"), 0);
+      const std::vector<std::string> names = Outputs();
+      EXPECT_EQ(names.size(), s.files);
+      lastStamp.clear();
+      EXPECT_TRUE(NamedByOneStamp(names, s.pattern, &lastStamp)) << ::testing::PrintToString(names);
+      EXPECT_EQ(DocumentTexts(d), s.next);
+    }
+    EXPECT_EQ(d.m_nSimpleDocIndex, -1);
+    TakeLog();
+    d.InputClick(IDC_SIMPLE_SAVE);
+    EXPECT_EQ(TakeMessages(), std::vector<WString>{u"No document to save selected."});
+    EXPECT_EQ(ui.MessageBoxes().back().caption, u"Save");
+    EXPECT_TRUE(TakeLog().empty());
+    EXPECT_EQ(progressRuns, 3);
+  });
+}
+
+// A protected box: the remembered password lists it without a question; a
+// password the device refuses (807) is said, forgotten, and asked for in
+// the dialog; a cancelled dialog leaves the view empty and nothing to save.
+TEST_P(SimpleViewTest, ProtectedBoxTakesTheRememberedPasswordOrTheDialogs) {
+  struct Case {
+    const char* name;
+    PasswordInfo remembered;
+    const char16_t* typed;  // into the dialog; null: cancelled
+    std::vector<WString> messages;
+    int dialogs;
+    bool listed;
+  };
+  const Case cases[] = {
+      {"remembered", {u"1234", TRUE}, nullptr, {}, 0, true},
+      {"remembered, refused, typed", {u"9999", TRUE}, u"1234",
+       {u"Authentication failed. (Error Code: 807)"}, 1, true},
+      {"remembered, refused, cancelled", {u"9999", TRUE}, nullptr,
+       {u"Authentication failed. (Error Code: 807)"}, 1, false},
+      {"asked, cancelled", {u"", FALSE}, nullptr, {}, 1, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    StartSimple(2, 0, 0, false);
+    SetPasswordInfo(c.remembered);
+    int dialogs = 0;
+    onDialog = [&](CDialog& p) {
+      ++dialogs;
+      ASSERT_EQ(p.TemplateId(), IDD_PASSWORD);
+      if (!c.typed) {
+        p.InputClick(IDC_PASSWORD_CANCEL);
+        return;
+      }
+      p.InputType(IDC_PASSWORD_EDIT, c.typed);
+      p.InputClick(IDC_PASSWORD_OK);
+    };
+    RunSaving([&](TestMainDlg& d) {
+      d.InputMenuCommand(ID_MODE_SIMPLE);
+      EXPECT_EQ(TakeMessages(), c.messages);
+      EXPECT_EQ(dialogs, c.dialogs);
+      EXPECT_EQ(d.GetDlgItemText(IDC_SIMPLE_BOX_NAME), u"Locked");
+      EXPECT_EQ(d.GetDlgItemText(IDC_SIMPLE_FILE_NUMBER), c.listed ? u"Secret" : u"");
+      // Refused, the password is no longer remembered.
+      if (!c.messages.empty()) {
+        EXPECT_EQ(GetPasswordInfo().savePassword, FALSE);
+      }
+      TakeLog();
+      d.InputClick(IDC_SIMPLE_SAVE);
+      if (c.listed) {
+        EXPECT_TRUE(progressCompletedSeen);
+        EXPECT_EQ(Outputs().size(), 1u);
+      } else {
+        EXPECT_EQ(TakeMessages(), std::vector<WString>{u"No document to save selected."});
+        EXPECT_TRUE(TakeLog().empty());
+      }
+    });
+    for (const std::string& name : Outputs()) std::remove(Out(name).c_str());
+  }
+}
+
+// What stops a Simple save before anything is downloaded, and a listing
+// that fails: each is said (or, for a box the MFP does not have, shown
+// empty), nothing is saved and nothing deleted.
+TEST_P(SimpleViewTest, SavesThatCannotBeMadeSayWhyAndTouchNothing) {
+  struct Case {
+    const char* name;
+    int box;
+    const char* store;
+    std::function<void(TestMainDlg&)> before;  // after the view is built
+    std::vector<WString> messages;                              // of the Save
+  };
+  constexpr const char* kNoPages = R"(<mfp name="Sim">
+    <box id="1" name="Scans">
+      <doc id="C1" name="Pages" timestamp="2026/12/01 09:00:00" pages="1" color="1"/>
+      <doc id="C0" name="No pages" timestamp="2026/12/08 09:00:00" pages="0" color="1"/>
+    </box>
+  </mfp>)";
+  const Case cases[] = {
+      {"the destination folder removed", 1, kStore,
+       [this](TestMainDlg&) { std::filesystem::remove_all(Out()); },
+       {u"Unable to access folder."}},
+      {"the newest document has no pages", 1, kNoPages, nullptr,
+       {u"No document to save selected."}},
+      {"the box listed again failed", 1, kStore,
+       [this](TestMainDlg& d) {
+         sim_->SetFaults({"list-docs code 802"});
+         d.RefreshSimpleView(TRUE);
+         EXPECT_EQ(TakeMessages(), std::vector<WString>{u"Unable to connect to the scanner."});
+         EXPECT_EQ(d.GetDlgItemText(IDC_SIMPLE_FILE_NUMBER), u"");
+         EXPECT_EQ(d.m_nSimpleDocIndex, -1);
+         sim_->SetFaults({});
+       },
+       {u"No document to save selected."}},
+      {"a box the MFP does not have", 9, kStore, nullptr, {u"No document to save selected."}},
+      {"a page count beyond what a save takes", 1, kStore,
+       [](TestMainDlg& d) { d.SetDlgItemText(IDC_SIMPLE_PAGES, u"10000"); },
+       {u"The page number you entered is invalid."}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    StartSimple(c.box, 0, 0, true, c.store);
+    RunSaving([&](TestMainDlg& d) {
+      d.InputMenuCommand(ID_MODE_SIMPLE);
+      EXPECT_TRUE(TakeMessages().empty());
+      if (c.box == 9) {
+        EXPECT_EQ(d.GetDlgItemText(IDC_SIMPLE_BOX_NAME), u"");
+        EXPECT_EQ(d.GetDlgItemText(IDC_SIMPLE_FILE_NUMBER), u"");
+        EXPECT_EQ(TakeCount("LIST"), 0);
+      }
+      if (c.before) c.before(d);
+      TakeLog();
+      d.InputClick(IDC_SIMPLE_SAVE);
+      EXPECT_EQ(TakeMessages(), c.messages);
+      EXPECT_EQ(ui.MessageBoxes().back().caption, u"Save");
+      const std::vector<std::string> log = TakeLog();
+      EXPECT_TRUE(PagesIn(log).empty());
+      EXPECT_EQ(CountIn(log, "DELETE"), 0);
+      EXPECT_EQ(progressRuns, 0);
+    });
+    std::filesystem::create_directories(Out());
+    EXPECT_TRUE(Outputs().empty());
+  }
+}
+
+// An output of the time-stamp name that exists already: Cancel stops the
+// save with the document still shown; OK replaces the file and walks on.
+TEST_P(SimpleViewTest, ExistingOutputStopsOnCancelAndIsReplacedOnOk) {
+  for (int answer : {IDCANCEL, IDOK}) {
+    SCOPED_TRACE(answer);
+    StartSimple(1, 0, 0, true);
+    // Every name the next two minutes could give.
+    const std::int64_t now = std::time(nullptr);
+    for (std::int64_t t = now - 1; t <= now + 120; ++t) {
+      test::WriteFile(Out(ToAnsi(FormatFileTimeStamp(&t)) + ".pdf"), "old");
+    }
+    int questions = 0;
+    ui.OnMessageBox([&](const MessageBoxRecord& box) {
+      if (box.text == u"The file already exists. Replace existing file?") ++questions;
+      return answer;
+    });
+    RunSaving([&](TestMainDlg& d) {
+      d.InputMenuCommand(ID_MODE_SIMPLE);
+      TakeLog();
+      d.InputClick(IDC_SIMPLE_SAVE);
+      EXPECT_EQ(questions, 1);
+      const std::vector<std::string> log = TakeLog();
+      EXPECT_EQ(PagesIn(log), answer == IDOK ? (std::vector<int>{1, 2, 3}) : std::vector<int>{});
+      EXPECT_EQ(CountIn(log, "DELETE FILEID=000000A3"), answer == IDOK ? 1 : 0);
+      EXPECT_EQ(d.GetDlgItemText(IDC_SIMPLE_FILE_NUMBER), answer == IDOK ? u"Middle" : u"Newest");
+    });
+    int replaced = 0;
+    for (const std::string& name : Outputs()) {
+      if (test::ReadFile(Out(name)) != "old") ++replaced;
+      std::remove(Out(name).c_str());
+    }
+    EXPECT_EQ(replaced, answer == IDOK ? 1 : 0);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(BothChannels, SimpleViewTest, ::testing::Values(false, true),
+                         [](const ::testing::TestParamInfo<bool>& info) {
+                           return info.param ? "Usb" : "Network";
+                         });
+
+}  // namespace
+}  // namespace tallow::app::testing
