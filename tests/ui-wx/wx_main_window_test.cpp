@@ -15,15 +15,8 @@
 
 #include "app/main_window/main_dlg.h"
 #include "core/settings.h"
-#include "core/texts.h"
-#include "device/channel_layer.h"
-#include "device/net_channel.h"
-#include "platform/app_profile.h"
 #include "res/resource_ids.h"
-#include "support/kivor_loader.h"
-#include "support/program_folder.h"
-#include "support/sim_process.h"
-#include "tests/ui-wx/wx_fixture.h"
+#include "tests/ui-wx/wx_main_window_fixture.h"
 #include "tests/ui-wx/x_screen.h"
 
 // After the project's headers: wx defines TRUE and FALSE as macros.
@@ -51,36 +44,12 @@ constexpr const char* kStore = R"(<mfp name="Sim">
 constexpr int kRowLandscape = 0;
 constexpr int kRowPortrait = 1;
 
-class WxMainWindowTest : public WxDialogTest {
+class WxMainWindowTest : public WxMainWindowFixture {
  protected:
   void SetUp() override {
-    WxDialogTest::SetUp();
+    WxMainWindowFixture::SetUp();
     if (IsSkipped()) return;
-    LoadMessageTable(MessageTable());
-    LoadMessageTable(ProgressTextTable());
-    LoadMessageTable(LabelTable());
-    ASSERT_TRUE(kivor_.ok());
-    test::SimOptions options;
-    options.config = kStore;
-    sim_ = std::make_unique<test::SimProcess>(options);
-    SetAppProfilePath(program_.Wide("setting/tallowmere.ini"));
-    SettingInfo settings;
-    settings.folderPath = program_.Wide("out");
-    SetSettingInfo(settings);
-    SetPasswordInfo({});
-    MFPInfo mfp;
-    mfp.IPv4Address = u"127.0.0.1";
-    mfp.httpPortNumber = sim_->Port();
-    SetMFPInfo(mfp);
-    // As the MFP selection does before the window opens.
-    WStringList names;
-    ASSERT_EQ(RefreshFolderList(mfp, names), 1);
-  }
-  void TearDown() override {
-    sim_.reset();
-    SetAppProfilePath({});
-    NetBoxTables() = BoxTables{};
-    WxDialogTest::TearDown();
+    StartDevice(kStore, SettingInfo{});
   }
 
   // The window's size on the screen, once the window system has caught up
@@ -225,9 +194,6 @@ class WxMainWindowTest : public WxDialogTest {
     EXPECT_EQ(c.bare, c.outside);
   }
 
-  test::ScratchProgramFolder program_{"kivor.so"};
-  test::KivorLibrary kivor_;
-  std::unique_ptr<test::SimProcess> sim_;
 };
 
 TEST_F(WxMainWindowTest, BothModesWithAPortraitAndALandscapePagePreviewed) {

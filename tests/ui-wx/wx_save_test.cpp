@@ -13,17 +13,10 @@
 
 #include "app/main_window/main_dlg.h"
 #include "core/settings.h"
-#include "core/texts.h"
-#include "device/channel_layer.h"
-#include "device/net_channel.h"
-#include "platform/app_profile.h"
 #include "platform/library.h"
 #include "res/resource_ids.h"
-#include "support/kivor_loader.h"
-#include "support/program_folder.h"
-#include "support/sim_process.h"
 #include "support/temp_dir.h"
-#include "tests/ui-wx/wx_fixture.h"
+#include "tests/ui-wx/wx_main_window_fixture.h"
 #include "tests/ui-wx/x_screen.h"
 
 // After the project's headers: wx defines TRUE and FALSE as macros.
@@ -63,47 +56,26 @@ void HoldConversion(void* context) {
   while (!held->release) std::this_thread::sleep_for(10ms);
 }
 
-class WxSaveTest : public WxDialogTest {
+class WxSaveTest : public WxMainWindowFixture {
  protected:
   void SetUp() override {
-    WxDialogTest::SetUp();
+    WxMainWindowFixture::SetUp();
     if (IsSkipped()) return;
-    LoadMessageTable(MessageTable());
-    LoadMessageTable(ProgressTextTable());
-    LoadMessageTable(LabelTable());
-    ASSERT_TRUE(kivor_.ok());
     ASSERT_EQ(::symlink(HOOKED_CODEC_PATH, program_.File("pdfdumel.so").c_str()), 0);
     codec_ = LoadLibraryW(program_.Wide("pdfdumel.so").c_str());
     ASSERT_NE(codec_, nullptr);
     setHook_ = reinterpret_cast<SetHook>(GetProcAddress(codec_, "HookedCodecSetHook"));
     ASSERT_NE(setHook_, nullptr);
-    test::SimOptions options;
-    options.config = kStore;
-    sim_ = std::make_unique<test::SimProcess>(options);
-    SetAppProfilePath(program_.Wide("setting/tallowmere.ini"));
     SettingInfo settings;
-    settings.folderPath = program_.Wide("out");
     settings.machineName = u"Front desk";
     settings.SimpleMode = 1;
     settings.DeleteFile = 0;
-    SetSettingInfo(settings);
-    SetPasswordInfo({});
-    MFPInfo mfp;
-    mfp.IPv4Address = u"127.0.0.1";
-    mfp.httpPortNumber = sim_->Port();
-    SetMFPInfo(mfp);
-    std::filesystem::create_directories(program_.File("out"));
-    // As the MFP selection does before the window opens.
-    WStringList names;
-    ASSERT_EQ(RefreshFolderList(mfp, names), 1);
+    StartDevice(kStore, settings);
   }
   void TearDown() override {
     if (setHook_) setHook_(nullptr, nullptr);
     if (codec_) FreeLibrary(codec_);
-    sim_.reset();
-    SetAppProfilePath({});
-    NetBoxTables() = BoxTables{};
-    WxDialogTest::TearDown();
+    WxMainWindowFixture::TearDown();
   }
 
   // What the screen shows of the window titled |title|, saved as
@@ -122,11 +94,8 @@ class WxSaveTest : public WxDialogTest {
   std::string Shown(const CDialog& d, int id) { return wx_->ViewControl(d, IndexOf(d, id))->text; }
 
   using SetHook = void (*)(void (*)(void*), void*);
-  test::ScratchProgramFolder program_{"kivor.so"};
-  test::KivorLibrary kivor_;
   HMODULE codec_ = nullptr;
   SetHook setHook_ = nullptr;
-  std::unique_ptr<test::SimProcess> sim_;
 };
 
 TEST_F(WxSaveTest, SimpleViewSavesWithTheProgressOnTheScreen) {
