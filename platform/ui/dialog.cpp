@@ -1,75 +1,22 @@
+// A dialog window: made from its template, run modally or not, its
+// controls found by id, its messages and commands dispatched, and the
+// input a back end brings in.
 #include "platform/ui/dialog.h"
 
 #include <algorithm>
-#include <climits>
 
+#include "platform/ui/radio_group.h"
 #include "platform/ui/ui_thread.h"
 
 namespace tallow::ui {
 
 namespace {
 
-bool IsBlank(char16_t c) { return c == u' ' || c == u'\t'; }
-
-// Decimal with an optional sign inside optional blanks; false on anything
-// else or outside the range of int.
-bool ParseInt(WStringView s, int* out) {
-  std::size_t i = 0;
-  while (i < s.size() && IsBlank(s[i])) ++i;
-  bool negative = false;
-  if (i < s.size() && (s[i] == u'-' || s[i] == u'+')) negative = s[i++] == u'-';
-  long long value = 0;
-  std::size_t digits = 0;
-  for (; i < s.size() && s[i] >= u'0' && s[i] <= u'9'; ++i, ++digits) {
-    value = value * 10 + (s[i] - u'0');
-    if (value > static_cast<long long>(INT_MAX) + 1) return false;
-  }
-  while (i < s.size() && IsBlank(s[i])) ++i;
-  if (digits == 0 || i != s.size()) return false;
-  if (negative) value = -value;
-  if (value < INT_MIN || value > INT_MAX) return false;
-  *out = static_cast<int>(value);
-  return true;
-}
-
-WString ToWide(int value) {
-  const std::string s = std::to_string(value);
-  return WString(s.begin(), s.end());
-}
-
 // The closed field of a drop-down list, in dialog units.
 constexpr int kComboFieldDlu = 13;
 
-// Where the other system keeps a minimised window.
-constexpr Rect kIconicRect{-32000, -32000, 160, 28};
-
 // The screen position of the message being handled (UI thread only).
 Point g_messagePos;
-
-// The controls of the group that |member| belongs to: from the nearest
-// control with WS_GROUP at or before it up to the next one with WS_GROUP.
-std::vector<Control*> GroupOf(const CDialog& dialog, const Control* member) {
-  const auto& all = dialog.Controls();
-  std::size_t at = 0;
-  while (at < all.size() && all[at].get() != member) ++at;
-  if (at == all.size()) return {};
-  std::size_t first = at;
-  while (first > 0 && !(all[first]->GetStyle() & WS_GROUP)) --first;
-  std::vector<Control*> group;
-  for (std::size_t i = first; i < all.size(); ++i) {
-    if (i > first && (all[i]->GetStyle() & WS_GROUP)) break;
-    group.push_back(all[i].get());
-  }
-  return group;
-}
-
-std::vector<Control*> RadiosOf(const CDialog& dialog, const Control* member) {
-  std::vector<Control*> radios;
-  for (Control* c : GroupOf(dialog, member)) {
-    if (c->Kind() == ControlKind::kRadio) radios.push_back(c);
-  }
-  return radios;
-}
 
 std::unique_ptr<CMenu> MakeSystemMenu() {
   auto menu = std::make_unique<CMenu>();
@@ -81,52 +28,7 @@ std::unique_ptr<CMenu> MakeSystemMenu() {
   return menu;
 }
 
-LPARAM PackSize(int cx, int cy) {
-  return static_cast<LPARAM>((static_cast<unsigned>(cy) & 0xFFFFu) << 16 |
-                             (static_cast<unsigned>(cx) & 0xFFFFu));
-}
-
 }  // namespace
-
-int MulDiv(int value, int numerator, int denominator) {
-  if (denominator == 0) return -1;
-  const long long product = static_cast<long long>(value) * numerator;
-  long long d = denominator;
-  long long n = product;
-  if (d < 0) {
-    d = -d;
-    n = -n;
-  }
-  // Rounded half away from zero.
-  const long long q = n >= 0 ? (n + d / 2) / d : -((-n + d / 2) / d);
-  if (q > INT_MAX || q < INT_MIN) return -1;
-  return static_cast<int>(q);
-}
-
-Rect DialogUnitsToPixels(const Rect& dlu, BaseUnits units) {
-  return Rect{MulDiv(dlu.x, units.x, 4), MulDiv(dlu.y, units.y, 8), MulDiv(dlu.cx, units.x, 4),
-              MulDiv(dlu.cy, units.y, 8)};
-}
-
-BaseUnits ReferenceBaseUnits(const DialogTemplate& t) {
-  // The usual desktop font of 8 points at 96 dpi, scaled for other sizes.
-  const int points = t.fontPoints > 0 ? t.fontPoints : 8;
-  return BaseUnits{std::max(1, (6 * points + 4) / 8), std::max(1, (13 * points + 4) / 8)};
-}
-
-FrameMetrics UiBackend::WindowFrame(const DialogTemplate& t) {
-  constexpr int kBorder = 3;
-  constexpr int kCaption = 22;
-  constexpr int kMenuBar = 19;
-  return FrameMetrics{kBorder, kBorder + kCaption + (t.menuId ? kMenuBar : 0), kBorder, kBorder};
-}
-
-Rect UiBackend::WorkArea() { return kPlainWorkArea; }
-
-Rect GetWorkArea() {
-  if (UiBackend* backend = CurrentBackend()) return backend->WorkArea();
-  return kPlainWorkArea;
-}
 
 Point GetMessagePos() { return g_messagePos; }
 Point GetCursorPos() { return g_messagePos; }
@@ -151,102 +53,6 @@ const MessageMap::MessageHandler* MessageMap::FindMessage(UINT message) const {
     if (e.id == static_cast<int>(message)) return &e.handler;
   }
   return nullptr;
-}
-
-Control* CDataExchange::PrepareCtrl(int id) {
-  if (failed_) return nullptr;
-  lastControlId_ = id;
-  return m_pDlgWnd->GetDlgItem(id);
-}
-
-Control* CDataExchange::LastControl() const { return m_pDlgWnd->GetDlgItem(lastControlId_); }
-
-void CDataExchange::Fail(const WString& message) {
-  if (failed_) return;
-  failed_ = true;
-  m_pDlgWnd->MessageBox(message, u"", MB_OK | MB_ICONWARNING);
-  if (Control* c = m_pDlgWnd->GetDlgItem(lastControlId_)) c->SetFocus();
-}
-
-void DDX_Text(CDataExchange* dx, int id, WString& value) {
-  Control* c = dx->PrepareCtrl(id);
-  if (!c) return;
-  if (dx->m_bSaveAndValidate) {
-    value = c->GetText();
-  } else {
-    c->SetText(value);
-  }
-}
-
-void DDX_Text(CDataExchange* dx, int id, int& value) {
-  Control* c = dx->PrepareCtrl(id);
-  if (!c) return;
-  if (!dx->m_bSaveAndValidate) {
-    c->SetText(ToWide(value));
-    return;
-  }
-  int parsed = 0;
-  if (!ParseInt(c->GetText(), &parsed)) {
-    dx->Fail(u"Please enter an integer.");
-    return;
-  }
-  value = parsed;
-}
-
-void DDX_Check(CDataExchange* dx, int id, int& value) {
-  Control* c = dx->PrepareCtrl(id);
-  if (!c) return;
-  if (dx->m_bSaveAndValidate) {
-    value = c->GetCheck();
-  } else {
-    c->SetCheck(value);
-  }
-}
-
-void DDV_MaxChars(CDataExchange* dx, const WString& value, int maxChars) {
-  if (dx->Failed()) return;
-  if (dx->m_bSaveAndValidate) {
-    if (value.size() > static_cast<std::size_t>(maxChars)) {
-      dx->Fail(u"Please enter no more than " + ToWide(maxChars) + u" characters.");
-    }
-    return;
-  }
-  // The limit goes to the control that the preceding DDX_Text exchanged.
-  if (Control* c = dx->LastControl()) c->SetLimitText(maxChars);
-}
-
-void DDX_Radio(CDataExchange* dx, int firstId, int& value) {
-  Control* first = dx->PrepareCtrl(firstId);
-  if (!first) return;
-  const std::vector<Control*> radios = RadiosOf(*dx->m_pDlgWnd, first);
-  if (dx->m_bSaveAndValidate) {
-    value = -1;
-    for (std::size_t i = 0; i < radios.size(); ++i) {
-      if (radios[i]->GetCheck() == BST_CHECKED) {
-        value = static_cast<int>(i);
-        break;
-      }
-    }
-    return;
-  }
-  for (std::size_t i = 0; i < radios.size(); ++i) {
-    radios[i]->SetCheck(static_cast<int>(i) == value ? BST_CHECKED : BST_UNCHECKED);
-  }
-}
-
-void DDX_CBIndex(CDataExchange* dx, int id, int& value) {
-  auto* combo = dynamic_cast<CComboBox*>(dx->PrepareCtrl(id));
-  if (!combo) return;
-  if (dx->m_bSaveAndValidate) {
-    value = combo->GetCurSel();
-  } else {
-    combo->SetCurSel(value);
-  }
-}
-
-void DDX_Control(CDataExchange* dx, int id, Control*& control) {
-  if (dx->Failed()) return;
-  control = dx->m_pDlgWnd->GetDlgItem(id);
 }
 
 CDialog::CDialog(int templateId, CDialog* parent)
@@ -558,107 +364,6 @@ bool CDialog::IsCloseCommandEnabled() const {
     const UINT state = systemMenu_->GetMenuState(SC_CLOSE, MF_BYCOMMAND);
     return state != kMenuFailed && !(state & (MF_GRAYED | MF_DISABLED));
   });
-}
-
-Rect CDialog::GetWindowRect() const {
-  return CallOnUi([&] { return iconic_ ? kIconicRect : windowRect_; });
-}
-
-Rect CDialog::GetClientRect() const {
-  return CallOnUi([&] {
-    if (iconic_) return Rect{};
-    return Rect{0, 0, std::max(0, windowRect_.cx - frame_.left - frame_.right),
-                std::max(0, windowRect_.cy - frame_.top - frame_.bottom)};
-  });
-}
-
-void CDialog::ClientToScreen(Point* point) const {
-  if (!point) return;
-  const Rect w = GetWindowRect();
-  const FrameMetrics f = CallOnUi([&] { return frame_; });
-  point->x += w.x + f.left;
-  point->y += w.y + f.top;
-}
-
-void CDialog::ScreenToClient(Point* point) const {
-  if (!point) return;
-  const Rect w = GetWindowRect();
-  const FrameMetrics f = CallOnUi([&] { return frame_; });
-  point->x -= w.x + f.left;
-  point->y -= w.y + f.top;
-}
-
-void CDialog::MoveWindow(int x, int y, int cx, int cy, BOOL repaint) {
-  CallOnUi([&] {
-    if (!created_) return;
-    const Rect r{x, y, std::max(0, cx), std::max(0, cy)};
-    if (iconic_) {
-      windowRect_ = r;  // where it comes back to
-      CurrentBackend()->WindowChanged(*this);
-      return;
-    }
-    const bool sized = r.cx != windowRect_.cx || r.cy != windowRect_.cy;
-    windowRect_ = r;
-    CurrentBackend()->WindowChanged(*this);
-    if (sized) SendSize();
-    if (repaint) Invalidate(TRUE);
-  });
-}
-
-void CDialog::CenterWindow(CDialog* alternateOwner) {
-  CallOnUi([&] {
-    if (!created_) return;
-    const Rect area = GetWorkArea();
-    CDialog* owner = alternateOwner ? alternateOwner : parent_;
-    Rect over = area;
-    if (owner && owner->created_ && owner->visible_ && !owner->iconic_ && !iconic_ && visible_) {
-      over = owner->windowRect_;
-    }
-    const int cx = windowRect_.cx;
-    const int cy = windowRect_.cy;
-    int x = over.x + (over.cx - cx) / 2;
-    int y = over.y + (over.cy - cy) / 2;
-    // Kept inside the work area: its left or top edge first.
-    if (x < area.x) {
-      x = area.x;
-    } else if (x + cx > area.right()) {
-      x = area.right() - cx;
-    }
-    if (y < area.y) {
-      y = area.y;
-    } else if (y + cy > area.bottom()) {
-      y = area.bottom() - cy;
-    }
-    MoveWindow(x, y, cx, cy, TRUE);
-  });
-}
-
-bool CDialog::IsIconic() const { return CallOnUi([&] { return created_ && iconic_; }); }
-
-void CDialog::Minimize() {
-  if (iconic_) return;
-  iconic_ = true;
-  CurrentBackend()->WindowChanged(*this);
-  WindowProc(WM_SIZE, SIZE_MINIMIZED, PackSize(0, 0));
-}
-
-void CDialog::Restore() {
-  if (!iconic_) return;
-  iconic_ = false;
-  CurrentBackend()->WindowChanged(*this);
-  SendSize();
-  Invalidate(TRUE);
-}
-
-void CDialog::SendSize() {
-  const Rect client = GetClientRect();
-  WindowProc(WM_SIZE, SIZE_RESTORED, PackSize(client.cx, client.cy));
-}
-
-void CDialog::InputMoved(int x, int y) {
-  if (!created_ || iconic_) return;
-  windowRect_.x = x;
-  windowRect_.y = y;
 }
 
 void CDialog::Invalidate(BOOL erase) {
