@@ -333,6 +333,39 @@ class UserFlowTest : public ::testing::Test {
     EXPECT_TRUE(std::filesystem::exists(path)) << path;
   }
 
+  // Step 4: "Mode Change" > "Simple Mode" from the menu bar (the second
+  // menu's title; the grayed "Advanced Mode" is passed over by the keys),
+  // then Save: the newest document into the folder of the settings.
+  void SaveInSimpleMode(Layout& l) {
+    const auto screen = input_->Grab();
+    ASSERT_TRUE(screen);
+    std::vector<std::pair<int, int>> titles;  // the menu titles' ink, left to right
+    for (int x = l.window.x; x < l.window.x + l.window.width; ++x) {
+      bool ink = false;
+      for (int y = l.window.y; y < l.window.y + l.clientTop && !ink; ++y) {
+        ink = screen->Luminance(x, y) < 100;
+      }
+      if (!ink) continue;
+      if (titles.empty() || x - titles.back().second > 10) titles.push_back({x, x});
+      titles.back().second = x;
+    }
+    ASSERT_GE(titles.size(), 2u);
+    input_->Click((titles[1].first + titles[1].second) / 2, l.window.y + l.clientTop / 2);
+    input_->Key("Down");
+    input_->Key("Return");
+    const auto main = WaitForTitle("Tallowmere");
+    ASSERT_TRUE(main);
+    const int advancedWidth = l.window.width;
+    ASSERT_TRUE(WaitFor([&] {
+      l.window = input_->Geometry(main->id).value_or(l.window);
+      return l.window.width < advancedWidth;
+    })) << "no Simple view";
+    Shot("4-simple-mode");
+    const XRect save = l.Place(kSimpleSave);
+    input_->Click(CenterX(save), CenterY(save));
+    ConfirmTheSave("4-simple-saved");
+  }
+
   static int Run(const std::string& command) {
     const int status = std::system(command.c_str());
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
@@ -362,6 +395,46 @@ TEST_F(UserFlowTest, SearchPreviewSaveSimpleModeExitAndStartAgain) {
   ASSERT_NO_FATAL_FAILURE(SelectDocument(l, 0));
   ASSERT_NO_FATAL_FAILURE(SaveAdvanced(l, tiff, "3-tiff"));
   EXPECT_EQ(Run("tiffinfo '" + tiff + "' >/dev/null"), 0);
+
+  // Step 4: the black-and-white document, the newest, in the default format.
+  const XRect advanced = l.window;
+  ASSERT_NO_FATAL_FAILURE(SaveInSimpleMode(l));
+  const auto simple = FilesIn(copy_.File("simple"));
+  ASSERT_EQ(simple.size(), 1u);
+  const std::string saved = copy_.File("simple/" + simple[0]);
+  EXPECT_EQ(Run((saved.ends_with(".pdf") ? "qpdf --check '" : "tiffinfo '") + saved + "' >/dev/null"),
+            0) << saved;
+
+  // Step 5: Exit; the settings hold the device chosen. The mode the
+  // program starts in is Basic Settings' (Advanced here): the menu's switch
+  // lasts for the session.
+  const XRect exit = l.Place(kSimpleExit);
+  input_->Click(CenterX(exit), CenterY(exit));
+  EXPECT_EQ(program_->WaitForExit(kWait), 0) << program_->Stderr();
+  Shot("5-exited");
+  const std::string ini = copy_.Read("program/setting/tallowmere.ini");
+  for (const std::string& line :
+       {std::string("IPv4Address=127.0.0.1"), "httpPortNumber=" + std::to_string(sim_->Port()),
+        "SearchPortNumber=" + std::to_string(searchPort_), std::string("isNotShowDlg=1"),
+        std::string("SimpleMode=0"), "folderPath=" + copy_.File("simple")}) {
+    EXPECT_NE(ini.find(line + "\r\n"), std::string::npos) << line << " not in\n" << ini;
+  }
+
+  // Step 6: the next start connects to the stored device without asking,
+  // in Advanced Mode, and lists its boxes.
+  Start();
+  const auto main = WaitForTitle("Tallowmere");
+  ASSERT_TRUE(main) << program_->Stderr();
+  EXPECT_FALSE(WindowTitled("Select MFP"));
+  EXPECT_TRUE(WaitFor([&] {
+    const auto now = input_->Geometry(main->id);
+    if (!now || now->width != advanced.width || now->height != advanced.height) return false;
+    l = MainLayout(*main);
+    return l.clientTop > 0 && BandsIn(l.Place(kBoxTree)).size() >= 3;
+  })) << "not the Advanced view with the device's boxes";
+  Shot("6-started-again");
+  x_->Close(*main);
+  EXPECT_EQ(program_->WaitForExit(kWait), 0) << program_->Stderr();
 }
 
 }  // namespace
