@@ -235,7 +235,7 @@ class UserFlowTest : public ::testing::Test {
     input_->Type(text);
   }
 
-  // Steps 1: the selection dialog, Search, the simulator's network row,
+  // Step 1: the selection dialog, Search, the simulator's network row,
   // told not to show itself again; OK connects and lists the boxes.
   void SelectTheSimulatedMfp() {
     const auto dialog = WaitForTitle("Select MFP");
