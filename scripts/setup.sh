@@ -12,6 +12,7 @@ packages=(
   qpdf poppler-utils libtiff-tools img2pdf
   libfontconfig-dev
   libwxgtk3.2-dev xvfb xauth libx11-dev libxfixes-dev
+  libxtst-dev imagemagick
   curl
 )
 

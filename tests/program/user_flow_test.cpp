@@ -1,0 +1,441 @@
+// The built program worked through its real windows as a user works it:
+// the mouse and the keyboard on a private Xvfb, against the simulator's
+// network service, its discovery answer and a simulated USB device. Each
+// step waits for what the screen or the disk shows, with a time limit, and
+// leaves a screenshot in <build>/screenshots/program-<n>-<step>.png.
+//
+// Native GTK controls are found by the dialog template's layout scaled to
+// the window's real size; the list and the tree, drawn by wx, by the rows
+// of ink they show.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "support/program_copy.h"
+#include "support/sim_process.h"
+#include "support/x_input.h"
+#include "support/x_windows.h"
+#include "support/xvfb_server.h"
+
+namespace tallow::test {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+using std::chrono::seconds;
+
+constexpr seconds kWait{30};
+
+// One box with a colour and a black-and-white document, small pages so that
+// the saves take little time; the black-and-white one is the newer.
+constexpr const char* kStore = R"(<mfp name="Sim MFP">
+  <box id="1" name="Scans">
+    <doc id="C01" name="Colour" timestamp="2026/12/01 09:00:00" pages="2" color="1"
+         width="850" height="1100" dpi="100"/>
+    <doc id="B01" name="Mono" timestamp="2026/12/02 09:00:00" pages="2" color="0"
+         width="850" height="1100" dpi="100"/>
+  </box>
+  <box id="2" name="Other"/>
+</mfp>)";
+
+// A rectangle of a dialog template, in dialog units.
+struct DialogRect {
+  double x, y, width, height;
+};
+
+// A window's template laid on the screen: the controls stand at their
+// template rectangles scaled by the window's base units, below its menu bar.
+struct Layout {
+  XRect window;
+  double sx = 1;
+  double sy = 1;
+  int clientTop = 0;  // the menu bar's height
+
+  XRect Place(const DialogRect& r) const {
+    return {window.x + static_cast<int>(r.x * sx), window.y + clientTop + static_cast<int>(r.y * sy),
+            static_cast<int>(r.width * sx), static_cast<int>(r.height * sy)};
+  }
+};
+
+int CenterX(const XRect& r) { return r.x + r.width / 2; }
+int CenterY(const XRect& r) { return r.y + r.height / 2; }
+
+// The rows of text a list or a tree shows inside |area|: bands of lines
+// holding dark pixels (a list's first band is its header).
+struct Band {
+  int top, bottom, right;  // |right|: the band's rightmost dark pixel
+};
+std::vector<Band> InkBands(const XScreenImage& screen, const XRect& area) {
+  std::vector<Band> bands;
+  bool inBand = false;
+  for (int y = area.y + 3; y < area.y + area.height - 3; ++y) {
+    int right = -1;
+    for (int x = area.x + 3; x < area.x + area.width - 3; ++x) {
+      if (screen.Luminance(x, y) < 100) right = x;
+    }
+    if (right >= 0 && !inBand) bands.push_back({y, y, right});
+    if (right >= 0) {
+      bands.back().bottom = y;
+      bands.back().right = std::max(bands.back().right, right);
+    }
+    inBand = right >= 0;
+  }
+  return bands;
+}
+
+// Pixels inside |area| (less its border) darker than the background of an
+// empty frame: what a page picture brings.
+int DarkPixels(const XScreenImage& screen, const XRect& area) {
+  int count = 0;
+  for (int y = area.y + 3; y < area.y + area.height - 3; ++y) {
+    for (int x = area.x + 3; x < area.x + area.width - 3; ++x) {
+      if (screen.Luminance(x, y) < 160) ++count;
+    }
+  }
+  return count;
+}
+
+// Main window template (its control rectangles, in dialog units).
+constexpr DialogRect kMainWidth{0, 0, 412, 266};
+constexpr DialogRect kBoxTree{7, 7, 65, 156};
+constexpr DialogRect kDocumentList{78, 7, 214, 156};
+constexpr DialogRect kPreviewCheck{311, 130, 12, 10};
+constexpr DialogRect kPreviewFrame{299, 7, 105, 122};
+constexpr DialogRect kDeleteAfterSave{202, 182, 12, 11};
+constexpr DialogRect kAdvancedSave{192, 245, 69, 14};
+constexpr DialogRect kSimpleSave{33, 141, 50, 14};
+constexpr DialogRect kSimpleExit{105, 141, 49, 14};
+// Select MFP template.
+constexpr DialogRect kSelectMfpSize{0, 0, 240, 226};
+constexpr DialogRect kDeviceList{7, 7, 226, 90};
+constexpr DialogRect kHttpPort{148, 149, 34, 14};
+constexpr DialogRect kSearchPort{148, 165, 34, 14};
+constexpr DialogRect kNotShow{7, 188, 12, 10};
+constexpr DialogRect kSearch{7, 205, 50, 14};
+constexpr DialogRect kSelectOk{129, 205, 50, 14};
+// Progress template.
+constexpr DialogRect kProgressSize{0, 0, 193, 64};
+constexpr DialogRect kProgressOk{33, 43, 50, 14};
+
+class UserFlowTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (!xvfb_.ok()) {
+      // The one case that is no failure: CTest counts code 77 as skipped.
+      std::fprintf(stderr, "no Xvfb: skipped\n");
+      std::exit(77);
+    }
+    x_ = std::make_unique<XWindows>(xvfb_.Display());
+    input_ = std::make_unique<XInput>(xvfb_.Display());
+    ASSERT_TRUE(x_->ok() && input_->ok());
+    SimOptions options;
+    options.config = kStore;
+    options.searchPort = FreeLoopbackUdpPort();
+    options.usb = {"SIM-USB"};
+    sim_ = std::make_unique<SimProcess>(options);
+    searchPort_ = options.searchPort;
+    // Simple Mode's folder, set before the first start as Basic Settings
+    // would store it; the device is left for the selection dialog.
+    std::filesystem::create_directories(copy_.File("simple"));
+    copy_.Write("program/setting/tallowmere.ini",
+                "[SettingInfo]\nboxIndex=1\nfolderPath=" + copy_.File("simple") + "\n");
+  }
+
+  void Start() {
+    program_ = std::make_unique<ProgramProcess>(
+        copy_, xvfb_.Display(),
+        std::vector<std::pair<std::string, std::string>>{
+            {"TALLOWMERE_USB_REGISTRY", sim_->UsbRegistry()}});
+  }
+
+  // Waits until |condition| holds; false after |timeout|.
+  static bool WaitFor(const std::function<bool()>& condition, seconds timeout = kWait) {
+    const auto deadline = Clock::now() + timeout;
+    do {
+      if (condition()) return true;
+      std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    } while (Clock::now() < deadline);
+    return false;
+  }
+
+  std::optional<XTopWindow> WaitForTitle(const std::string& title) {
+    return x_->WaitForWindow(
+        program_->Pid(), [&](const XTopWindow& w) { return w.title == title; }, kWait);
+  }
+
+  bool WindowTitled(const std::string& title) {
+    for (const XTopWindow& w : x_->WindowsOf(program_->Pid())) {
+      if (w.title == title) return true;
+    }
+    return false;
+  }
+
+  bool Gone(const std::string& title) {
+    return WaitFor([&] { return !WindowTitled(title); });
+  }
+
+  // A dialog without a menu: its window is its client area.
+  Layout DialogLayout(const XTopWindow& w, const DialogRect& size) {
+    Layout l;
+    l.window = input_->Geometry(w.id).value_or(XRect{});
+    l.sx = l.window.width / size.width;
+    l.sy = l.window.height / size.height;
+    return l;
+  }
+
+  // The main window: its width gives the horizontal scale; the preview
+  // frame's black border the vertical one and where the menu bar ends.
+  Layout MainLayout(const XTopWindow& w) {
+    Layout l;
+    l.window = input_->Geometry(w.id).value_or(XRect{});
+    l.sx = l.window.width / kMainWidth.width;
+    const auto screen = input_->Grab();
+    if (!screen) return l;
+    const int x = l.window.x + static_cast<int>((kPreviewFrame.x + kPreviewFrame.width / 2) * l.sx);
+    int top = -1, bottom = -1;
+    for (int y = l.window.y; y < l.window.y + l.window.height; ++y) {
+      if (screen->Luminance(x, y) >= 40) continue;
+      if (top < 0) {
+        top = y;
+        y += 4;  // past the top border
+      } else {
+        bottom = y;
+        break;
+      }
+    }
+    if (top < 0 || bottom < 0) return l;
+    l.sy = (bottom - top + 1) / kPreviewFrame.height;
+    l.clientTop = top - l.window.y - static_cast<int>(kPreviewFrame.y * l.sy);
+    return l;
+  }
+
+  void Shot(const std::string& name) {
+    const std::string folder = TALLOWMERE_SCREENSHOT_DIR;
+    std::filesystem::create_directories(folder);
+    EXPECT_TRUE(SaveScreenshot(xvfb_.Display(), folder + "/program-" + name + ".png")) << name;
+  }
+
+  std::vector<Band> BandsIn(const XRect& area) {
+    const auto screen = input_->Grab();
+    return screen ? InkBands(*screen, area) : std::vector<Band>{};
+  }
+
+  // Clicks the edit, and replaces its text with |text|.
+  void TypeInto(const XRect& edit, const std::string& text) {
+    input_->Click(CenterX(edit), CenterY(edit));
+    input_->Key("ctrl+a");
+    input_->Type(text);
+  }
+
+  // Step 1: the selection dialog, Search, the simulator's network row,
+  // told not to show itself again; OK connects and lists the boxes.
+  void SelectTheSimulatedMfp() {
+    const auto dialog = WaitForTitle("Select MFP");
+    ASSERT_TRUE(dialog) << program_->Stderr();
+    const Layout l = DialogLayout(*dialog, kSelectMfpSize);
+    TypeInto(l.Place(kHttpPort), std::to_string(sim_->Port()));
+    TypeInto(l.Place(kSearchPort), std::to_string(searchPort_));
+    const XRect notShow = l.Place(kNotShow);
+    input_->Click(CenterX(notShow), CenterY(notShow));
+    const XRect search = l.Place(kSearch);
+    input_->Click(CenterX(search), CenterY(search));
+    // The header, the USB device, the network answer.
+    const XRect list = l.Place(kDeviceList);
+    ASSERT_TRUE(WaitFor([&] { return BandsIn(list).size() >= 3; })) << "no devices listed";
+    const Band network = BandsIn(list).back();
+    input_->Click(list.x + list.width / 2, (network.top + network.bottom) / 2);
+    Shot("1-select-mfp");
+    const XRect ok = l.Place(kSelectOk);
+    input_->Click(CenterX(ok), CenterY(ok));
+  }
+
+  // Step 2: the main window; a click on the first box lists its documents,
+  // the chosen one is previewed in the frame.
+  void OpenTheBoxAndPreview(Layout& l) {
+    const auto main = WaitForTitle("Tallowmere");
+    ASSERT_TRUE(main) << program_->Stderr();
+    // The boxes are listed once the tree holds more than its root.
+    ASSERT_TRUE(WaitFor([&] {
+      l = MainLayout(*main);
+      return l.clientTop > 0 && BandsIn(l.Place(kBoxTree)).size() >= 3;
+    })) << "no boxes listed";
+    const Band box = BandsIn(l.Place(kBoxTree))[1];
+    input_->Click(box.right - 3, (box.top + box.bottom) / 2);
+    const XRect list = l.Place(kDocumentList);
+    ASSERT_TRUE(WaitFor([&] { return BandsIn(list).size() >= 3; })) << "no documents listed";
+    // Kept on the device, so that Simple Mode finds them later.
+    const XRect erase = l.Place(kDeleteAfterSave);
+    input_->Click(CenterX(erase), CenterY(erase));
+    SelectDocument(l, 1);
+    const XRect check = l.Place(kPreviewCheck);
+    input_->Click(CenterX(check), CenterY(check));
+    const XRect frame = l.Place(kPreviewFrame);
+    ASSERT_TRUE(WaitFor([&] {
+      const auto screen = input_->Grab();
+      return screen && DarkPixels(*screen, frame) > frame.width * frame.height / 50;
+    })) << "no page in the preview frame";
+    Shot("2-preview");
+  }
+
+  // The document list's row |row| (0: the newest), by a click.
+  void SelectDocument(const Layout& l, std::size_t row) {
+    const XRect list = l.Place(kDocumentList);
+    const auto bands = BandsIn(list);
+    ASSERT_GT(bands.size(), row + 1);
+    input_->Click(list.x + list.width / 3, (bands[row + 1].top + bands[row + 1].bottom) / 2);
+  }
+
+  // The save's progress dialog until its OK is enabled (the save ended),
+  // its screenshot, then OK.
+  void ConfirmTheSave(const std::string& shot) {
+    const auto progress = WaitForTitle("Progress");
+    ASSERT_TRUE(progress) << program_->Stderr();
+    const Layout l = DialogLayout(*progress, kProgressSize);
+    const XRect ok = l.Place(kProgressOk);
+    // An enabled button's caption is drawn dark; a disabled one's grey.
+    ASSERT_TRUE(WaitFor([&] {
+      const auto screen = input_->Grab();
+      return screen && !InkBands(*screen, ok).empty();
+    })) << "the save did not end";
+    Shot(shot);
+    input_->Click(CenterX(ok), CenterY(ok));
+    ASSERT_TRUE(Gone("Progress"));
+  }
+
+  // Step 3: Save, the file dialog given the full path, the progress dialog.
+  void SaveAdvanced(const Layout& l, const std::string& path, const std::string& step) {
+    const XRect save = l.Place(kAdvancedSave);
+    input_->Click(CenterX(save), CenterY(save));
+    const auto chooser = x_->WaitForWindow(
+        program_->Pid(),
+        [](const XTopWindow& w) { return w.title != "Tallowmere" && !w.title.empty(); }, kWait);
+    ASSERT_TRUE(chooser) << "no file dialog";
+    // The name field has the focus; GTK takes a full path there. Its
+    // completion of a typed path may take the first Enter.
+    input_->Key("ctrl+a");
+    input_->Type(path);
+    Shot(step + "-file-dialog");
+    bool closed = false;
+    for (int i = 0; i < 3 && !closed; ++i) {
+      input_->Key("Return");
+      closed = WaitFor([&] { return !WindowTitled(chooser->title); }, seconds(2));
+    }
+    ASSERT_TRUE(closed) << "the file dialog stayed";
+    ConfirmTheSave(step + "-saved");
+    EXPECT_TRUE(std::filesystem::exists(path)) << path;
+  }
+
+  // Step 4: "Mode Change" > "Simple Mode" from the menu bar (the second
+  // menu's title; the grayed "Advanced Mode" is passed over by the keys),
+  // then Save: the newest document into the folder of the settings.
+  void SaveInSimpleMode(Layout& l) {
+    const auto screen = input_->Grab();
+    ASSERT_TRUE(screen);
+    std::vector<std::pair<int, int>> titles;  // the menu titles' ink, left to right
+    for (int x = l.window.x; x < l.window.x + l.window.width; ++x) {
+      bool ink = false;
+      for (int y = l.window.y; y < l.window.y + l.clientTop && !ink; ++y) {
+        ink = screen->Luminance(x, y) < 100;
+      }
+      if (!ink) continue;
+      if (titles.empty() || x - titles.back().second > 10) titles.push_back({x, x});
+      titles.back().second = x;
+    }
+    ASSERT_GE(titles.size(), 2u);
+    input_->Click((titles[1].first + titles[1].second) / 2, l.window.y + l.clientTop / 2);
+    input_->Key("Down");
+    input_->Key("Return");
+    const auto main = WaitForTitle("Tallowmere");
+    ASSERT_TRUE(main);
+    const int advancedWidth = l.window.width;
+    ASSERT_TRUE(WaitFor([&] {
+      l.window = input_->Geometry(main->id).value_or(l.window);
+      return l.window.width < advancedWidth;
+    })) << "no Simple view";
+    Shot("4-simple-mode");
+    const XRect save = l.Place(kSimpleSave);
+    input_->Click(CenterX(save), CenterY(save));
+    ConfirmTheSave("4-simple-saved");
+  }
+
+  static int Run(const std::string& command) {
+    const int status = std::system(command.c_str());
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  }
+
+  XvfbServer xvfb_;
+  ProgramCopy copy_;
+  std::unique_ptr<XWindows> x_;
+  std::unique_ptr<XInput> input_;
+  std::unique_ptr<SimProcess> sim_;
+  std::unique_ptr<ProgramProcess> program_;
+  int searchPort_ = 0;
+};
+
+TEST_F(UserFlowTest, SearchPreviewSaveSimpleModeExitAndStartAgain) {
+  Start();
+  ASSERT_NO_FATAL_FAILURE(SelectTheSimulatedMfp());
+  Layout l;
+  ASSERT_NO_FATAL_FAILURE(OpenTheBoxAndPreview(l));
+
+  // Step 3: the colour document as PDF, the black-and-white one as TIFF.
+  const std::string pdf = copy_.File("out/colour.pdf");
+  const std::string tiff = copy_.File("out/mono.tif");
+  std::filesystem::create_directories(copy_.File("out"));
+  ASSERT_NO_FATAL_FAILURE(SaveAdvanced(l, pdf, "3-pdf"));
+  EXPECT_EQ(Run("qpdf --check '" + pdf + "' >/dev/null"), 0);
+  ASSERT_NO_FATAL_FAILURE(SelectDocument(l, 0));
+  ASSERT_NO_FATAL_FAILURE(SaveAdvanced(l, tiff, "3-tiff"));
+  EXPECT_EQ(Run("tiffinfo '" + tiff + "' >/dev/null"), 0);
+
+  // Step 4: the black-and-white document, the newest, in the default format.
+  const XRect advanced = l.window;
+  ASSERT_NO_FATAL_FAILURE(SaveInSimpleMode(l));
+  const auto simple = FilesIn(copy_.File("simple"));
+  ASSERT_EQ(simple.size(), 1u);
+  const std::string saved = copy_.File("simple/" + simple[0]);
+  EXPECT_EQ(Run((saved.ends_with(".pdf") ? "qpdf --check '" : "tiffinfo '") + saved + "' >/dev/null"),
+            0) << saved;
+
+  // Step 5: Exit; the settings hold the device chosen. The mode the
+  // program starts in is Basic Settings' (Advanced here): the menu's switch
+  // lasts for the session.
+  const XRect exit = l.Place(kSimpleExit);
+  input_->Click(CenterX(exit), CenterY(exit));
+  EXPECT_EQ(program_->WaitForExit(kWait), 0) << program_->Stderr();
+  Shot("5-exited");
+  const std::string ini = copy_.Read("program/setting/tallowmere.ini");
+  for (const std::string& line :
+       {std::string("IPv4Address=127.0.0.1"), "httpPortNumber=" + std::to_string(sim_->Port()),
+        "SearchPortNumber=" + std::to_string(searchPort_), std::string("isNotShowDlg=1"),
+        std::string("SimpleMode=0"), "folderPath=" + copy_.File("simple")}) {
+    EXPECT_NE(ini.find(line + "\r\n"), std::string::npos) << line << " not in\n" << ini;
+  }
+
+  // Step 6: the next start connects to the stored device without asking,
+  // in Advanced Mode, and lists its boxes.
+  Start();
+  const auto main = WaitForTitle("Tallowmere");
+  ASSERT_TRUE(main) << program_->Stderr();
+  EXPECT_FALSE(WindowTitled("Select MFP"));
+  EXPECT_TRUE(WaitFor([&] {
+    const auto now = input_->Geometry(main->id);
+    if (!now || now->width != advanced.width || now->height != advanced.height) return false;
+    l = MainLayout(*main);
+    return l.clientTop > 0 && BandsIn(l.Place(kBoxTree)).size() >= 3;
+  })) << "not the Advanced view with the device's boxes";
+  Shot("6-started-again");
+  x_->Close(*main);
+  EXPECT_EQ(program_->WaitForExit(kWait), 0) << program_->Stderr();
+}
+
+}  // namespace
+}  // namespace tallow::test
