@@ -10,6 +10,8 @@
 #include <chrono>
 #include <thread>
 
+#include "support/x_windows.h"
+
 extern char** environ;
 
 namespace tallow::test {
@@ -48,7 +50,7 @@ struct XInput::Impl {
 };
 
 XInput::XInput(const std::string& display) : impl_(std::make_unique<Impl>()) {
-  impl_->display = XOpenDisplay(display.c_str());
+  impl_->display = OpenTestDisplay(display);
   int event = 0, error = 0, major = 0, minor = 0;
   if (impl_->display && !XTestQueryExtension(impl_->display, &event, &error, &major, &minor)) {
     XCloseDisplay(impl_->display);

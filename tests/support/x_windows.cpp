@@ -4,9 +4,31 @@
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 
+#include <cstdio>
 #include <thread>
 
 namespace tallow::test {
+
+namespace {
+
+int ReportXError(::Display* display, XErrorEvent* error) {
+  // A window that vanished between two requests: the request's own result
+  // says so to its caller.
+  if (error->error_code == BadWindow || error->error_code == BadDrawable) return 0;
+  char text[256] = {};
+  XGetErrorText(display, error->error_code, text, sizeof text);
+  std::fprintf(stderr, "X error: %s (request %d)\n", text, error->request_code);
+  return 0;
+}
+
+}  // namespace
+
+::Display* OpenTestDisplay(const std::string& display) {
+  // Process-wide; this test library's connections are the only ones that
+  // tests using it open.
+  XSetErrorHandler(&ReportXError);
+  return XOpenDisplay(display.c_str());
+}
 
 std::string XWindowTitle(::Display* display, unsigned long window) {
   // GTK sets the UTF-8 title; the old property may lack names outside
@@ -84,7 +106,7 @@ struct XWindows::Impl {
 };
 
 XWindows::XWindows(const std::string& display) : impl_(std::make_unique<Impl>()) {
-  impl_->display = XOpenDisplay(display.c_str());
+  impl_->display = OpenTestDisplay(display);
 }
 
 XWindows::~XWindows() {

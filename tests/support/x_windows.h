@@ -17,6 +17,12 @@ struct _XDisplay;
 
 namespace tallow::test {
 
+// Opens a connection to |display| (":N") whose requests about a window that
+// has gone in the meantime fail instead of ending the test: the programs
+// under test make and destroy windows while the test looks at them, and
+// Xlib's default handler ends the process at the first such error.
+_XDisplay* OpenTestDisplay(const std::string& display);
+
 // The window's title as GTK sets it (UTF-8), else its plain name; empty
 // without either.
 std::string XWindowTitle(_XDisplay* display, unsigned long window);
