@@ -20,6 +20,9 @@
 #include <thread>
 #include <vector>
 
+#include "platform/ui/dialog_template.h"
+#include "res/resource_ids.h"
+#include "res/resources.h"
 #include "support/program_copy.h"
 #include "support/sim_process.h"
 #include "support/x_input.h"
@@ -103,31 +106,30 @@ int DarkPixels(const XScreenImage& screen, const XRect& area) {
   return count;
 }
 
-// Main window template (its control rectangles, in dialog units).
-constexpr DialogRect kMainWidth{0, 0, 412, 266};
-constexpr DialogRect kBoxTree{7, 7, 65, 156};
-constexpr DialogRect kDocumentList{78, 7, 214, 156};
-constexpr DialogRect kPreviewCheck{311, 130, 12, 10};
-constexpr DialogRect kPreviewFrame{299, 7, 105, 122};
-constexpr DialogRect kDeleteAfterSave{202, 182, 12, 11};
-constexpr DialogRect kAdvancedSave{192, 245, 69, 14};
-constexpr DialogRect kSimpleSave{33, 141, 50, 14};
-constexpr DialogRect kSimpleExit{105, 141, 49, 14};
-// Select MFP template.
-constexpr DialogRect kSelectMfpSize{0, 0, 240, 226};
-constexpr DialogRect kDeviceList{7, 7, 226, 90};
-constexpr DialogRect kHttpPort{148, 149, 34, 14};
-constexpr DialogRect kSearchPort{148, 165, 34, 14};
-constexpr DialogRect kNotShow{7, 188, 12, 10};
-constexpr DialogRect kSearch{7, 205, 50, 14};
-constexpr DialogRect kSelectOk{129, 205, 50, 14};
-// Progress template.
-constexpr DialogRect kProgressSize{0, 0, 193, 64};
-constexpr DialogRect kProgressOk{33, 43, 50, 14};
+// A control's rectangle in the program's own dialog template, in dialog
+// units; the whole dialog's for |controlId| 0.
+DialogRect TemplateRect(int dialogId, int controlId = 0) {
+  const ui::DialogTemplate* t = ui::FindDialogTemplate(dialogId);
+  if (!t) {
+    ADD_FAILURE() << "no template " << dialogId;
+    return {0, 0, 1, 1};
+  }
+  const auto dlu = [](const ui::Rect& r) {
+    return DialogRect{double(r.x), double(r.y), double(r.cx), double(r.cy)};
+  };
+  if (controlId == 0) return dlu(t->rect);
+  for (const ui::ControlTemplate& c : t->controls) {
+    if (c.id == controlId) return dlu(c.rect);
+  }
+  ADD_FAILURE() << "no control " << controlId << " in template " << dialogId;
+  return {0, 0, 1, 1};
+}
 
 class UserFlowTest : public ::testing::Test {
  protected:
   void SetUp() override {
+    // The templates the program lays its windows out from.
+    res::RegisterProgramResources();
     if (!xvfb_.ok()) {
       // The one case that is no failure: CTest counts code 77 as skipped.
       std::fprintf(stderr, "no Xvfb: skipped\n");
@@ -196,10 +198,11 @@ class UserFlowTest : public ::testing::Test {
   Layout MainLayout(const XTopWindow& w) {
     Layout l;
     l.window = input_->Geometry(w.id).value_or(XRect{});
-    l.sx = l.window.width / kMainWidth.width;
+    const DialogRect frameDlu = TemplateRect(res::IDD_MAIN, res::IDC_MAIN_PREVIEW_FRAME);
+    l.sx = l.window.width / TemplateRect(res::IDD_MAIN).width;
     const auto screen = input_->Grab();
     if (!screen) return l;
-    const int x = l.window.x + static_cast<int>((kPreviewFrame.x + kPreviewFrame.width / 2) * l.sx);
+    const int x = l.window.x + static_cast<int>((frameDlu.x + frameDlu.width / 2) * l.sx);
     int top = -1, bottom = -1;
     for (int y = l.window.y; y < l.window.y + l.window.height; ++y) {
       if (screen->Luminance(x, y) >= 40) continue;
@@ -212,8 +215,8 @@ class UserFlowTest : public ::testing::Test {
       }
     }
     if (top < 0 || bottom < 0) return l;
-    l.sy = (bottom - top + 1) / kPreviewFrame.height;
-    l.clientTop = top - l.window.y - static_cast<int>(kPreviewFrame.y * l.sy);
+    l.sy = (bottom - top + 1) / frameDlu.height;
+    l.clientTop = top - l.window.y - static_cast<int>(frameDlu.y * l.sy);
     return l;
   }
 
@@ -240,20 +243,20 @@ class UserFlowTest : public ::testing::Test {
   void SelectTheSimulatedMfp() {
     const auto dialog = WaitForTitle("Select MFP");
     ASSERT_TRUE(dialog) << program_->Stderr();
-    const Layout l = DialogLayout(*dialog, kSelectMfpSize);
-    TypeInto(l.Place(kHttpPort), std::to_string(sim_->Port()));
-    TypeInto(l.Place(kSearchPort), std::to_string(searchPort_));
-    const XRect notShow = l.Place(kNotShow);
+    const Layout l = DialogLayout(*dialog, TemplateRect(res::IDD_SELECT_MFP));
+    TypeInto(l.Place(TemplateRect(res::IDD_SELECT_MFP, res::IDC_SELECT_MFP_HTTP_PORT)), std::to_string(sim_->Port()));
+    TypeInto(l.Place(TemplateRect(res::IDD_SELECT_MFP, res::IDC_SELECT_MFP_SEARCH_PORT)), std::to_string(searchPort_));
+    const XRect notShow = l.Place(TemplateRect(res::IDD_SELECT_MFP, res::IDC_SELECT_MFP_NOT_SHOW));
     input_->Click(CenterX(notShow), CenterY(notShow));
-    const XRect search = l.Place(kSearch);
+    const XRect search = l.Place(TemplateRect(res::IDD_SELECT_MFP, res::IDC_SELECT_MFP_SEARCH));
     input_->Click(CenterX(search), CenterY(search));
     // The header, the USB device, the network answer.
-    const XRect list = l.Place(kDeviceList);
+    const XRect list = l.Place(TemplateRect(res::IDD_SELECT_MFP, res::IDC_SELECT_MFP_DEVICE_LIST));
     ASSERT_TRUE(WaitFor([&] { return BandsIn(list).size() >= 3; })) << "no devices listed";
     const Band network = BandsIn(list).back();
     input_->Click(list.x + list.width / 2, (network.top + network.bottom) / 2);
     Shot("1-select-mfp");
-    const XRect ok = l.Place(kSelectOk);
+    const XRect ok = l.Place(TemplateRect(res::IDD_SELECT_MFP, res::IDC_SELECT_MFP_OK));
     input_->Click(CenterX(ok), CenterY(ok));
   }
 
@@ -265,19 +268,19 @@ class UserFlowTest : public ::testing::Test {
     // The boxes are listed once the tree holds more than its root.
     ASSERT_TRUE(WaitFor([&] {
       l = MainLayout(*main);
-      return l.clientTop > 0 && BandsIn(l.Place(kBoxTree)).size() >= 3;
+      return l.clientTop > 0 && BandsIn(l.Place(TemplateRect(res::IDD_MAIN, res::IDC_MAIN_BOX_TREE))).size() >= 3;
     })) << "no boxes listed";
-    const Band box = BandsIn(l.Place(kBoxTree))[1];
+    const Band box = BandsIn(l.Place(TemplateRect(res::IDD_MAIN, res::IDC_MAIN_BOX_TREE)))[1];
     input_->Click(box.right - 3, (box.top + box.bottom) / 2);
-    const XRect list = l.Place(kDocumentList);
+    const XRect list = l.Place(TemplateRect(res::IDD_MAIN, res::IDC_MAIN_DOCUMENT_LIST));
     ASSERT_TRUE(WaitFor([&] { return BandsIn(list).size() >= 3; })) << "no documents listed";
     // Kept on the device, so that Simple Mode finds them later.
-    const XRect erase = l.Place(kDeleteAfterSave);
+    const XRect erase = l.Place(TemplateRect(res::IDD_MAIN, res::IDC_MAIN_DELETE_AFTER_SAVE));
     input_->Click(CenterX(erase), CenterY(erase));
     SelectDocument(l, 1);
-    const XRect check = l.Place(kPreviewCheck);
+    const XRect check = l.Place(TemplateRect(res::IDD_MAIN, res::IDC_MAIN_PREVIEW));
     input_->Click(CenterX(check), CenterY(check));
-    const XRect frame = l.Place(kPreviewFrame);
+    const XRect frame = l.Place(TemplateRect(res::IDD_MAIN, res::IDC_MAIN_PREVIEW_FRAME));
     ASSERT_TRUE(WaitFor([&] {
       const auto screen = input_->Grab();
       return screen && DarkPixels(*screen, frame) > frame.width * frame.height / 50;
@@ -287,7 +290,7 @@ class UserFlowTest : public ::testing::Test {
 
   // The document list's row |row| (0: the newest), by a click.
   void SelectDocument(const Layout& l, std::size_t row) {
-    const XRect list = l.Place(kDocumentList);
+    const XRect list = l.Place(TemplateRect(res::IDD_MAIN, res::IDC_MAIN_DOCUMENT_LIST));
     const auto bands = BandsIn(list);
     ASSERT_GT(bands.size(), row + 1);
     input_->Click(list.x + list.width / 3, (bands[row + 1].top + bands[row + 1].bottom) / 2);
@@ -298,8 +301,8 @@ class UserFlowTest : public ::testing::Test {
   void ConfirmTheSave(const std::string& shot) {
     const auto progress = WaitForTitle("Progress");
     ASSERT_TRUE(progress) << program_->Stderr();
-    const Layout l = DialogLayout(*progress, kProgressSize);
-    const XRect ok = l.Place(kProgressOk);
+    const Layout l = DialogLayout(*progress, TemplateRect(res::IDD_PROGRESS));
+    const XRect ok = l.Place(TemplateRect(res::IDD_PROGRESS, res::IDC_PROGRESS_OK));
     // An enabled button's caption is drawn dark; a disabled one's grey.
     ASSERT_TRUE(WaitFor([&] {
       const auto screen = input_->Grab();
@@ -312,7 +315,7 @@ class UserFlowTest : public ::testing::Test {
 
   // Step 3: Save, the file dialog given the full path, the progress dialog.
   void SaveAdvanced(const Layout& l, const std::string& path, const std::string& step) {
-    const XRect save = l.Place(kAdvancedSave);
+    const XRect save = l.Place(TemplateRect(res::IDD_MAIN, res::IDC_MAIN_SAVE));
     input_->Click(CenterX(save), CenterY(save));
     const auto chooser = x_->WaitForWindow(
         program_->Pid(),
@@ -361,7 +364,7 @@ class UserFlowTest : public ::testing::Test {
       return l.window.width < advancedWidth;
     })) << "no Simple view";
     Shot("4-simple-mode");
-    const XRect save = l.Place(kSimpleSave);
+    const XRect save = l.Place(TemplateRect(res::IDD_MAIN, res::IDC_SIMPLE_SAVE));
     input_->Click(CenterX(save), CenterY(save));
     ConfirmTheSave("4-simple-saved");
   }
@@ -408,7 +411,7 @@ TEST_F(UserFlowTest, SearchPreviewSaveSimpleModeExitAndStartAgain) {
   // Step 5: Exit; the settings hold the device chosen. The mode the
   // program starts in is Basic Settings' (Advanced here): the menu's switch
   // lasts for the session.
-  const XRect exit = l.Place(kSimpleExit);
+  const XRect exit = l.Place(TemplateRect(res::IDD_MAIN, res::IDC_SIMPLE_EXIT));
   input_->Click(CenterX(exit), CenterY(exit));
   EXPECT_EQ(program_->WaitForExit(kWait), 0) << program_->Stderr();
   Shot("5-exited");
@@ -430,7 +433,7 @@ TEST_F(UserFlowTest, SearchPreviewSaveSimpleModeExitAndStartAgain) {
     const auto now = input_->Geometry(main->id);
     if (!now || now->width != advanced.width || now->height != advanced.height) return false;
     l = MainLayout(*main);
-    return l.clientTop > 0 && BandsIn(l.Place(kBoxTree)).size() >= 3;
+    return l.clientTop > 0 && BandsIn(l.Place(TemplateRect(res::IDD_MAIN, res::IDC_MAIN_BOX_TREE))).size() >= 3;
   })) << "not the Advanced view with the device's boxes";
   Shot("6-started-again");
   x_->Close(*main);
