@@ -67,6 +67,21 @@ std::atomic<CDialog*> g_mainWindow{nullptr};
 void SetMainWindow(CDialog* window) { g_mainWindow = window; }
 CDialog* GetMainWindow() { return g_mainWindow; }
 
+ModalOwnerScope::ModalOwnerScope(HWND owner, bool mainIfNone) {
+  CDialog* window = CDialog::FromHandle(owner);
+  if (!window && mainIfNone) window = GetMainWindow();
+  if (!window || !window->GetSafeHwnd()) return;
+  owner_ = window->GetSafeHwnd();
+  if (!window->IsWindowEnabled()) return;  // an outer modal window holds it
+  window->EnableWindow(false);
+  disabled_ = true;
+}
+
+ModalOwnerScope::~ModalOwnerScope() {
+  if (!disabled_) return;
+  if (CDialog* window = CDialog::FromHandle(owner_)) window->EnableWindow(true);
+}
+
 CDialog::~CDialog() {
   CDialog* self = this;
   g_mainWindow.compare_exchange_strong(self, nullptr);
@@ -89,10 +104,14 @@ std::unique_ptr<Control> MakeControl(CDialog& dialog, const ControlTemplate& t) 
 }
 }  // namespace
 
-bool CDialog::MakeWindow(CDialog* parent) {
+bool CDialog::MakeWindow(CDialog* parent, bool modal) {
   UiBackend* backend = CurrentBackend();
   if (!template_ || created_ || !backend) return false;
   parent_ = parent ? parent : parent_;
+  // A modal dialog without a parent belongs to the main window, as the
+  // other system's class library gives it one.
+  owner_ = parent_ ? parent_ : modal ? GetMainWindow() : nullptr;
+  if (owner_ == this || (owner_ && !owner_->created_)) owner_ = parent_;
   const BaseUnits units = backend->DialogBaseUnits(*template_);
   frame_ = backend->WindowFrame(*template_);
   controls_.clear();
@@ -129,7 +148,7 @@ bool CDialog::MakeWindow(CDialog* parent) {
     windowRect_ = Rect{area.x + (area.cx - cx) / 2, area.y + (area.cy - cy) / 2, cx, cy};
   } else {
     Point origin;
-    if (parent_ && parent_->created_) parent_->ClientToScreen(&origin);
+    if (owner_ && owner_->created_) owner_->ClientToScreen(&origin);
     const Rect at = DialogUnitsToPixels(template_->rect, units);
     windowRect_ = Rect{origin.x + at.x, origin.y + at.y, cx, cy};
   }
@@ -164,6 +183,7 @@ void CDialog::DestroyNow() {
   if (UiBackend* backend = CurrentBackend()) backend->WindowDestroyed(*this);
   UnregisterWindow(GetSafeHwnd());
   created_ = false;
+  owner_ = nullptr;
   controls_.clear();
   map_.Clear();
   menu_.reset();
@@ -174,15 +194,16 @@ void CDialog::DestroyNow() {
 
 int CDialog::DoModal() {
   return CallOnUi([&] {
-    if (!MakeWindow(parent_)) return kModalFailed;
+    if (!MakeWindow(parent_, true)) return kModalFailed;
     modal_ = true;
-    // The owner takes no input while its modal child runs.
-    const bool ownerWasEnabled = parent_ && parent_->created_ && parent_->enabled_;
-    if (ownerWasEnabled) parent_->EnableWindow(false);
-    OnInitDialog();
-    if (!ended_) CurrentBackend()->RunModalLoop(*this);
-    const int result = ended_ ? result_ : kModalFailed;
-    if (ownerWasEnabled && parent_->created_) parent_->EnableWindow(true);
+    int result;
+    {
+      // The owner takes no input while its modal child runs.
+      const ModalOwnerScope owned(owner_ ? owner_->GetSafeHwnd() : nullptr, false);
+      OnInitDialog();
+      if (!ended_) CurrentBackend()->RunModalLoop(*this);
+      result = ended_ ? result_ : kModalFailed;
+    }
     modal_ = false;
     DestroyNow();
     return result;
@@ -199,7 +220,7 @@ void CDialog::OnModalIdle() {
 
 bool CDialog::Create(CDialog* parent) {
   return CallOnUi([&] {
-    if (!MakeWindow(parent)) return false;
+    if (!MakeWindow(parent, false)) return false;
     OnInitDialog();
     if (created_ && visible_) CurrentBackend()->PresentNow(*this);
     return true;

@@ -156,6 +156,10 @@ class CDialog : public DialogWindow {
   bool IsModal() const { return modal_; }
   bool IsEnded() const { return ended_; }
   CDialog* GetParent() const { return parent_; }
+  // The window that owns this one while it exists: its parent, or, for a
+  // modal dialog made without one, the main window of the moment. Null for
+  // a window without an owner.
+  CDialog* GetOwner() const { return owner_; }
   const std::vector<std::unique_ptr<Control>>& Controls() const { return controls_; }
 
   Control* GetDlgItem(int id) const;
@@ -276,7 +280,7 @@ class CDialog : public DialogWindow {
   virtual HICON OnQueryDragIcon() { return 0; }
 
  private:
-  bool MakeWindow(CDialog* parent);
+  bool MakeWindow(CDialog* parent, bool modal);
   void DestroyNow();
   void SetPlacement(const Rect& rect);
   void Minimize();
@@ -286,6 +290,7 @@ class CDialog : public DialogWindow {
 
   const DialogTemplate* template_;
   CDialog* parent_;
+  CDialog* owner_ = nullptr;
   std::vector<std::unique_ptr<Control>> controls_;
   MessageMap map_;
   std::unique_ptr<CMenu> menu_;
@@ -315,6 +320,24 @@ class CDialog : public DialogWindow {
 // that is gone. Null: none.
 void SetMainWindow(CDialog* window);
 CDialog* GetMainWindow();
+
+// While a modal window runs (a dialog, a message box, a file or folder
+// chooser) its owner takes no input: |owner|, or, when it has none and
+// |mainIfNone|, the main window. The owner is enabled again when the scope
+// ends if it was enabled when it began and still exists. UI thread only.
+class ModalOwnerScope {
+ public:
+  explicit ModalOwnerScope(HWND owner, bool mainIfNone = true);
+  ~ModalOwnerScope();
+  ModalOwnerScope(const ModalOwnerScope&) = delete;
+  ModalOwnerScope& operator=(const ModalOwnerScope&) = delete;
+  // The owner taken, null for none.
+  HWND Owner() const { return owner_; }
+
+ private:
+  HWND owner_ = nullptr;
+  bool disabled_ = false;
+};
 
 // The work area of the screen (SystemParametersInfo SPI_GETWORKAREA).
 Rect GetWorkArea();

@@ -60,8 +60,8 @@ int CFileDialog::DoModal() {
     if (!backend) return IDCANCEL;
     FileDialogRequest request = request_;
     // Without a parent, the main window of the moment owns it.
-    CDialog* owner = parent_ ? parent_ : GetMainWindow();
-    request.owner = owner ? owner->GetSafeHwnd() : nullptr;
+    const ModalOwnerScope owned(parent_ ? parent_->GetSafeHwnd() : nullptr);
+    request.owner = owned.Owner();
     request.initialFolder = m_ofn.lpstrInitialDir;
     request.flags = m_ofn.Flags;
     const int count = static_cast<int>(request.filters.size());
@@ -93,7 +93,8 @@ ITEMIDLIST* SHBrowseForFolderW(const BROWSEINFOW* info) {
     if (!backend || !info) return nullptr;
     WString folder;
     const WStringView title = info->lpszTitle ? WStringView(info->lpszTitle) : WStringView();
-    if (backend->BrowseForFolder(info->hwndOwner, title, &folder) != IDOK) return nullptr;
+    const ModalOwnerScope owned(info->hwndOwner);
+    if (backend->BrowseForFolder(owned.Owner(), title, &folder) != IDOK) return nullptr;
     return new ITEMIDLIST{std::move(folder)};
   });
 }

@@ -7,6 +7,8 @@
 #include <set>
 #include <thread>
 
+#include "platform/ui/dialog.h"
+
 namespace tallow::ui {
 
 namespace {
@@ -39,7 +41,9 @@ class BoxRouter : public MessageBoxBackend {
   int Show(HWND owner, WStringView text, WStringView caption, UINT type) override {
     return CallOnUi([&] {
       UiBackend* backend = CurrentBackend();
-      return backend ? backend->ShowMessageBox(owner, text, caption, type) : 0;
+      if (!backend) return 0;
+      const ModalOwnerScope owned(owner);
+      return backend->ShowMessageBox(owned.Owner(), text, caption, type);
     });
   }
 };

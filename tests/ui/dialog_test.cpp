@@ -1,5 +1,7 @@
 #include <functional>
 
+#include "platform/ui/file_dialog.h"
+
 #include "ui_fixture.h"
 
 namespace tallow::ui::testing {
@@ -217,6 +219,117 @@ TEST_F(UiTest, NestedModalDialogDisablesItsOwnerWhileItRuns) {
   SampleDlg dialog;
   EXPECT_EQ(dialog.DoModal(), IDCANCEL);
   EXPECT_EQ(ui.OpenedDialogs(), (std::vector<int>{900, res::IDD_ABOUTBOX}));
+}
+
+// Every modal window keeps its owner from taking input while it runs; one
+// made without an owner belongs to the main window. A click on the owner's
+// check box then changes nothing, and the owner takes input again after.
+struct OwnedCase {
+  const char* name;
+  bool ownerIsParent;  // else the window has no owner and the main window is taken
+  // Runs the modal window; |during| is called while it runs.
+  std::function<void(HeadlessBackend&, CDialog& owner, const std::function<void()>& during)> run;
+};
+
+TEST_F(UiTest, ModalWindowsRefuseInputToTheirOwnerWhileTheyRun) {
+  const OwnedCase cases[] = {
+      {"dialog with a parent", true,
+       [](HeadlessBackend& ui, CDialog& owner, const std::function<void()>& during) {
+         ui.OnDialog([&](CDialog& d) {
+           during();
+           d.InputEnter();
+         });
+         CDialog about(res::IDD_ABOUTBOX, &owner);
+         EXPECT_EQ(about.DoModal(), IDOK);
+       }},
+      {"dialog without a parent", false,
+       [](HeadlessBackend& ui, CDialog&, const std::function<void()>& during) {
+         ui.OnDialog([&](CDialog& d) {
+           during();
+           d.InputEnter();
+         });
+         CDialog about(res::IDD_ABOUTBOX);
+         EXPECT_EQ(about.DoModal(), IDOK);
+         EXPECT_EQ(about.GetOwner(), nullptr);  // none once the window is gone
+       }},
+      {"message box with an owner", true,
+       [](HeadlessBackend& ui, CDialog& owner, const std::function<void()>& during) {
+         ui.OnMessageBox([&](const MessageBoxRecord& box) {
+           EXPECT_EQ(box.owner, owner.GetSafeHwnd());
+           during();
+           return IDOK;
+         });
+         owner.MessageBox(u"text", u"caption", MB_OK);
+       }},
+      {"message box without an owner", false,
+       [](HeadlessBackend& ui, CDialog& owner, const std::function<void()>& during) {
+         ui.OnMessageBox([&](const MessageBoxRecord& box) {
+           EXPECT_EQ(box.owner, owner.GetSafeHwnd());  // the main window's
+           during();
+           return IDOK;
+         });
+         MessageBoxW(nullptr, u"text", u"caption", MB_OK);
+       }},
+      {"file dialog without a parent", false,
+       [](HeadlessBackend& ui, CDialog&, const std::function<void()>& during) {
+         ui.OnFileDialog([&](const FileDialogRequest&, WString*, int*) {
+           during();
+           return IDCANCEL;
+         });
+         CFileDialog chooser(FALSE, u"pdf", nullptr, 0, u"PDF Files (*.pdf)|*.pdf||");
+         EXPECT_EQ(chooser.DoModal(), IDCANCEL);
+       }},
+      {"folder chooser with an owner", true,
+       [](HeadlessBackend& ui, CDialog& owner, const std::function<void()>& during) {
+         ui.OnFolderDialog([&](HWND, WString*) {
+           during();
+           return IDCANCEL;
+         });
+         BROWSEINFOW info{};
+         info.hwndOwner = owner.GetSafeHwnd();
+         EXPECT_EQ(SHBrowseForFolderW(&info), nullptr);
+       }},
+  };
+  for (const OwnedCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    ui.OnDialog([&](CDialog& owner) {
+      auto& sample = static_cast<SampleDlg&>(owner);
+      if (!c.ownerIsParent) SetMainWindow(&owner);
+      c.run(ui, owner, [&] {
+        EXPECT_FALSE(owner.IsWindowEnabled());
+        owner.InputClick(kRememberCheck);
+        owner.InputType(kNameEdit, u"typed");
+        owner.InputEscape();
+        EXPECT_EQ(sample.applyClicks, 0);
+        EXPECT_EQ(owner.GetDlgItem(kRememberCheck)->GetCheck(), BST_UNCHECKED);
+        EXPECT_EQ(owner.GetDlgItemText(kNameEdit), u"abc");
+        EXPECT_FALSE(owner.IsEnded());
+      });
+      SetMainWindow(nullptr);
+      EXPECT_TRUE(owner.IsWindowEnabled());
+      owner.InputClick(kRememberCheck);
+      EXPECT_EQ(sample.applyClicks, 1);
+      owner.InputEscape();
+    });
+    SampleDlg owner;
+    EXPECT_EQ(owner.DoModal(), IDCANCEL);
+    ui.OnMessageBox(nullptr);
+    ui.OnFileDialog(nullptr);
+    ui.OnFolderDialog(nullptr);
+  }
+}
+
+// An owner that was disabled before its modal window opened stays so after.
+TEST_F(UiTest, ModalWindowLeavesADisabledOwnerDisabled) {
+  ui.OnDialog([this](CDialog& owner) {
+    owner.EnableWindow(false);
+    ui.OnMessageBox([](const MessageBoxRecord&) { return IDOK; });
+    owner.MessageBox(u"text", u"caption", MB_OK);
+    EXPECT_FALSE(owner.IsWindowEnabled());
+    owner.EndDialog(IDCANCEL);
+  });
+  SampleDlg owner;
+  EXPECT_EQ(owner.DoModal(), IDCANCEL);
 }
 
 }  // namespace

@@ -140,6 +140,16 @@ struct WxBackend::Impl {
     HICON bigIcon = -1;
     HICON smallIcon = -1;
     int appliedFocus = 0;
+    // Set when the window takes input again: GTK dropped its focus widget
+    // when it was disabled, and without one its keys reach none of our
+    // handlers (Enter still presses GTK's default button).
+    bool refocus = false;
+    // Set when a modal window it owned has ended while active: the owner
+    // becomes the active window again, as the window system gives the
+    // keyboard back to an ended dialog's owner.
+    bool activate = false;
+    // Menus of its bar open now (a submenu counts as well).
+    int openMenus = 0;
     // Menus: wx ids to the layer's commands, and the layer's menu behind each wx menu.
     bool menuDirty = false;
     bool menuStatesDirty = false;
@@ -165,6 +175,8 @@ struct WxBackend::Impl {
   // that would run the program's handlers is queued (Deliver).
   int quiet = 0;
   bool flushScheduled = false;
+  // Popup menus open now: they have the keyboard.
+  int popupMenus = 0;
   std::map<int, BaseUnits> unitsByPoints;
   std::map<const DialogTemplate*, double> fittedPoints;  // by FitTexts
   FrameMetrics decoration;  // learnt from the first window shown; none under Xvfb
@@ -206,6 +218,11 @@ struct WxBackend::Impl {
   // no input and running none of the program's handlers.
   void YieldQuietly();
   void PushFocus(Window& w);
+  // The owner window of a modal window that has ended (|ownerTop|, a wx
+  // top-level of ours or null) becomes the active window: always when the
+  // window that ended was the active one, else unless another window of
+  // ours is active.
+  void ActivateOwner(wxWindow* ownerTop, bool endedWasActive = false);
   void BindWindow(Window& w);
 
   // Controls (wx_controls.cpp, wx_input.cpp, wx_lists.cpp).

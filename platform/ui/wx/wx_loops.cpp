@@ -86,6 +86,7 @@ int WxBackend::ShowMessageBox(HWND owner, WStringView text, WStringView caption,
   if (type & MB_TOPMOST) style |= wxSTAY_ON_TOP;
   wxMessageDialog box(parent, ToWx(text), ToWx(caption), style);
   const int answer = box.ShowModal();
+  impl_->ActivateOwner(parent ? wxGetTopLevelParent(parent) : nullptr);
   return answer == wxID_CANCEL ? IDCANCEL : IDOK;
 }
 
@@ -113,7 +114,9 @@ int WxBackend::RunFileDialog(const FileDialogRequest& request, WString* path, in
   // wx gave the name the first filter's extension; the layer adds that of
   // the filter finally chosen to a name without one.
   dialog.SetFilename(ToWx(request.fileName));
-  if (dialog.ShowModal() != wxID_OK) return IDCANCEL;
+  const int answer = dialog.ShowModal();
+  impl_->ActivateOwner(dialog.GetParent());
+  if (answer != wxID_OK) return IDCANCEL;
   if (path) *path = FromWx(dialog.GetPath());
   if (filterIndex) *filterIndex = dialog.GetFilterIndex() + 1;
   return IDOK;
@@ -124,7 +127,9 @@ int WxBackend::BrowseForFolder(HWND owner, WStringView title, WString* folder) {
   impl_->FlushAll();
   wxDirDialog dialog(impl_->OwnerWindow(owner), ToWx(title), wxString(),
                      wxDD_DEFAULT_STYLE | wxDD_DIR_MUST_EXIST);
-  if (dialog.ShowModal() != wxID_OK) return IDCANCEL;
+  const int answer = dialog.ShowModal();
+  impl_->ActivateOwner(dialog.GetParent());
+  if (answer != wxID_OK) return IDCANCEL;
   if (folder) *folder = FromWx(dialog.GetPath());
   return IDOK;
 }

@@ -159,7 +159,9 @@ void WxBackend::Impl::ShowExtrasMenu(Window& w, const wxPoint& at) {
   std::unique_ptr<wxMenu> menu(BuildExtras(w.sysExtras, ids, nextId));
   CDialog* d = w.dialog;
   const std::uint64_t serial = w.serial;
+  ++popupMenus;
   const int chosen = w.client->GetPopupMenuSelectionFromUser(*menu, at);
+  --popupMenus;
   auto it = ids.find(chosen);
   if (it != ids.end() && Live(d, serial)) d->InputSysCommand(static_cast<UINT>(it->second));
   ScheduleFlush();
@@ -187,7 +189,9 @@ int WxBackend::TrackPopupMenu(const CMenu& menu, UINT /*flags*/, Point screen, C
   scratch.dialog = w->dialog;
   std::unique_ptr<wxMenu> popup(impl_->BuildMenu(scratch, menu));
   const wxPoint at = w->client->ScreenToClient(wxPoint(screen.x, screen.y));
+  ++impl_->popupMenus;
   const int chosen = w->client->GetPopupMenuSelectionFromUser(*popup, at);
+  --impl_->popupMenus;
   auto it = scratch.commands.find(chosen);
   return it == scratch.commands.end() ? 0 : it->second;
 }

@@ -6,6 +6,7 @@
 #include <wx/app.h>
 #include <wx/dcclient.h>
 #include <wx/dialog.h>
+#include <wx/window.h>
 #include <wx/iconbndl.h>
 #include <wx/utils.h>
 
@@ -46,7 +47,10 @@ void WxBackend::Impl::FlushWindow(Window& w) {
     w.dirty = false;
     const wxString title = ToWx(d.GetWindowText());
     if (w.top->GetTitle() != title) w.top->SetTitle(title);
-    if (w.top->IsEnabled() != d.IsWindowEnabled()) w.top->Enable(d.IsWindowEnabled());
+    if (w.top->IsEnabled() != d.IsWindowEnabled()) {
+      w.top->Enable(d.IsWindowEnabled());
+      if (d.IsWindowEnabled()) w.refocus = true;
+    }
     // GTK cannot gray the close box; it can take it away while Close is grayed.
     w.top->EnableCloseButton(d.IsCloseCommandEnabled());
 
@@ -108,6 +112,10 @@ void WxBackend::Impl::FlushWindow(Window& w) {
     if (wxMenuBar* bar = w.frame ? w.frame->GetMenuBar() : nullptr) {
       for (std::size_t i = 0; i < bar->GetMenuCount(); ++i) SyncMenuStates(w, bar->GetMenu(i));
     }
+  }
+  if (w.activate && w.top->IsEnabled()) {
+    w.activate = false;
+    if (w.shown && !w.iconic) w.top->Raise();  // gtk_window_present: the keyboard's focus too
   }
   --updating;
   for (std::size_t i = 0; i < w.slots.size(); ++i) FlushSlot(w, i);
@@ -200,14 +208,20 @@ void WxBackend::Impl::LearnFrame(Window& w) {
 
 void WxBackend::Impl::PushFocus(Window& w) {
   const int id = w.dialog->GetFocusId();
-  if (id == w.appliedFocus) return;
+  if (id == w.appliedFocus && !w.refocus) return;
+  const bool again = w.refocus;
+  if (!w.top->IsEnabled()) return;  // a disabled window takes no focus; kept for later
+  w.refocus = false;
   w.appliedFocus = id;
   Control* c = w.dialog->GetDlgItem(id);
   auto it = c ? w.indexOf.find(c) : w.indexOf.end();
-  if (it == w.indexOf.end()) return;
-  wxWindow* target = w.slots[it->second].input;
-  if (target && target->IsShown() && target->IsEnabled() && wxWindow::FindFocus() != target) {
-    target->SetFocus();
+  wxWindow* target = it == w.indexOf.end() ? nullptr : w.slots[it->second].input;
+  if (target && target->IsShown() && target->IsEnabled()) {
+    if (again || wxWindow::FindFocus() != target) target->SetFocus();
+  } else if (again) {
+    // No control of the layer's: the panel gives it to its first one, as
+    // the dialog manager does.
+    w.client->SetFocus();
   }
 }
 
@@ -232,6 +246,9 @@ void WxBackend::Impl::BindWindow(Window& w) {
   top->Bind(wxEVT_CHAR_HOOK, [impl, d, serial](wxKeyEvent& e) {
     Impl::Window* w = impl->Live(d, serial);
     if (!w) return e.Skip();
+    // An open menu has the keyboard: its Esc closes it and goes no further,
+    // its Enter chooses an item and presses no button.
+    if (w->openMenus > 0 || impl->popupMenus > 0) return e.Skip();
     switch (e.GetKeyCode()) {
       case WXK_ESCAPE:
         d->InputKey(VK_ESCAPE);
@@ -305,9 +322,15 @@ void WxBackend::Impl::BindWindow(Window& w) {
     e.Skip();
     Impl::Window* w = impl->Live(d, serial);
     if (!w || !e.GetMenu()) return;
+    ++w->openMenus;
     ++impl->updating;
     impl->SyncMenuStates(*w, e.GetMenu());
     --impl->updating;
+  });
+  top->Bind(wxEVT_MENU_CLOSE, [impl, d, serial](wxMenuEvent& e) {
+    e.Skip();
+    Impl::Window* w = impl->Live(d, serial);
+    if (w && e.GetMenu() && w->openMenus > 0) --w->openMenus;
   });
   top->Bind(wxEVT_DESTROY, [impl, d, serial, top](wxWindowDestroyEvent& e) {
     e.Skip();
@@ -335,7 +358,7 @@ void WxBackend::WindowCreated(CDialog& dialog) {
   if (!t || !impl_->started) return;
   Impl* impl = impl_.get();
   wxWindow* parent = nullptr;
-  if (CDialog* owner = dialog.GetParent()) {
+  if (CDialog* owner = dialog.GetOwner()) {
     if (Impl::Window* w = impl->Find(owner)) parent = w->top;
   }
   // Resizable for GTK, but held at the layer's size (PinClientSize): GTK
@@ -371,11 +394,32 @@ void WxBackend::WindowCreated(CDialog& dialog) {
   impl->ScheduleFlush();
 }
 
+void WxBackend::Impl::ActivateOwner(wxWindow* ownerTop, bool endedWasActive) {
+  if (!ownerTop) return;
+  if (!endedWasActive) {
+    // A native modal window has gone: the owner comes back unless another
+    // of our windows took the keyboard meanwhile.
+    wxWindow* active = wxGetActiveWindow();
+    if (active && wxGetTopLevelParent(active) != ownerTop && active->IsShown()) return;
+  }
+  for (auto& [dialog, w] : windows) {
+    if (w.top != ownerTop) continue;
+    w.activate = true;
+    w.dirty = true;
+    ScheduleFlush();
+    return;
+  }
+}
+
 void WxBackend::WindowDestroyed(CDialog& dialog) {
   auto it = impl_->windows.find(&dialog);
   if (it == impl_->windows.end()) return;
   wxTopLevelWindow* top = it->second.top;
+  const bool wasActive = top->IsActive();
   impl_->windows.erase(it);
+  if (wasActive) {
+    if (Impl::Window* owner = impl_->Find(dialog.GetOwner())) impl_->ActivateOwner(owner->top, true);
+  }
   top->Hide();
   // Deferred: this may run inside one of the window's own handlers.
   top->Destroy();

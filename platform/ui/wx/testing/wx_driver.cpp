@@ -381,6 +381,11 @@ bool WxDriver::ChooseMenuItem(const CDialog& dialog, int id) {
   return true;
 }
 
+bool WxDriver::MenuOpen(const CDialog& dialog) const {
+  const WxBackend::Impl::Window* w = impl_.Find(&dialog);
+  return w && w->openMenus > 0;
+}
+
 std::string WxDriver::FontFace(const CDialog& dialog) const {
   const WxBackend::Impl::Window* w = impl_.Find(&dialog);
   return w ? std::string(w->face) : std::string();

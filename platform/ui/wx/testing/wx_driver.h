@@ -99,6 +99,8 @@ class WxDriver {
   bool Spin(const CDialog& dialog, std::size_t index, int delta);
   // Chooses the menu bar item of the layer's command |id|.
   bool ChooseMenuItem(const CDialog& dialog, int id);
+  // Whether a menu of the window's menu bar is open on the screen.
+  bool MenuOpen(const CDialog& dialog) const;
 
   // The face name of the font the dialog's template font was mapped to.
   std::string FontFace(const CDialog& dialog) const;
