@@ -30,6 +30,7 @@ rules=(
 # benchmarks and fuzzers may use any of them to check what the system made.
 outside=(
   "wx/:platform/ui/wx/"
+  "gtk/:platform/ui/wx/"
   "curl/:libs/kivor/"
   "pugixml:libs/kivor/ tools/mfp-sim/"
   "qpdf/:libs/pdfdumel/"

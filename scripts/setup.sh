@@ -11,7 +11,7 @@ packages=(
   libtiff-dev libjpeg62-turbo-dev libqpdf-dev
   qpdf poppler-utils libtiff-tools img2pdf
   libfontconfig-dev
-  libwxgtk3.2-dev xvfb xauth libx11-dev libxfixes-dev
+  libwxgtk3.2-dev libgtk-3-dev xvfb xauth openbox libx11-dev libxfixes-dev
   libxtst-dev imagemagick
   curl
 )

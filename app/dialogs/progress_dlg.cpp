@@ -26,13 +26,9 @@ int BarPosition(int done, int last) {
 }  // namespace
 
 CProgressDlg::CProgressDlg(int mode, CDialog* parent) : CDialog(res::IDD_PROGRESS, parent), m_nMode(mode) {
-  if (mode != kProgressPreparingSimple && mode != kProgressStarting) return;
-  if (!Create(parent)) return;
-  m_strStatus = ProgressText(mode == kProgressPreparingSimple ? 15002 : 15001);
-  if (Control* bar = GetDlgItem(IDC_PROGRESS_BAR)) bar->ShowWindow(SW_HIDE);
-  if (Control* ok = GetDlgItem(IDC_PROGRESS_OK)) ok->EnableWindow(false);
-  if (Control* cancel = GetDlgItem(IDC_PROGRESS_CANCEL)) cancel->EnableWindow(false);
-  UpdateData(FALSE);
+  // The window of modes 1 and 2 shows its own line from its first paint
+  // (OnInitDialog): made visible, it is on the screen when Create returns.
+  if (mode == kProgressPreparingSimple || mode == kProgressStarting) Create(parent);
 }
 
 CProgressDlg::~CProgressDlg() {
@@ -78,8 +74,17 @@ BOOL CProgressDlg::OnInitDialog() {
   const bool saving = m_nMode == kProgressSave;
   if (Control* ok = GetDlgItem(IDC_PROGRESS_OK)) ok->EnableWindow(false);
   if (Control* cancel = GetDlgItem(IDC_PROGRESS_CANCEL)) cancel->EnableWindow(saving);
-  if (Control* bar = GetDlgItem(IDC_PROGRESS_BAR)) bar->SetRange32(0, m_nTotal);
-  m_strStatus = ProgressText(15003);
+  if (Control* bar = GetDlgItem(IDC_PROGRESS_BAR)) {
+    bar->SetRange32(0, m_nTotal);
+    if (!saving) bar->ShowWindow(SW_HIDE);
+  }
+  // Each mode's line before the window is first shown: a line of another
+  // mode would be seen for a moment.
+  switch (m_nMode) {
+    case kProgressPreparingSimple: m_strStatus = ProgressText(15002); break;
+    case kProgressStarting: m_strStatus = ProgressText(15001); break;
+    default: m_strStatus = ProgressText(15003); break;
+  }
   UpdateData(FALSE);
   if (!saving) return TRUE;
 

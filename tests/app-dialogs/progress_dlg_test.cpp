@@ -269,6 +269,8 @@ TEST_F(ProgressDlgTest, CancelKeyAndCloseRequestAskTheWorkerToStopAndAFailureThe
   }
 }
 
+// From the moment they are first on the screen: no line of another mode is
+// seen for a moment.
 TEST_F(ProgressDlgTest, ModelessModesShowOnlyTheirLine) {
   struct Case {
     int mode;
@@ -276,14 +278,26 @@ TEST_F(ProgressDlgTest, ModelessModesShowOnlyTheirLine) {
   };
   for (const Case& c : {Case{kProgressPreparingSimple, u"Now Preparing Simple Mode"},
                         Case{kProgressStarting, u"Now Starting Application"}}) {
+    SCOPED_TRACE(c.mode);
+    const auto expectItsLineOnly = [&](CDialog& window) {
+      EXPECT_TRUE(window.IsWindowVisible());
+      EXPECT_FALSE(window.IsCloseCommandEnabled());
+      EXPECT_EQ(window.GetDlgItemText(IDC_PROGRESS_STATUS), c.status);
+      EXPECT_FALSE(window.GetDlgItem(IDC_PROGRESS_BAR)->IsVisible());
+      EXPECT_FALSE(window.GetDlgItem(IDC_PROGRESS_OK)->IsEnabled());
+      EXPECT_FALSE(window.GetDlgItem(IDC_PROGRESS_CANCEL)->IsEnabled());
+    };
+    int presented = 0;
+    ui.OnPresent([&](CDialog& window) {
+      ++presented;
+      SCOPED_TRACE("first shown");
+      expectItsLineOnly(window);
+    });
     CProgressDlg window(c.mode, nullptr);
+    ui.OnPresent(nullptr);
     ASSERT_NE(window.GetSafeHwnd(), nullptr);
-    EXPECT_TRUE(window.IsWindowVisible());
-    EXPECT_FALSE(window.IsCloseCommandEnabled());
-    EXPECT_EQ(window.GetDlgItemText(IDC_PROGRESS_STATUS), c.status);
-    EXPECT_FALSE(window.GetDlgItem(IDC_PROGRESS_BAR)->IsVisible());
-    EXPECT_FALSE(window.GetDlgItem(IDC_PROGRESS_OK)->IsEnabled());
-    EXPECT_FALSE(window.GetDlgItem(IDC_PROGRESS_CANCEL)->IsEnabled());
+    EXPECT_EQ(presented, 1);
+    expectItsLineOnly(window);
     window.InputEscape();
     window.InputCloseBox();
     EXPECT_NE(window.GetSafeHwnd(), nullptr);  // its user destroys it

@@ -245,6 +245,60 @@ TEST_F(WxDialogTest, ModelessWindowsAreSeenWhileTheUiThreadIsBusy) {
   EXPECT_EQ(main.DoModal(), IDCANCEL);
 }
 
+// The save's completion reaches the screen in one step: every picture of
+// the progress window taken while it completes shows the saving state or the
+// completed one ("Saved successfully" with OK the enabled default button),
+// never the new line beside buttons of the old state.
+TEST_F(WxDialogTest, TheSaveCompletionReachesTheScreenInOneStep) {
+  LoadMessageTable(ProgressTextTable());
+  LoadMessageTable(MessageTable());
+  const std::filesystem::path inBetweenShot = ShotPath("progress-state-in-between.png");
+  app::CProgressDlg progress(app::kProgressSave, nullptr);
+  progress.m_nTotal = 100;
+  std::vector<wxImage> during;
+  std::optional<wxImage> saving, completed;
+  wx_->OnDialogShown([&](CDialog& d) {
+    const auto grab = [&]() -> std::optional<wxImage> {
+      const std::optional<ScreenWindow> w = FindScreenWindow("Progress");
+      if (!w || !w->viewable) return std::nullopt;
+      const std::optional<ScreenPixels> pixels = GrabScreen(w->rect);
+      if (!pixels) return std::nullopt;
+      return ImageOf(*pixels);
+    };
+    progress.UpdateSaveProgress(3, 5);
+    wx_->Pump(std::chrono::milliseconds(400));
+    saving = grab();
+    std::atomic<bool> stop{false};
+    std::thread look([&] {
+      while (!stop) {
+        if (std::optional<wxImage> image = grab()) during.push_back(*image);
+      }
+    });
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    progress.UpdateSaveProgress(6, 5);  // the worker's final report: completion
+    wx_->Pump(std::chrono::milliseconds(600));
+    stop = true;
+    look.join();
+    completed = grab();
+    d.EndDialog(IDOK);
+  });
+  EXPECT_EQ(progress.DoModal(), IDOK);
+  ASSERT_TRUE(saving && completed);
+  EXPECT_TRUE(saving->SaveFile(ShotPath("progress-state-saving.png").string(), wxBITMAP_TYPE_PNG));
+  EXPECT_TRUE(completed->SaveFile(ShotPath("progress-state-completed.png").string(), wxBITMAP_TYPE_PNG));
+  EXPECT_GT(Difference(*saving, *completed), 0.001);
+  ASSERT_FALSE(during.empty());
+  int inBetween = 0;
+  for (const wxImage& image : during) {
+    if (Difference(image, *saving) > 0.0005 && Difference(image, *completed) > 0.0005) {
+      if (inBetween++ == 0) {
+        EXPECT_TRUE(image.SaveFile(inBetweenShot.string(), wxBITMAP_TYPE_PNG));
+      }
+    }
+  }
+  EXPECT_EQ(inBetween, 0) << "of " << during.size() << " pictures";
+}
+
 // A worker that changes a window, works on, and then waits in a message box
 // it shows is joined on the UI thread: the join serves both, the box is
 // answered by the keyboard, and while the worker works the window shows the

@@ -41,6 +41,12 @@ void HeadlessBackend::RunModalLoop(CDialog& dialog) {
   }
 }
 
+void HeadlessBackend::PresentNow(CDialog& dialog) {
+  if (!onPresent_) return;
+  DialogHandler handler = onPresent_;
+  handler(dialog);
+}
+
 HCURSOR HeadlessBackend::Cursor() const {
   std::lock_guard lock(cursorMutex_);
   return cursor_;

@@ -51,6 +51,9 @@ class HeadlessBackend : public UiBackend, public CursorBackend {
   // test's turn to act on what a worker's calls have shown (a save
   // completed, say) before the loop waits for the next one.
   void OnIdle(DialogHandler handler) { onIdle_ = std::move(handler); }
+  // Called on each modeless window when it is first put on the screen, at
+  // the end of its Create: what it shows first.
+  void OnPresent(DialogHandler handler) { onPresent_ = std::move(handler); }
   // Answers each message box; without one every box answers IDOK.
   void OnMessageBox(BoxHandler handler) { onBox_ = std::move(handler); }
   // Without these, file dialogs, folder browsers and popup menus are cancelled.
@@ -77,6 +80,7 @@ class HeadlessBackend : public UiBackend, public CursorBackend {
 
   // UiBackend
   void RunModalLoop(CDialog& dialog) override;
+  void PresentNow(CDialog& dialog) override;
   int ShowMessageBox(HWND owner, WStringView text, WStringView caption, UINT type) override;
   Rect WorkArea() override { return workArea_; }
   int TrackPopupMenu(const CMenu& menu, UINT flags, Point screen, CDialog* owner) override;
@@ -88,6 +92,7 @@ class HeadlessBackend : public UiBackend, public CursorBackend {
  private:
   DialogHandler onDialog_;
   DialogHandler onIdle_;
+  DialogHandler onPresent_;
   BoxHandler onBox_;
   FileHandler onFile_;
   FolderHandler onFolder_;

@@ -12,6 +12,9 @@
 #include <wx/settings.h>
 #include <wx/utils.h>
 
+// GTK's own settings, which wx does not reach.
+#include <gtk/gtk.h>
+
 #include <algorithm>
 #include <mutex>
 
@@ -83,6 +86,12 @@ WxBackend::WxBackend() : impl_(std::make_unique<Impl>()) {
   if (!wxTheApp) wxApp::SetInstance(new wxApp);
   if (!wxEntryStart(argc, argv)) return;
   impl_->started = true;
+  // GTK's themes fade a button between its states over a fifth of a second:
+  // a window that changes its text and its buttons in one step would show
+  // the new text beside buttons of the old state in between, a state it
+  // never has. The other system changes them at once.
+  const gboolean animations = 0;
+  g_object_set(gtk_settings_get_default(), "gtk-enable-animations", animations, nullptr);
   wxTheApp->CallOnInit();
   if (!wxImage::FindHandler(wxBITMAP_TYPE_PNG)) wxImage::AddHandler(new wxPNGHandler);
   if (!wxImage::FindHandler(wxBITMAP_TYPE_JPEG)) wxImage::AddHandler(new wxJPEGHandler);
@@ -127,8 +136,12 @@ BaseUnits WxBackend::DialogBaseUnits(const DialogTemplate& t) {
 
 FrameMetrics WxBackend::WindowFrame(const DialogTemplate& t) {
   if (!impl_->started) return UiBackend::WindowFrame(t);
-  FrameMetrics f = impl_->decoration;
-  if (t.menuId) f.top += impl_->EstimatedMenuBarHeight();
+  // The window manager's decorations lie outside what the layer places, as
+  // GTK sizes and places a window by its own area: they are known only once
+  // a window has been decorated, and not per side, and a window that learnt
+  // them would come out another size than one made before.
+  FrameMetrics f;
+  if (t.menuId) f.top = impl_->EstimatedMenuBarHeight();
   return f;
 }
 

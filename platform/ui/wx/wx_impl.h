@@ -131,7 +131,7 @@ struct WxBackend::Impl {
     bool dirty = true;
     bool shown = false;
     bool iconic = false;
-    bool measured = false;
+    bool measured = false;  // its menu bar
     bool painted = false;  // its client area, since it was last shown
     // A modeless window shown by its Create: from then on each change the
     // layer makes reaches the screen before the call that made it returns.
@@ -179,7 +179,6 @@ struct WxBackend::Impl {
   int popupMenus = 0;
   std::map<int, BaseUnits> unitsByPoints;
   std::map<const DialogTemplate*, double> fittedPoints;  // by FitTexts
-  FrameMetrics decoration;  // learnt from the first window shown; none under Xvfb
   int menuBarHeight = 0;    // likewise, 0 until known
   std::map<std::pair<HICON, int>, wxBitmap> iconCache;
 
@@ -204,7 +203,7 @@ struct WxBackend::Impl {
   void ScheduleFlush();
   void FlushAll();
   void FlushWindow(Window& w);
-  void LearnFrame(Window& w);
+  void LearnMenuBar(Window& w);
   void PinClientSize(Window& w);
   void Present(Window& w);
   // After a change to |w|: a presented window shows it now.

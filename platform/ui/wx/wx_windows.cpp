@@ -120,7 +120,7 @@ void WxBackend::Impl::FlushWindow(Window& w) {
   --updating;
   for (std::size_t i = 0; i < w.slots.size(); ++i) FlushSlot(w, i);
   PushFocus(w);
-  if (w.shown && !w.measured && w.top->IsShownOnScreen()) LearnFrame(w);
+  if (w.shown && !w.measured && w.top->IsShownOnScreen()) LearnMenuBar(w);
 }
 
 // Puts the window on the screen as the layer holds it and waits, a little
@@ -184,26 +184,12 @@ void WxBackend::Impl::PinClientSize(Window& w) {
   w.top->SetSizeHints(size, size);
 }
 
-// What the window manager and the menu bar add around a client area, as this
-// desktop shows them; later windows are told.
-void WxBackend::Impl::LearnFrame(Window& w) {
+// The menu bar's height as this desktop draws it; later windows are told.
+void WxBackend::Impl::LearnMenuBar(Window& w) {
   w.measured = true;
-  int bar = 0;
-  if (w.frame && w.frame->GetMenuBar()) {
-    bar = w.frame->GetMenuBar()->GetSize().y;
-    if (bar > 0) menuBarHeight = bar;
-  }
-  const wxPoint outer = w.top->GetPosition();
-  const wxSize outerSize = w.top->GetSize();
-  const wxPoint inner = w.client->GetScreenPosition();
-  const wxSize innerSize = w.client->GetSize();
-  FrameMetrics f;
-  f.left = inner.x - outer.x;
-  f.top = inner.y - outer.y - bar;
-  f.right = outerSize.x - innerSize.x - f.left;
-  f.bottom = outerSize.y - innerSize.y - bar - f.top;
-  const auto sane = [](int v) { return v >= 0 && v < 100; };
-  if (sane(f.left) && sane(f.top) && sane(f.right) && sane(f.bottom)) decoration = f;
+  if (!w.frame || !w.frame->GetMenuBar()) return;
+  const int bar = w.frame->GetMenuBar()->GetSize().y;
+  if (bar > 0) menuBarHeight = bar;
 }
 
 void WxBackend::Impl::PushFocus(Window& w) {
