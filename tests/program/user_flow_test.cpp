@@ -27,6 +27,7 @@
 #include "support/sim_process.h"
 #include "support/x_input.h"
 #include "support/x_windows.h"
+#include "support/window_manager.h"
 #include "support/xvfb_server.h"
 
 namespace tallow::test {
@@ -47,6 +48,10 @@ constexpr const char* kStore = R"(<mfp name="Sim MFP">
          width="850" height="1100" dpi="100"/>
   </box>
   <box id="2" name="Other"/>
+  <box id="3" name="Locked" password="1234">
+    <doc id="D01" name="Ledger" timestamp="2026/12/03 09:00:00" pages="1" color="0"
+         width="850" height="1100" dpi="100"/>
+  </box>
 </mfp>)";
 
 // A rectangle of a dialog template, in dialog units.
@@ -336,13 +341,44 @@ class UserFlowTest : public ::testing::Test {
     EXPECT_TRUE(std::filesystem::exists(path)) << path;
   }
 
-  // Step 4: "Mode Change" > "Simple Mode" from the menu bar (the second
-  // menu's title; the grayed "Advanced Mode" is passed over by the keys),
-  // then Save: the newest document into the folder of the settings.
-  void SaveInSimpleMode(Layout& l) {
+  // Step 3b: the protected box asks for its password; while the dialog is
+  // open the main window takes no input, so a click on another box changes
+  // nothing; the password typed lists the protected box's document alone.
+  void OpenTheProtectedBoxWhileTheTreeIsDead(const Layout& l) {
+    const XRect tree = l.Place(TemplateRect(res::IDD_MAIN, res::IDC_MAIN_BOX_TREE));
+    const XRect list = l.Place(TemplateRect(res::IDD_MAIN, res::IDC_MAIN_DOCUMENT_LIST));
+    const auto boxes = BandsIn(tree);  // the root, Scans, Other, Locked
+    ASSERT_GE(boxes.size(), 4u);
+    input_->Click(boxes[3].right - 3, (boxes[3].top + boxes[3].bottom) / 2);
+    const auto password = WaitForTitle("TWAIN Box Password");
+    ASSERT_TRUE(password) << "no password dialog";
+    Shot("3b-password");
+    input_->Click(boxes[1].right - 3, (boxes[1].top + boxes[1].bottom) / 2);
+    // Nothing may follow the click: no listing of Scans behind the dialog.
+    // The list is looked at above the dialog, which may stand over it.
+    XRect rows = list;
+    if (const auto dialog = input_->Geometry(password->id); dialog && dialog->y > list.y) {
+      rows.height = std::min(list.height, dialog->y - list.y);
+    }
+    EXPECT_FALSE(WaitFor([&] { return BandsIn(rows).size() > 1; }, seconds(2)))
+        << "the tree took a click while the password dialog was open";
+    EXPECT_TRUE(WindowTitled("TWAIN Box Password"));
+    Shot("3b-password-clicked");
+    const Layout p = DialogLayout(*password, TemplateRect(res::IDD_PASSWORD));
+    TypeInto(p.Place(TemplateRect(res::IDD_PASSWORD, res::IDC_PASSWORD_EDIT)), "1234");
+    const XRect ok = p.Place(TemplateRect(res::IDD_PASSWORD, res::IDC_PASSWORD_OK));
+    input_->Click(CenterX(ok), CenterY(ok));
+    ASSERT_TRUE(Gone("TWAIN Box Password"));
+    // The header and Locked's one document.
+    EXPECT_TRUE(WaitFor([&] { return BandsIn(list).size() == 2; })) << "not Locked's document alone";
+    Shot("3b-protected-box");
+  }
+
+  // The menu bar's titles, left to right: their ink's first and last column.
+  std::vector<std::pair<int, int>> MenuTitles(const Layout& l) {
+    std::vector<std::pair<int, int>> titles;
     const auto screen = input_->Grab();
-    ASSERT_TRUE(screen);
-    std::vector<std::pair<int, int>> titles;  // the menu titles' ink, left to right
+    if (!screen) return titles;
     for (int x = l.window.x; x < l.window.x + l.window.width; ++x) {
       bool ink = false;
       for (int y = l.window.y; y < l.window.y + l.clientTop && !ink; ++y) {
@@ -352,8 +388,39 @@ class UserFlowTest : public ::testing::Test {
       if (titles.empty() || x - titles.back().second > 10) titles.push_back({x, x});
       titles.back().second = x;
     }
+    return titles;
+  }
+
+  // Step 4: "Mode Change" > "Simple Mode" from the menu bar (the second
+  // menu's title; the grayed "Advanced Mode" is passed over by the keys),
+  // then Save: the newest document into the folder of the settings. Esc in
+  // the open menu first closes the menu and leaves the program running.
+  void SaveInSimpleMode(Layout& l) {
+    const std::vector<std::pair<int, int>> titles = MenuTitles(l);
     ASSERT_GE(titles.size(), 2u);
-    input_->Click((titles[1].first + titles[1].second) / 2, l.window.y + l.clientTop / 2);
+    const auto openModeMenu = [&] {
+      input_->Click((titles[1].first + titles[1].second) / 2, l.window.y + l.clientTop / 2);
+    };
+    openModeMenu();
+    // The open menu reaches below the menu bar, over the window.
+    const XRect under = {l.window.x + titles[1].first, l.window.y + l.clientTop + 2, 60, 30};
+    const auto before = input_->Grab();
+    ASSERT_TRUE(before);
+    const auto shown = [&] {
+      const auto now = input_->Grab();
+      if (!now) return false;
+      for (int y = under.y; y < under.y + under.height; ++y) {
+        for (int x = under.x; x < under.x + under.width; ++x) {
+          if (now->At(x, y) != before->At(x, y)) return true;
+        }
+      }
+      return false;
+    };
+    WaitFor(shown, seconds(2));  // drawn at once, or already when grabbed
+    Shot("4-mode-menu");
+    input_->Key("Escape");
+    EXPECT_FALSE(program_->WaitForExit(std::chrono::milliseconds(1500))) << "Esc in the menu ended the program";
+    openModeMenu();
     input_->Key("Down");
     input_->Key("Return");
     const auto main = WaitForTitle("Tallowmere");
@@ -398,6 +465,7 @@ TEST_F(UserFlowTest, SearchPreviewSaveSimpleModeExitAndStartAgain) {
   ASSERT_NO_FATAL_FAILURE(SelectDocument(l, 0));
   ASSERT_NO_FATAL_FAILURE(SaveAdvanced(l, tiff, "3-tiff"));
   EXPECT_EQ(Run("tiffinfo '" + tiff + "' >/dev/null"), 0);
+  ASSERT_NO_FATAL_FAILURE(OpenTheProtectedBoxWhileTheTreeIsDead(l));
 
   // Step 4: the black-and-white document, the newest, in the default format.
   const XRect advanced = l.window;
@@ -408,12 +476,11 @@ TEST_F(UserFlowTest, SearchPreviewSaveSimpleModeExitAndStartAgain) {
   EXPECT_EQ(Run((saved.ends_with(".pdf") ? "qpdf --check '" : "tiffinfo '") + saved + "' >/dev/null"),
             0) << saved;
 
-  // Step 5: Exit; the settings hold the device chosen. The mode the
-  // program starts in is Basic Settings' (Advanced here): the menu's switch
-  // lasts for the session.
-  const XRect exit = l.Place(TemplateRect(res::IDD_MAIN, res::IDC_SIMPLE_EXIT));
-  input_->Click(CenterX(exit), CenterY(exit));
-  EXPECT_EQ(program_->WaitForExit(kWait), 0) << program_->Stderr();
+  // Step 5: Esc, right after the save, ends the program as Exit does; the
+  // settings hold the device chosen. The mode the program starts in is
+  // Basic Settings' (Advanced here): the menu's switch lasts for the session.
+  input_->Key("Escape");
+  EXPECT_EQ(program_->WaitForExit(kWait), 0) << "Esc after a save: " << program_->Stderr();
   Shot("5-exited");
   const std::string ini = copy_.Read("program/setting/tallowmere.ini");
   for (const std::string& line :
@@ -436,7 +503,64 @@ TEST_F(UserFlowTest, SearchPreviewSaveSimpleModeExitAndStartAgain) {
     return l.clientTop > 0 && BandsIn(l.Place(TemplateRect(res::IDD_MAIN, res::IDC_MAIN_BOX_TREE))).size() >= 3;
   })) << "not the Advanced view with the device's boxes";
   Shot("6-started-again");
-  x_->Close(*main);
+  const XRect exit = l.Place(TemplateRect(res::IDD_MAIN, res::IDC_MAIN_EXIT));
+  input_->Click(CenterX(exit), CenterY(exit));
+  EXPECT_EQ(program_->WaitForExit(kWait), 0) << program_->Stderr();
+}
+
+// With a window manager, as on a desktop: the device stored, a first start
+// that connects at once, then one whose connection fails and is mended in
+// the selection dialog. The main window has the same size on the screen
+// after either road, its bottom row whole. The close box ends the program.
+TEST_F(UserFlowTest, MainWindowKeepsItsSizeAfterAFailedAutomaticConnection) {
+  WindowManager wm(xvfb_.Display());
+  if (!wm.ok()) GTEST_SKIP() << "no window manager (openbox)";
+  copy_.Write("program/setting/tallowmere.ini",
+              "[MFPInfo]\nmachineName=Sim MFP\nIPv4Address=127.0.0.1\nhttpPortNumber=" +
+                  std::to_string(sim_->Port()) + "\nSearchPortNumber=" + std::to_string(searchPort_) +
+                  "\nisNotShowDlg=1\n[SettingInfo]\nmachineName=Sim MFP\nboxIndex=1\nfolderPath=" +
+                  copy_.File("simple") + "\n");
+  // The Advanced view with the device's boxes; its window's size.
+  const auto mainWithBoxes = [&](Layout& l) -> std::optional<XTopWindow> {
+    const auto main = WaitForTitle("Tallowmere");
+    if (!main) return std::nullopt;
+    const bool listed = WaitFor([&] {
+      l = MainLayout(*main);
+      return l.clientTop > 0 &&
+             BandsIn(l.Place(TemplateRect(res::IDD_MAIN, res::IDC_MAIN_BOX_TREE))).size() >= 3;
+    });
+    return listed ? main : std::nullopt;
+  };
+
+  Start();
+  Layout plain;
+  const auto first = mainWithBoxes(plain);
+  ASSERT_TRUE(first) << program_->Stderr();
+  Shot("7-connected-at-once");
+  input_->Key("Escape");
+  ASSERT_EQ(program_->WaitForExit(kWait), 0) << program_->Stderr();
+
+  sim_->SetFaults({"list-boxes drop"});
+  Start();
+  const auto box = WaitForTitle("Communication");  // "Unable to connect to the scanner."
+  ASSERT_TRUE(box) << program_->Stderr();
+  input_->Key("Return");
+  const auto select = WaitForTitle("Select MFP");
+  ASSERT_TRUE(select) << program_->Stderr();
+  sim_->SetFaults({});
+  const Layout s = DialogLayout(*select, TemplateRect(res::IDD_SELECT_MFP));
+  const XRect ok = s.Place(TemplateRect(res::IDD_SELECT_MFP, res::IDC_SELECT_MFP_OK));
+  input_->Click(CenterX(ok), CenterY(ok));
+  Layout mended;
+  const auto second = mainWithBoxes(mended);
+  ASSERT_TRUE(second) << program_->Stderr();
+  Shot("7-main-after-failed-connect");
+  EXPECT_EQ(mended.window.width, plain.window.width);
+  EXPECT_EQ(mended.window.height, plain.window.height);
+  // Its bottom row inside the window: the Exit button's caption is drawn.
+  const XRect exit = mended.Place(TemplateRect(res::IDD_MAIN, res::IDC_MAIN_EXIT));
+  EXPECT_LE(exit.y + exit.height, mended.window.y + mended.window.height);
+  x_->Close(*second);
   EXPECT_EQ(program_->WaitForExit(kWait), 0) << program_->Stderr();
 }
 
