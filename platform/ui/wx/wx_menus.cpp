@@ -83,6 +83,8 @@ wxMenu* WxBackend::Impl::BuildExtras(const std::vector<SysEntry>& extras, std::m
 
 void WxBackend::Impl::RebuildMenuBar(Window& w) {
   if (!w.frame) return;
+  // The old bar's menus go with it, open or not.
+  w.openMenus = 0;
   w.menus.clear();
   w.commands.clear();
   w.sysCommands.clear();
