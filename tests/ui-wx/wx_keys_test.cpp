@@ -3,9 +3,11 @@
 // reaches a window that got its focus back from a modal window, an open
 // menu keeps its keys, and the owner of a modal window takes no input.
 #include <chrono>
+#include <filesystem>
 #include <functional>
 #include <thread>
 
+#include "platform/ui/file_dialog.h"
 #include "platform/ui/ui_thread.h"
 #include "res/dialog_templates.h"
 #include "res/resource_ids.h"
@@ -84,6 +86,14 @@ TEST_F(WxDialogTest, EscReachesTheOwnerAfterAModalWindowEnds) {
        [](CDialog& owner) {
          KeysLater keys({WXK_RETURN});
          EXPECT_EQ(owner.MessageBox(u"Saved.", u"Save", MB_ICONINFORMATION), IDOK);
+       }},
+      {"a save dialog",
+       [](CDialog& owner) {
+         CFileDialog save(FALSE, u"pdf", u"scan", OFN_HIDEREADONLY, u"PDF Files (*.pdf)|*.pdf||",
+                          &owner);
+         save.m_ofn.lpstrInitialDir = FromAnsi(std::filesystem::temp_directory_path().string());
+         KeysLater keys({WXK_RETURN});
+         EXPECT_EQ(save.DoModal(), IDOK);
        }},
   };
   for (const ModalCase& c : cases) {
