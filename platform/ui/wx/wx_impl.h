@@ -100,6 +100,7 @@ struct WxBackend::Impl {
     wxWindow* input = nullptr;  // takes the mouse and the focus (a list's rows)
     int group = -1;             // radio buttons: their group
     bool dirty = true;
+    unsigned paints = 0;  // paint events a picture frame or icon static has handled
     std::unique_ptr<ListState> list;
     std::unique_ptr<TreeState> tree;
   };
