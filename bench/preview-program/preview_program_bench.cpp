@@ -67,8 +67,13 @@ constexpr int kRowColourB = 1;
 constexpr int kRowColourA = 2;
 constexpr const char* kDocIds[] = {"000000CA", "000000CB", "000000B1"};
 
+// Ended on a failure, whose exit runs no destructors: the simulator would
+// stay behind.
+SimProcess* g_sim = nullptr;
+
 [[noreturn]] void Fail(const std::string& what) {
   std::fprintf(stderr, "bench_preview_program: %s\n", what.c_str());
+  if (g_sim) g_sim->Terminate();
   std::exit(1);
 }
 
@@ -252,7 +257,9 @@ Shown ClickAndWatch(Hands& hands, int x, int y, const XRect& frame, const XRect*
     }
     if (!fieldSince && Differing(hands.Read(*field), fieldBefore) > 0.01) fieldSince = now;
     if (fieldSince && now - frameSince > kSettled && now - *fieldSince > kSettled) break;
-    if (now - start > std::chrono::seconds(10)) Fail("the screen did not settle");
+    if (now - start > std::chrono::seconds(10)) {
+      Fail(fieldSince ? "the frame did not settle" : "the page field did not change");
+    }
   }
   out.ms = std::chrono::duration<double, std::milli>(std::max(frameSince, *fieldSince) - start).count();
   return out;
@@ -302,6 +309,7 @@ void Run(bool withWindowManager) {
   SimOptions options;
   options.config = kStore;
   SimProcess sim(options);
+  g_sim = &sim;
   // The simulator makes each page on its first request; made now, the
   // program's downloads take what a device that has the page takes.
   for (const char* id : kDocIds) {

@@ -76,18 +76,22 @@ double Median(std::vector<double> v) {
   return v[v.size() / 2];
 }
 
+// Ended on a failure, whose exit runs no destructors: the simulator would
+// stay behind.
+test::SimProcess* g_sim = nullptr;
+
+[[noreturn]] void Fail(const char* what) {
+  std::fprintf(stderr, "bench_preview: %s\n", what);
+  if (g_sim) g_sim->Terminate();
+  std::exit(1);
+}
+
 std::size_t IndexOf(const CDialog& d, int id) {
   const auto& controls = d.Controls();
   for (std::size_t i = 0; i < controls.size(); ++i) {
     if (controls[i]->GetDlgCtrlID() == id) return i;
   }
-  std::fprintf(stderr, "no control %d\n", id);
-  std::exit(1);
-}
-
-[[noreturn]] void Fail(const char* what) {
-  std::fprintf(stderr, "bench_preview: %s\n", what);
-  std::exit(1);
+  Fail("a control is missing");
 }
 
 struct Stage {
@@ -249,6 +253,7 @@ int main() {
   test::SimOptions options;
   options.config = kStore;
   test::SimProcess sim(options);
+  g_sim = &sim;
   SetAppProfilePath(program.Wide("setting/tallowmere.ini"));
   std::filesystem::create_directories(program.File("setting"));
   std::filesystem::create_directories(program.File("out"));
