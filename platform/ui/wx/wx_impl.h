@@ -134,6 +134,7 @@ struct WxBackend::Impl {
     bool iconic = false;
     bool measured = false;
     bool painted = false;  // its client area, since it was last shown
+    bool clientDrawn = false;  // what the layer drew into the client area is on it
     // A modeless window shown by its Create: from then on each change the
     // layer makes reaches the screen before the call that made it returns.
     bool presented = false;

@@ -23,8 +23,9 @@ namespace {
 // again at the same size. Black-and-white Group 4 pages made smaller are
 // decoded straight to the size drawn; other pages are decoded by wx once,
 // at the smallest size that still has a source pixel for every pixel drawn
-// (JPEG pages by the decoder's own reduction, 1/2 to 1/8; TIFF pages
-// whole), and area-averaged from there. A file whose pixels do not decode
+// (JPEG pages by the decoder's own reduction, 1/2 to 1/8, leaving two
+// pixels for each one drawn; TIFF pages whole), and area-averaged from
+// there. A file whose pixels do not decode
 // draws nothing.
 class WxDecodedImage : public DecodedImage {
  public:
@@ -66,11 +67,12 @@ class WxDecodedImage : public DecodedImage {
       // decode: wx's decoder.
       bilevelRefused_ = part.width >= cx && part.height >= cy;
     }
-    // The decoder's reductions halve; the largest that leaves the part at
-    // least as many pixels as are drawn.
+    // The decoder's reductions halve; the largest that leaves the part two
+    // pixels for each one drawn, so that an edge of the page stays within
+    // half a drawn pixel of its place (the decoder reduces by blocks).
     int reduction = 1;
-    while (reduction < kMaxReduction && part.width / (reduction * 2) >= cx &&
-           part.height / (reduction * 2) >= cy) {
+    while (reduction < kMaxReduction && part.width / (reduction * 2) >= 2 * cx &&
+           part.height / (reduction * 2) >= 2 * cy) {
       reduction *= 2;
     }
     const wxImage& picture = Decoded(reduction);
@@ -202,6 +204,12 @@ void WxBackend::SurfaceChanged(CDialog& dialog, Control* control) {
   Impl::Window* w = impl_->Find(&dialog);
   if (!w) return;
   if (!control) {
+    // Erasing what was never drawn changes nothing on the screen: the
+    // main window erases itself for each page it previews, and repainting
+    // all its controls for it took as long as drawing the page.
+    const bool drawn = !dialog.GetSurface().Ops().empty();
+    if (!drawn && !w->clientDrawn) return;
+    w->clientDrawn = drawn;
     w->client->Refresh();
   } else if (auto it = w->indexOf.find(control); it != w->indexOf.end()) {
     w->slots[it->second].win->Refresh();
