@@ -155,5 +155,66 @@ TEST_F(WxDialogTest, PreviewOfAnA4PageIsItsAreaMean) {
   }
 }
 
+// A page whose header gives its size but whose data cannot be decoded
+// loads, and the frame shows nothing of it: no picture, no message.
+TEST_F(WxDialogTest, APageWhoseDataDoesNotDecodeDrawsNothing) {
+  // The colour page up to its frame header, then its end.
+  std::string jpeg = mfpsim::MakeColorJpeg(7, 400, 560, 100);
+  const std::size_t frameHeader = jpeg.find("\xFF\xC0");
+  ASSERT_NE(frameHeader, std::string::npos);
+  jpeg = jpeg.substr(0, frameHeader + 19) + "\xFF\xD9";
+  // The black-and-white page with its one strip placed beyond the file's end.
+  std::string tiff = mfpsim::MakeBwTiff(7, 1, 400, 560, 100);
+  const auto u16 = [&](std::size_t at) {
+    return static_cast<std::uint32_t>(static_cast<std::uint8_t>(tiff[at]) |
+                                      static_cast<std::uint8_t>(tiff[at + 1]) << 8);
+  };
+  ASSERT_EQ(tiff.substr(0, 2), "II");
+  const std::size_t directory = u16(4) | u16(6) << 16;
+  bool moved = false;
+  for (std::size_t i = 0; i < u16(directory); ++i) {
+    const std::size_t entry = directory + 2 + i * 12;
+    if (u16(entry) != 273 || u16(entry + 4) != 1) continue;  // StripOffsets, one of them
+    tiff.replace(entry + 8, 4, "\x00\x00\x00\x7F");
+    moved = true;
+  }
+  ASSERT_TRUE(moved);
+  for (const auto& [name, bytes] : {std::pair{"page.jpg", jpeg}, std::pair{"page.tif", tiff}}) {
+    SCOPED_TRACE(name);
+    CImage image;
+    ASSERT_EQ(image.Load(FromAnsi(scratch_.Write(name, bytes))), S_OK);
+    std::optional<ScreenPixels> shot;
+    Rect fit;
+    wx_->OnDialogShown([&](CDialog& d) {
+      Control* picture = d.GetDlgItem(res::IDC_MAIN_PREVIEW_FRAME);
+      ASSERT_TRUE(picture);
+      const Rect client = picture->GetClientRect();
+      fit = app::FitPreviewRect(client.cx - 2, client.cy - 2, image.GetWidth(), image.GetHeight());
+      {
+        CClientDC dc(*picture);
+        dc.SetStretchBltMode(HALFTONE);
+        image.StretchBlt(dc, fit.x, fit.y, fit.cx, fit.cy, 0, 0, image.GetWidth(), image.GetHeight());
+      }
+      wx_->Pump(300ms);
+      shot = GrabScreen(picture->GetWindowRect());
+      d.InputEscape();
+    });
+    CDialog dialog(res::IDD_MAIN);
+    EXPECT_EQ(dialog.DoModal(), IDCANCEL);
+    ASSERT_TRUE(shot);
+    // Inside the fit rectangle, the frame's own background throughout.
+    const auto at = [&](int x, int y) { return &shot->rgb[(static_cast<std::size_t>(y) * shot->width + x) * 3]; };
+    const std::uint8_t* background = at(3, 3);
+    int other = 0;
+    for (int y = fit.y + 3; y < fit.bottom() - 3; ++y) {
+      for (int x = fit.x + 3; x < fit.right() - 3; ++x) {
+        const std::uint8_t* p = at(x, y);
+        other += (p[0] != background[0] || p[1] != background[1] || p[2] != background[2]) ? 1 : 0;
+      }
+    }
+    EXPECT_EQ(other, 0);
+  }
+}
+
 }  // namespace
 }  // namespace tallow::ui::testing

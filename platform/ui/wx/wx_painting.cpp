@@ -21,12 +21,11 @@ namespace {
 // A page picture: the file as read, decoded when it is first drawn, and the
 // last few stretched copies as bitmaps: the preview is painted again and
 // again at the same size. Black-and-white Group 4 pages made smaller are
-// decoded straight to the size drawn; other pages are decoded by wx once,
-// at the smallest size that still has a source pixel for every pixel drawn
-// (JPEG pages by the decoder's own reduction, 1/2 to 1/8, leaving two
-// pixels for each one drawn; TIFF pages whole), and area-averaged from
-// there. A file whose pixels do not decode
-// draws nothing.
+// decoded straight to the size drawn. Other pages are decoded by wx once,
+// JPEG pages reduced by the decoder itself (1/2 to 1/8) as far as leaves
+// two decoded pixels for each one drawn, other TIFF pages whole, and
+// area-averaged from there. A file whose pixels do not decode draws
+// nothing.
 class WxDecodedImage : public DecodedImage {
  public:
   explicit WxDecodedImage(const ImageFile& file) : file_(file) {}
@@ -37,7 +36,9 @@ class WxDecodedImage : public DecodedImage {
     for (const Entry& e : cache_) {
       if (e.src == src && e.cx == cx && e.cy == cy && e.filtered == filtered) return e.bitmap;
     }
-    cache_.push_front(Entry{src, cx, cy, filtered, wxBitmap(Stretch(src, cx, cy, filtered))});
+    const wxImage stretched = Stretch(src, cx, cy, filtered);
+    cache_.push_front(
+        Entry{src, cx, cy, filtered, stretched.IsOk() ? wxBitmap(stretched) : wxBitmap()});
     if (cache_.size() > kCached) cache_.pop_back();
     return cache_.front().bitmap;
   }
@@ -107,6 +108,7 @@ class WxDecodedImage : public DecodedImage {
     wxLogNull quiet;  // a broken file draws nothing, with no log window
     wxMemoryInputStream stream(file_.bytes->data(), file_.bytes->size());
     wxImage image;
+    image.SetLoadFlags(image.GetLoadFlags() & ~wxImage::Load_Verbose);  // nor the decoder's own
     const bool jpeg = file_.header.format == ImageFormat::kJpeg;
     if (jpeg && reduction > 1) {
       // wx's JPEG handler has the decoder scale by the power of two that
