@@ -37,6 +37,12 @@ WString HomeFolder() {
   return {};
 }
 
+// A folder, or a link to one.
+bool IsFolder(const WString& path) {
+  struct stat st;
+  return ::stat(NativePath(path).c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
 void DropTrailingSeparators(WString& path) {
   while (path.size() > 1 && path.back() == kPathSeparator) path.pop_back();
 }
@@ -147,16 +153,26 @@ BOOL GetDesktopDirectory(WString& path) {
     if (home.empty()) return FALSE;
     config = home + u"/.config";
   }
+  WString desktop;
   std::string contents;
   if (ReadSmallFile(NativePath(config + u"/user-dirs.dirs"), contents)) {
-    path = ParseUserDirsDesktop(contents, home);
-    if (!path.empty()) return TRUE;
+    desktop = ParseUserDirsDesktop(contents, home);
+  }
+  if (desktop.empty() && !home.empty()) {
+    desktop = home;
+    DropTrailingSeparators(desktop);
+    if (desktop.back() != kPathSeparator) desktop.push_back(kPathSeparator);
+    desktop += u"Desktop";
+  }
+  // As the user-dirs convention has it, a desktop that is not there is the
+  // home folder: a first save must not be sent to a folder that cannot take it.
+  if (!desktop.empty() && IsFolder(desktop)) {
+    path = std::move(desktop);
+    return TRUE;
   }
   if (home.empty()) return FALSE;
   path = home;
   DropTrailingSeparators(path);
-  if (path.back() != kPathSeparator) path.push_back(kPathSeparator);
-  path += u"Desktop";
   return TRUE;
 }
 

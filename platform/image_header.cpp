@@ -150,7 +150,7 @@ std::optional<ImageHeader> ReadImageHeader(std::span<const std::uint8_t> data) {
   return std::nullopt;
 }
 
-std::optional<ImageHeader> ReadImageFileHeader(WStringView path) {
+std::optional<ImageFile> ReadImageFile(WStringView path) {
   // A NUL would cut the native path short and name another file.
   if (path.empty() || path.find(u'\0') != WStringView::npos) return std::nullopt;
   // Non-blocking, so that a pipe put in the file's place cannot hang us.
@@ -163,16 +163,25 @@ std::optional<ImageHeader> ReadImageFileHeader(WStringView path) {
   }
   // What the file held when we looked: should it grow meanwhile, the rest is
   // not read; should it shrink, we parse what is there.
-  std::vector<std::uint8_t> bytes(static_cast<std::size_t>(st.st_size));
+  auto bytes = std::make_shared<std::vector<std::uint8_t>>(static_cast<std::size_t>(st.st_size));
   std::size_t filled = 0;
-  while (filled < bytes.size()) {
-    const ssize_t n = ::read(fd.get(), bytes.data() + filled, bytes.size() - filled);
+  while (filled < bytes->size()) {
+    const ssize_t n = ::read(fd.get(), bytes->data() + filled, bytes->size() - filled);
     if (n < 0 && errno == EINTR) continue;
     if (n < 0) return std::nullopt;
     if (n == 0) break;
     filled += static_cast<std::size_t>(n);
   }
-  return ReadImageHeader(std::span<const std::uint8_t>(bytes.data(), filled));
+  bytes->resize(filled);
+  const std::optional<ImageHeader> header = ReadImageHeader(*bytes);
+  if (!header) return std::nullopt;
+  return ImageFile{*header, std::move(bytes)};
+}
+
+std::optional<ImageHeader> ReadImageFileHeader(WStringView path) {
+  const std::optional<ImageFile> file = ReadImageFile(path);
+  if (!file) return std::nullopt;
+  return file->header;
 }
 
 }  // namespace tallow

@@ -4,8 +4,10 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <span>
+#include <vector>
 
 #include "platform/text.h"
 
@@ -29,8 +31,16 @@ inline constexpr int kMaxImageSide = 1000000;
 // when it is neither a JPEG nor a TIFF whose first image has a positive size.
 std::optional<ImageHeader> ReadImageHeader(std::span<const std::uint8_t> data);
 
+// A page file read whole, with its header: what a decoder needs, so that the
+// file is read once.
+struct ImageFile {
+  ImageHeader header;
+  std::shared_ptr<const std::vector<std::uint8_t>> bytes;  // never null
+};
+
 // Reads the file (regular files only, at most kMaxImageFileBytes) and parses
 // it; nullopt when it cannot be read or parsed.
+std::optional<ImageFile> ReadImageFile(WStringView path);
 std::optional<ImageHeader> ReadImageFileHeader(WStringView path);
 
 }  // namespace tallow

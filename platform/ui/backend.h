@@ -6,6 +6,7 @@
 #include <chrono>
 #include <memory>
 
+#include "platform/image_header.h"
 #include "platform/message_box.h"
 #include "platform/text.h"
 #include "platform/ui/dialog_template.h"
@@ -106,10 +107,10 @@ class UiBackend {
     return IDCANCEL;
   }
 
-  // Page pictures: the back end's pixels of the file at |path| (already
-  // known to be a JPEG or TIFF of its size). False: the file does not load.
-  // A back end that draws nothing may leave |pixels| empty.
-  virtual bool DecodeImage(WStringView /*path*/, std::shared_ptr<const DecodedImage>* /*pixels*/) {
+  // Page pictures: the back end's pixels of |file| (a JPEG or TIFF whose
+  // header gave its size). False: the file does not load. A back end that
+  // draws nothing may leave |pixels| empty.
+  virtual bool DecodeImage(const ImageFile& /*file*/, std::shared_ptr<const DecodedImage>* /*pixels*/) {
     return true;
   }
   // The item of |tree| at |client| as the back end lays it out; false leaves

@@ -7,15 +7,16 @@ namespace tallow::ui {
 
 HRESULT CImage::Load(WStringView path) {
   data_.reset();
-  const std::optional<ImageHeader> header = ReadImageFileHeader(path);
-  if (!header) return E_FAIL;
+  // Read once: the header here, the pixels by the back end.
+  const std::optional<ImageFile> file = ReadImageFile(path);
+  if (!file) return E_FAIL;
   auto data = std::make_shared<ImageData>();
   data->path.assign(path);
-  data->format = header->format;
-  data->width = header->width;
-  data->height = header->height;
+  data->format = file->header.format;
+  data->width = file->header.width;
+  data->height = file->header.height;
   if (UiBackend* backend = CurrentBackend()) {
-    if (!backend->DecodeImage(data->path, &data->pixels)) return E_FAIL;
+    if (!backend->DecodeImage(*file, &data->pixels)) return E_FAIL;
   }
   data_ = std::move(data);
   return S_OK;

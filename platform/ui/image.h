@@ -30,8 +30,11 @@ class CImage {
   CImage(const CImage&) = delete;
   CImage& operator=(const CImage&) = delete;
 
-  // Replaces the picture by the file at |path|. E_FAIL, with the object
-  // empty, when the file is not a JPEG or TIFF that loads.
+  // Replaces the picture by the file at |path|, read once. E_FAIL, with
+  // the object empty, when the file is not a JPEG or TIFF whose header
+  // gives its size, or the back end refuses it; a back end may decode only
+  // when the picture is drawn, and then draws nothing of data that does
+  // not decode.
   HRESULT Load(WStringView path);
   void Destroy() { data_.reset(); }
   bool IsNull() const { return !data_; }

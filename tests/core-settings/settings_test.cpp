@@ -18,6 +18,7 @@ class SettingsTest : public ::testing::Test {
     InstallMessageBoxBackend(&boxes_);
     LoadMessageTable(MessageTable());
     std::filesystem::create_directories(folder_.File("setting"));
+    std::filesystem::create_directories(Desktop());
     SetAppProfilePath(folder_.Wide(kSettingsFile));
     SetSettingInfo(SettingInfo());
     SetMFPInfo(MFPInfo());

@@ -41,7 +41,7 @@ class WxBackend : public UiBackend, public CursorBackend {
   int TrackPopupMenu(const CMenu& menu, UINT flags, Point screen, CDialog* owner) override;
   int RunFileDialog(const FileDialogRequest& request, WString* path, int* filterIndex) override;
   int BrowseForFolder(HWND owner, WStringView title, WString* folder) override;
-  bool DecodeImage(WStringView path, std::shared_ptr<const DecodedImage>* pixels) override;
+  bool DecodeImage(const ImageFile& file, std::shared_ptr<const DecodedImage>* pixels) override;
   bool TreeHitTest(const CTreeCtrl& tree, Point client, HTREEITEM* item) override;
   // CursorBackend
   void Show(HCURSOR cursor) override;

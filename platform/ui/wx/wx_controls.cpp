@@ -45,6 +45,7 @@ wxWindow* WxBackend::Impl::MakeControl(Window& w, std::size_t index, const Contr
         Window* win = Live(d, serial);
         Control* c = win ? ControlAt(*win, index) : nullptr;
         if (!c) return;
+        ++win->slots[index].paints;
         const wxSize sz = canvas->GetClientSize();
         const int inset = bordered ? 1 : 0;
         dc.SetBrush(*wxTRANSPARENT_BRUSH);

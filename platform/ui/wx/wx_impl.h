@@ -100,6 +100,7 @@ struct WxBackend::Impl {
     wxWindow* input = nullptr;  // takes the mouse and the focus (a list's rows)
     int group = -1;             // radio buttons: their group
     bool dirty = true;
+    unsigned paints = 0;  // paint events a picture frame or icon static has handled
     std::unique_ptr<ListState> list;
     std::unique_ptr<TreeState> tree;
   };
@@ -133,6 +134,7 @@ struct WxBackend::Impl {
     bool iconic = false;
     bool measured = false;  // its menu bar
     bool painted = false;  // its client area, since it was last shown
+    bool clientDrawn = false;  // what the layer drew into the client area is on it
     // A modeless window shown by its Create: from then on each change the
     // layer makes reaches the screen before the call that made it returns.
     bool presented = false;

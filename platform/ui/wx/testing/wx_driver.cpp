@@ -439,4 +439,19 @@ bool WxDriver::SaveScreenshot(const CDialog& dialog, const std::string& path) {
 
 void WxDriver::Pump(std::chrono::milliseconds time) { DispatchFor(impl_, time); }
 
+bool WxDriver::PaintNow(const CDialog& dialog) {
+  while (RunOnePending()) {
+  }
+  impl_.FlushAll();
+  WxBackend::Impl::Window* w = impl_.Find(&dialog);
+  if (!w || !w->top->IsShownOnScreen()) return false;
+  w->top->Update();
+  return true;
+}
+
+unsigned WxDriver::PaintCount(const CDialog& dialog, std::size_t index) const {
+  const WxBackend::Impl::Slot* slot = SlotOf(impl_, dialog, index);
+  return slot ? slot->paints : 0;
+}
+
 }  // namespace tallow::ui::testing

@@ -114,6 +114,13 @@ class WxDriver {
   bool SaveScreenshot(const CDialog& dialog, const std::string& path);
   // Handles the window system's events and the layer's queue for about |time|.
   void Pump(std::chrono::milliseconds time);
+  // Runs the layer's queue until it is empty and paints, before returning,
+  // whatever of the dialog's window is due to be painted (as the window
+  // system's next frame would); false when the window is not on the screen.
+  bool PaintNow(const CDialog& dialog);
+  // The paint events the picture frame or icon static made from the
+  // |index|th template entry has handled so far.
+  unsigned PaintCount(const CDialog& dialog, std::size_t index) const;
 
  private:
   WxBackend::Impl& impl_;
