@@ -228,9 +228,65 @@ TEST_P(SimpleViewTest, ProtectedBoxTakesTheRememberedPasswordOrTheDialogs) {
   }
 }
 
+// A box that cannot be listed says so, and nothing is asked of it: a box
+// the MFP does not have, from the cached listing and from the device, and a
+// box listing that the MFP refuses with a code, said by that code. The
+// listing takes no password, so its 807 asks for none and leaves the
+// remembered one alone. Afterwards there is nothing to save.
+TEST_P(SimpleViewTest, BoxThatCannotBeListedSaysSoAndListsNothing) {
+  const WString noConnection = u"Unable to connect to the scanner.";
+  struct Case {
+    const char* name;
+    int box;
+    const char* fault;              // of the box listing from the device; null: none
+    std::vector<WString> atSwitch;  // the mode switch, from the cached listing
+    std::vector<WString> atRefresh;
+  };
+  const Case cases[] = {
+      {"a box the MFP does not have", 9, nullptr, {noConnection}, {noConnection}},
+      {"the box listing refused", 1, "list-boxes code 802", {}, {noConnection}},
+      {"the box listing refused with a download code", 1, "list-boxes code 333", {},
+       {u"Unable to download the file."}},
+      {"the box listing refused with 807", 2, "list-boxes code 807", {},
+       {u"Authentication failed. (Error Code: 807)"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    StartSimple(c.box, 0, 0, true);
+    SetPasswordInfo({u"1234", TRUE});
+    int dialogs = 0;
+    onDialog = [&](CDialog& p) {
+      ++dialogs;
+      p.InputEscape();
+    };
+    RunSaving([&](TestMainDlg& d) {
+      TakeMessages();
+      d.InputMenuCommand(ID_MODE_SIMPLE);
+      EXPECT_EQ(TakeMessages(), c.atSwitch);
+      EXPECT_EQ(TakeCount("LIST"), c.atSwitch.empty() ? 1 : 0);
+      if (c.fault) sim_->SetFaults({c.fault});
+      EXPECT_TRUE(d.RefreshSimpleView(TRUE));
+      ASSERT_EQ(TakeMessages(), c.atRefresh);
+      EXPECT_EQ(ui.MessageBoxes().back().caption, u"Communication");
+      EXPECT_EQ(ui.MessageBoxes().back().type, static_cast<UINT>(MB_ICONERROR));
+      const std::vector<std::string> log = TakeLog();
+      EXPECT_EQ(CountIn(log, "LIST"), 1);
+      EXPECT_EQ(CountIn(log, "FOLDERID="), 0);  // the box itself is not asked
+      EXPECT_EQ(dialogs, 0);
+      EXPECT_EQ(GetPasswordInfo().savePassword, TRUE);
+      EXPECT_EQ(d.GetDlgItemText(IDC_SIMPLE_FILE_NUMBER), u"");
+      EXPECT_EQ(d.m_nSimpleDocIndex, -1);
+      sim_->SetFaults({});
+      d.InputClick(IDC_SIMPLE_SAVE);
+      EXPECT_EQ(TakeMessages(), std::vector<WString>{u"No document to save selected."});
+      EXPECT_TRUE(TakeLog().empty());
+    });
+    onDialog = nullptr;
+  }
+}
+
 // What stops a Simple save before anything is downloaded, and a listing
-// that fails: each is said (or, for a box the MFP does not have, shown
-// empty), nothing is saved and nothing deleted.
+// that fails: each is said, nothing is saved and nothing deleted.
 TEST_P(SimpleViewTest, SavesThatCannotBeMadeSayWhyAndTouchNothing) {
   struct Case {
     const char* name;
@@ -271,7 +327,9 @@ TEST_P(SimpleViewTest, SavesThatCannotBeMadeSayWhyAndTouchNothing) {
     StartSimple(c.box, 0, 0, true, c.store);
     RunSaving([&](TestMainDlg& d) {
       d.InputMenuCommand(ID_MODE_SIMPLE);
-      EXPECT_TRUE(TakeMessages().empty());
+      EXPECT_EQ(TakeMessages(), c.box == 9
+                                    ? std::vector<WString>{u"Unable to connect to the scanner."}
+                                    : std::vector<WString>{});
       if (c.box == 9) {
         EXPECT_EQ(d.GetDlgItemText(IDC_SIMPLE_BOX_NAME), u"");
         EXPECT_EQ(d.GetDlgItemText(IDC_SIMPLE_FILE_NUMBER), u"");
