@@ -2,7 +2,9 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <new>
+#include <system_error>
 
 #include "convert/jpg_passthru_convertor.h"
 #include "convert/pdf_tiff_convertors.h"
@@ -33,6 +35,19 @@ constexpr ExtensionType kExtensionTypes[] = {
     {u"jpg", kConvertorJpeg}, {u"jpeg", kConvertorJpeg},
 };
 
+// Made names tried for one stamp before the plain one is kept, and with it
+// the save flow's question.
+constexpr int kMadeNameTries = 9999;
+
+// Whether the folder holds an entry under |path|: a file, a folder, or a
+// link, also one that leads nowhere (writing through it would make a file
+// elsewhere). What cannot be told counts as taken.
+bool IsNameTaken(const WString& path) {
+  std::error_code ec;
+  return std::filesystem::symlink_status(NativePath(path), ec).type() !=
+         std::filesystem::file_type::not_found;
+}
+
 }  // namespace
 
 // ---- IConvertor
@@ -47,8 +62,8 @@ HRESULT IConvertor::Open(const char16_t* folder, const char16_t* name) {
     path += name;
   } else {
     const std::int64_t now = GetCurrentTime64();
-    path += FormatFileTimeStamp(&now);
-    path += GetExtension();
+    madeStem_ = path + FormatFileTimeStamp(&now);
+    path = FreeMadeName();
   }
   m_outputPaths.clear();
   m_outputPaths.push_back(std::move(path));
@@ -61,6 +76,28 @@ void IConvertor::Reset() {
   m_workFolder.clear();
   m_firstPage = 0;
   m_lastPage = 0;
+  madeStem_.clear();
+}
+
+void IConvertor::KeepMadeNameFree() {
+  if (IsNameMade()) NameOutputs(FreeMadeName());
+}
+
+WStringList IConvertor::OutputPathsOf(const WString& name) const { return {name}; }
+
+void IConvertor::NameOutputs(const WString& name) { m_outputPaths = {name}; }
+
+WString IConvertor::FreeMadeName() const {
+  const WString extension = GetExtension();
+  for (int n = 1; n <= kMadeNameTries; ++n) {
+    WString name = madeStem_;
+    if (n > 1) name += FromAnsi(Format("_%d", n));
+    name += extension;
+    bool taken = false;
+    for (const WString& path : OutputPathsOf(name)) taken = taken || IsNameTaken(path);
+    if (!taken) return name;
+  }
+  return madeStem_ + extension;
 }
 
 HRESULT IConvertor::Convert(const ImageInfo*, std::uint32_t) { return E_NOTIMPL; }

@@ -33,8 +33,9 @@ class IConvertor {
   IConvertor& operator=(const IConvertor&) = delete;
 
   // Resets, then makes the one output path: |folder| (which must exist) and
-  // |name|, or the current local time stamp and GetExtension() when |name|
-  // is NULL. The work folder becomes the TEMP folder.
+  // |name|, or, when |name| is NULL, a name the writer makes: the current
+  // local time stamp and GetExtension(), kept clear of existing files (see
+  // KeepMadeNameFree). The work folder becomes the TEMP folder.
   virtual HRESULT Open(const char16_t* folder, const char16_t* name);
   // Output list and work folder emptied, page range 0 to 0.
   virtual void Reset();
@@ -49,10 +50,31 @@ class IConvertor {
   // Stores the 1-based inclusive range, unchecked.
   virtual HRESULT SetPageRange(int first, int last);
 
+  // A name the writer made never replaces a file that is there: of
+  // "<stamp>", "<stamp>_2", "<stamp>_3", ... (each with the extension) the
+  // outputs take the first none of whose files exists. Open and a new page
+  // range choose so; the save worker asks again right before it writes, so
+  // that a file made meanwhile moves the name on. A name the caller gave
+  // stays as it is: whether to replace its file is the user's question.
+  void KeepMadeNameFree();
+  // Whether Open made the output's name.
+  bool IsNameMade() const { return !madeStem_.empty(); }
+
   WStringList m_outputPaths;
   WString m_workFolder;
   std::int32_t m_firstPage = 0;
   std::int32_t m_lastPage = 0;
+
+ protected:
+  // The files written for an output named |name|: that one file here.
+  virtual WStringList OutputPathsOf(const WString& name) const;
+  // Makes |name| the output's name.
+  virtual void NameOutputs(const WString& name);
+  // The first made name none of whose files exists.
+  WString FreeMadeName() const;
+
+ private:
+  WString madeStem_;  // folder and time stamp of a made name; empty for a given one
 };
 
 // Destroys the writer in |slot|, if any, then creates the writer for a

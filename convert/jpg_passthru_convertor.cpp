@@ -79,10 +79,24 @@ HRESULT CJpgPassthruConvertor::SetPageRange(int first, int last) {
   m_firstPage = first;
   m_lastPage = last;
   if (m_baseOutputName.empty()) return E_FAIL;
-  m_outputPaths.clear();
-  CImageConvert naming;
-  naming.BuildPageFileNames(first, last, m_baseOutputName, m_outputPaths);
+  // A made name was free as the one file Open knew of; the pages are what
+  // is written.
+  NameOutputs(IsNameMade() ? FreeMadeName() : m_baseOutputName);
   return S_OK;
+}
+
+WStringList CJpgPassthruConvertor::OutputPathsOf(const WString& name) const {
+  WStringList paths;
+  if (!m_baseOutputName.empty()) {
+    CImageConvert().BuildPageFileNames(m_firstPage, m_lastPage, name, paths);
+  }
+  return paths;
+}
+
+void CJpgPassthruConvertor::NameOutputs(const WString& name) {
+  m_baseOutputName = name;
+  m_outputPaths.clear();
+  CImageConvert().BuildPageFileNames(m_firstPage, m_lastPage, name, m_outputPaths);
 }
 
 HRESULT CJpgPassthruConvertor::Convert(const ImageInfo*, std::uint32_t documentId) {

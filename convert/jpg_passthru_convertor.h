@@ -19,10 +19,17 @@ class CJpgPassthruConvertor : public IConvertor {
   HRESULT Convert(const ImageInfo* pages, std::uint32_t documentId) override;
   const char16_t* GetExtension() const override;
   // Stores the range and builds one output path per page; E_FAIL before Open
-  // (the range stays stored).
+  // (the range stays stored). A made name is chosen again for the range's
+  // page names.
   HRESULT SetPageRange(int first, int last) override;
 
   const WString& BaseOutputName() const { return m_baseOutputName; }
+
+ protected:
+  // The range's page names of |name|; none while Open runs, before there
+  // is a range to name.
+  WStringList OutputPathsOf(const WString& name) const override;
+  void NameOutputs(const WString& name) override;
 
  private:
   WString m_baseOutputName;

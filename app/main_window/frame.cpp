@@ -299,11 +299,19 @@ void CMainDlg::ReportCommError(int code) {
     m_passwordInfo.savePassword = FALSE;
     SetPasswordInfo(m_passwordInfo);
   }
-  if (m_nMode == kModeSimple) {
-    m_strSimpleDevice = m_settingInfo.machineName;
-    m_strSimpleFolder = m_settingInfo.folderPath;
-    ClearSimpleDocumentTexts();
-  }
+  ClearSimpleViewAfterCommError();
+}
+
+void CMainDlg::ReportCommErrorWithoutPassword(int code) {
+  ShowError(CommErrorText(code), 20001);  // "Communication"
+  ClearSimpleViewAfterCommError();
+}
+
+void CMainDlg::ClearSimpleViewAfterCommError() {
+  if (m_nMode != kModeSimple) return;
+  m_strSimpleDevice = m_settingInfo.machineName;
+  m_strSimpleFolder = m_settingInfo.folderPath;
+  ClearSimpleDocumentTexts();
 }
 
 int CMainDlg::ShowError(std::int32_t textId, std::int32_t captionId) {

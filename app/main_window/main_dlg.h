@@ -143,6 +143,9 @@ class CMainDlg : public CConvertDlg {
   // The message box of a failed device operation (|code|: the device's,
   // 0 for none).
   void ReportCommError(int code);
+  // The same for a request that sent no password (the box listing): its
+  // 807 is said, but no remembered password is dropped for it.
+  void ReportCommErrorWithoutPassword(int code);
 
   // ---- Advanced view
   // From the device (Refresh) or from the last listing: 1 built, 0 failed.
@@ -269,6 +272,9 @@ class CMainDlg : public CConvertDlg {
   // ---- Simple view
   // The five document texts emptied and shown.
   void ClearSimpleDocumentTexts();
+  // What a device failure leaves in the Simple view: the settings' device
+  // name and folder, no document texts. Nothing in Advanced Mode.
+  void ClearSimpleViewAfterCommError();
   // |doc|'s texts and the format a save of it takes; a colour flag other
   // than 0 and 1 gives "Color" when |anyFlagIsColour|, else leaves the
   // colour text as it is.

@@ -139,6 +139,9 @@ UINT CMainDlg::SaveThreadProc(void* context) {
       Report(*c, kConvertConverting, c->nCurrent, c->nTotal);
       std::uint32_t fileId = 0;
       HRESULT hr = E_FAIL;
+      // A file that came under the made name while the pages downloaded
+      // moves it on rather than be written over.
+      job->KeepMadeNameFree();
       if (GetFileId(device, fileIndex, fileId)) hr = job->Convert(entries.get(), fileId);
       if (SUCCEEDED(hr) && !AllOutputsExist(*job)) hr = E_FAIL;
       if (FAILED(hr)) {

@@ -71,10 +71,15 @@ BOOL CMainDlg::RefreshSimpleView(BOOL fromDevice) {
                          GetFolderName(m_mfpInfo, m_strSimpleBox, m_settingInfo.boxIndex);
   m_strSimpleFolder = m_settingInfo.folderPath;
   // A box the MFP did not list (the settings kept it from another MFP, or
-  // nothing is listed yet): nothing to ask the device for.
+  // the box listing failed): nothing is asked of it, and the user is told
+  // why the view is empty. A box listing refused with a code says that code;
+  // the listing sends no password, so its 807 leaves the remembered one
+  // alone and the password dialog could not help. Otherwise what a listing
+  // of a box that is not there gives.
   if (!boxListed) {
     m_nSimpleDocIndex = -1;
     ClearSimpleDocumentTexts();
+    ReportCommErrorWithoutPassword(code == 1 ? 0 : code);
     return TRUE;
   }
   if (!ListSimpleBox(code)) return TRUE;

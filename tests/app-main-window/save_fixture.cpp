@@ -31,6 +31,11 @@ void SaveTest::SetUp() {
       return;
     }
     progressAtOpen = Take(d);
+    {
+      const std::lock_guard lock(progressOpenLock_);
+      progressOpen_ = true;
+    }
+    progressOpened_.notify_all();
   };
   ui.onMaking = [this](int templateId) {
     // Only a save has a worker while the dialog is made.
@@ -47,7 +52,20 @@ void SaveTest::SetUp() {
     d.InputClick(IDC_PROGRESS_OK);
   });
   ui.onDestroyed = [this](CDialog& d) {
-    if (IsSaveProgress(d)) progressAtClose = Take(d);
+    if (!IsSaveProgress(d)) return;
+    progressAtClose = Take(d);
+    const std::lock_guard lock(progressOpenLock_);
+    progressOpen_ = false;
+  };
+}
+
+void SaveTest::HoldFirstPageUntilProgressOpens() {
+  ui.onWorkerWait = [this] {
+    // Nothing reported beyond page 0 yet: the save's first page. The worker
+    // alone writes the count while it runs.
+    if (!window || window->m_convertContext.nCurrent != 0) return;
+    std::unique_lock lock(progressOpenLock_);
+    progressOpened_.wait(lock, [this] { return progressOpen_; });
   };
 }
 

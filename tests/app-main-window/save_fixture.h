@@ -4,7 +4,9 @@
 // device serves them, to hold the output against.
 #pragma once
 
+#include <condition_variable>
 #include <functional>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -76,6 +78,11 @@ class SaveTest : public MainWindowTest, public ::testing::WithParamInterface<boo
   // same document, Advanced Mode the same list.
   static void ExpectStillShown(TestMainDlg& d, bool simple);
 
+  // Holds each save's worker as it starts its first page until the progress
+  // dialog has opened, so that the dialog opens on the state before any
+  // page whatever the schedule. Uses onWorkerWait.
+  void HoldFirstPageUntilProgressOpens();
+
   // The save progress dialog as it opened, as it showed its completion
   // (when it did) and as it closed, for the last save; how often it ran.
   Snapshot progressAtOpen;
@@ -89,6 +96,12 @@ class SaveTest : public MainWindowTest, public ::testing::WithParamInterface<boo
   std::function<void(ui::CDialog&)> onDialog;
   // The test's own main window, for the worker's hooks.
   TestMainDlg* window = nullptr;
+
+ private:
+  // Whether the save progress dialog is open, for the worker to wait on.
+  std::mutex progressOpenLock_;
+  std::condition_variable progressOpened_;
+  bool progressOpen_ = false;
 };
 
 }  // namespace tallow::app::testing

@@ -74,7 +74,9 @@ void ExpectTiffOfPages(const std::string& tiff, const std::vector<std::string>& 
 // of the name's type writes the range's pages as they came from the device;
 // the file dialog offers the document's two types starting in the
 // destination folder; the progress dialog runs from 0 to its completion,
-// which the user confirms; the save folder is emptied.
+// which the user confirms; the save folder is emptied. The worker waits at
+// its first page for the dialog to open: what a dialog shows at its opening
+// depends on how far the worker got by then.
 TEST_P(SaveTest, SavesEveryFormatOfEachColourClassWithThePagesUnchanged) {
   StartSaveDevice(false);
   std::vector<std::string> colourPages;
@@ -99,6 +101,7 @@ TEST_P(SaveTest, SavesEveryFormatOfEachColourClassWithThePagesUnchanged) {
       {"black-and-white as TIFF, all pages", kRowMono, 0, 0, 2, "mono.tif", kTiff},
   };
   test::TempDir scratch;
+  HoldFirstPageUntilProgressOpens();
   RunSaving([&](TestMainDlg& d) {
     ASSERT_EQ(OpenBox(d, u"Scans"), 3);
     for (const Case& c : cases) {

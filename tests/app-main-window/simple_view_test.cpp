@@ -2,14 +2,17 @@
 // the newest document of the configured box first, its texts and the format
 // a save takes, saves under time-stamp names that walk to the older
 // documents, protected boxes, and what stops a save or a listing.
-#include <ctime>
+#include <algorithm>
 #include <filesystem>
+#include <map>
 #include <regex>
 #include <string>
 #include <vector>
 
 #include "core/file_utils.h"
 #include "core/settings.h"
+#include "pdfdumel/pdf_tools.h"
+#include "platform/clock.h"
 #include "save_fixture.h"
 #include "support/temp_dir.h"
 
@@ -60,11 +63,6 @@ class SimpleViewTest : public SaveTest {
             d.GetDlgItemText(IDC_SIMPLE_FORMAT)};
   }
 };
-
-std::string StampNow() {
-  const std::int64_t now = std::time(nullptr);
-  return ToAnsi(FormatFileTimeStamp(&now));
-}
 
 // Names made by the time stamp of one second: every output of one save.
 bool NamedByOneStamp(const std::vector<std::string>& names, const std::string& pattern,
@@ -144,13 +142,8 @@ TEST_P(SimpleViewTest, SavesWalkToTheOlderDocumentsThenToTheEmptyView) {
   };
   RunSaving([&](TestMainDlg& d) {
     d.InputMenuCommand(ID_MODE_SIMPLE);
-    std::string lastStamp;
     for (const Step& s : steps) {
       SCOPED_TRACE(s.id);
-      // A second the last save's names did not come from, so that no name is
-      // taken already.
-      while (StampNow() == lastStamp) {
-      }
       for (const std::string& name : Outputs()) std::remove(Out(name).c_str());
       TakeLog();
       d.InputClick(IDC_SIMPLE_SAVE);
@@ -162,8 +155,8 @@ TEST_P(SimpleViewTest, SavesWalkToTheOlderDocumentsThenToTheEmptyView) {
       EXPECT_EQ(CountIn(log, "LIST"), 0);
       const std::vector<std::string> names = Outputs();
       EXPECT_EQ(names.size(), s.files);
-      lastStamp.clear();
-      EXPECT_TRUE(NamedByOneStamp(names, s.pattern, &lastStamp)) << ::testing::PrintToString(names);
+      std::string stamp;
+      EXPECT_TRUE(NamedByOneStamp(names, s.pattern, &stamp)) << ::testing::PrintToString(names);
       EXPECT_EQ(DocumentTexts(d), s.next);
     }
     EXPECT_EQ(d.m_nSimpleDocIndex, -1);
@@ -235,9 +228,65 @@ TEST_P(SimpleViewTest, ProtectedBoxTakesTheRememberedPasswordOrTheDialogs) {
   }
 }
 
+// A box that cannot be listed says so, and nothing is asked of it: a box
+// the MFP does not have, from the cached listing and from the device, and a
+// box listing that the MFP refuses with a code, said by that code. The
+// listing takes no password, so its 807 asks for none and leaves the
+// remembered one alone. Afterwards there is nothing to save.
+TEST_P(SimpleViewTest, BoxThatCannotBeListedSaysSoAndListsNothing) {
+  const WString noConnection = u"Unable to connect to the scanner.";
+  struct Case {
+    const char* name;
+    int box;
+    const char* fault;              // of the box listing from the device; null: none
+    std::vector<WString> atSwitch;  // the mode switch, from the cached listing
+    std::vector<WString> atRefresh;
+  };
+  const Case cases[] = {
+      {"a box the MFP does not have", 9, nullptr, {noConnection}, {noConnection}},
+      {"the box listing refused", 1, "list-boxes code 802", {}, {noConnection}},
+      {"the box listing refused with a download code", 1, "list-boxes code 333", {},
+       {u"Unable to download the file."}},
+      {"the box listing refused with 807", 2, "list-boxes code 807", {},
+       {u"Authentication failed. (Error Code: 807)"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    StartSimple(c.box, 0, 0, true);
+    SetPasswordInfo({u"1234", TRUE});
+    int dialogs = 0;
+    onDialog = [&](CDialog& p) {
+      ++dialogs;
+      p.InputEscape();
+    };
+    RunSaving([&](TestMainDlg& d) {
+      TakeMessages();
+      d.InputMenuCommand(ID_MODE_SIMPLE);
+      EXPECT_EQ(TakeMessages(), c.atSwitch);
+      EXPECT_EQ(TakeCount("LIST"), c.atSwitch.empty() ? 1 : 0);
+      if (c.fault) sim_->SetFaults({c.fault});
+      EXPECT_TRUE(d.RefreshSimpleView(TRUE));
+      ASSERT_EQ(TakeMessages(), c.atRefresh);
+      EXPECT_EQ(ui.MessageBoxes().back().caption, u"Communication");
+      EXPECT_EQ(ui.MessageBoxes().back().type, static_cast<UINT>(MB_ICONERROR));
+      const std::vector<std::string> log = TakeLog();
+      EXPECT_EQ(CountIn(log, "LIST"), 1);
+      EXPECT_EQ(CountIn(log, "FOLDERID="), 0);  // the box itself is not asked
+      EXPECT_EQ(dialogs, 0);
+      EXPECT_EQ(GetPasswordInfo().savePassword, TRUE);
+      EXPECT_EQ(d.GetDlgItemText(IDC_SIMPLE_FILE_NUMBER), u"");
+      EXPECT_EQ(d.m_nSimpleDocIndex, -1);
+      sim_->SetFaults({});
+      d.InputClick(IDC_SIMPLE_SAVE);
+      EXPECT_EQ(TakeMessages(), std::vector<WString>{u"No document to save selected."});
+      EXPECT_TRUE(TakeLog().empty());
+    });
+    onDialog = nullptr;
+  }
+}
+
 // What stops a Simple save before anything is downloaded, and a listing
-// that fails: each is said (or, for a box the MFP does not have, shown
-// empty), nothing is saved and nothing deleted.
+// that fails: each is said, nothing is saved and nothing deleted.
 TEST_P(SimpleViewTest, SavesThatCannotBeMadeSayWhyAndTouchNothing) {
   struct Case {
     const char* name;
@@ -278,7 +327,9 @@ TEST_P(SimpleViewTest, SavesThatCannotBeMadeSayWhyAndTouchNothing) {
     StartSimple(c.box, 0, 0, true, c.store);
     RunSaving([&](TestMainDlg& d) {
       d.InputMenuCommand(ID_MODE_SIMPLE);
-      EXPECT_TRUE(TakeMessages().empty());
+      EXPECT_EQ(TakeMessages(), c.box == 9
+                                    ? std::vector<WString>{u"Unable to connect to the scanner."}
+                                    : std::vector<WString>{});
       if (c.box == 9) {
         EXPECT_EQ(d.GetDlgItemText(IDC_SIMPLE_BOX_NAME), u"");
         EXPECT_EQ(d.GetDlgItemText(IDC_SIMPLE_FILE_NUMBER), u"");
@@ -299,38 +350,97 @@ TEST_P(SimpleViewTest, SavesThatCannotBeMadeSayWhyAndTouchNothing) {
   }
 }
 
-// An output of the time-stamp name that exists already: Cancel stops the
-// save with the document still shown; OK replaces the file and walks on.
-TEST_P(SimpleViewTest, ExistingOutputStopsOnCancelAndIsReplacedOnOk) {
-  for (int answer : {IDCANCEL, IDOK}) {
-    SCOPED_TRACE(answer);
-    StartSimple(1, 0, 0, true);
-    // Every name the next two minutes could give.
-    const std::int64_t now = std::time(nullptr);
-    for (std::int64_t t = now - 1; t <= now + 120; ++t) {
-      test::WriteFile(Out(ToAnsi(FormatFileTimeStamp(&t)) + ".pdf"), "old");
+// Names of one second never replace a file, and nothing is asked: where
+// the stamp's outputs are taken (by the save before in the same second, by
+// files that were there, by one that comes while the pages download), the
+// save takes the stamp with the next free counter. With delete after save
+// every document is gone from the MFP and its file is whole beside the
+// others.
+TEST_P(SimpleViewTest, SavesOfOneSecondTakeTheNextFreeNameAndReplaceNothing) {
+  const std::int64_t second = 1796806000;
+  const std::string s = ToAnsi(FormatFileTimeStamp(&second));
+  struct Output {
+    std::string name;
+    const char* id;  // the document; null: a file that was there
+    int pages = 0;   // of a PDF; of a JPEG file, its page
+    bool colour = false;
+  };
+  struct Case {
+    const char* name;
+    int colorFormat;
+    std::vector<std::string> there;  // files before the saves
+    bool arrives;                    // the stamp's PDF comes with the first page
+    int saves;
+    std::vector<Output> outputs;
+  };
+  const Case cases[] = {
+      {"two saves in one second", 0, {}, false, 2,
+       {{s + ".pdf", "000000A3", 3, true}, {s + "_2.pdf", "000000A2", 2, false}}},
+      {"files of the stamp there", 0, {s + ".pdf", s + "_2.pdf"}, false, 1,
+       {{s + ".pdf", nullptr}, {s + "_2.pdf", nullptr}, {s + "_3.pdf", "000000A3", 3, true}}},
+      {"JPEG pages, one page name there", 1, {s + "-2.jpg"}, false, 2,
+       {{s + "-2.jpg", nullptr},
+        {s + ".pdf", "000000A2", 2, false},
+        {s + "_2-1.jpg", "000000A3", 1, true},
+        {s + "_2-2.jpg", "000000A3", 2, true},
+        {s + "_2-3.jpg", "000000A3", 3, true}}},
+      {"a file of the name made while the pages download", 0, {}, true, 1,
+       {{s + ".pdf", nullptr}, {s + "_2.pdf", "000000A3", 3, true}}},
+  };
+  struct Clock {
+    explicit Clock(std::int64_t at) {
+      SetCurrentTimeSourceForTests([at] { return at; });
     }
-    int questions = 0;
-    ui.OnMessageBox([&](const MessageBoxRecord& box) {
-      if (box.text == u"The file already exists. Replace existing file?") ++questions;
-      return answer;
-    });
+    ~Clock() { SetCurrentTimeSourceForTests({}); }
+  } frozen(second);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    StartSimple(1, c.colorFormat, 0, true);
+    for (const std::string& name : Outputs()) std::remove(Out(name).c_str());
+    for (const std::string& name : c.there) test::WriteFile(Out(name), "there");
+    progressRuns = 0;
+    // The JPEG pages as the device serves them, before the saves delete them.
+    std::map<std::string, std::string> pages;
+    for (const Output& o : c.outputs) {
+      if (o.id && o.name.ends_with(".jpg")) pages[o.name] = Page(o.id, o.pages);
+    }
+    ui.onWorkerWait = [&] {
+      if (c.arrives && !std::filesystem::exists(Out(s + ".pdf"))) {
+        test::WriteFile(Out(s + ".pdf"), "there");
+      }
+    };
     RunSaving([&](TestMainDlg& d) {
       d.InputMenuCommand(ID_MODE_SIMPLE);
       TakeLog();
-      d.InputClick(IDC_SIMPLE_SAVE);
-      EXPECT_EQ(questions, 1);
+      TakeMessages();
+      for (int save = 0; save < c.saves; ++save) d.InputClick(IDC_SIMPLE_SAVE);
+      EXPECT_TRUE(TakeMessages().empty());
+      EXPECT_EQ(progressRuns, c.saves);
       const std::vector<std::string> log = TakeLog();
-      EXPECT_EQ(PagesIn(log), answer == IDOK ? (std::vector<int>{1, 2, 3}) : std::vector<int>{});
-      EXPECT_EQ(CountIn(log, "DELETE FILEID=000000A3"), answer == IDOK ? 1 : 0);
-      EXPECT_EQ(d.GetDlgItemText(IDC_SIMPLE_FILE_NUMBER), answer == IDOK ? u"Middle" : u"Newest");
+      EXPECT_EQ(CountIn(log, "DELETE FILEID=000000A3"), 1);
+      EXPECT_EQ(CountIn(log, "DELETE FILEID=000000A2"), c.saves > 1 ? 1 : 0);
     });
-    int replaced = 0;
-    for (const std::string& name : Outputs()) {
-      if (test::ReadFile(Out(name)) != "old") ++replaced;
-      std::remove(Out(name).c_str());
+    ui.onWorkerWait = nullptr;
+    std::vector<std::string> names;
+    for (const Output& o : c.outputs) names.push_back(o.name);
+    std::sort(names.begin(), names.end());
+    ASSERT_EQ(Outputs(), names);
+    for (const Output& o : c.outputs) {
+      SCOPED_TRACE(o.name);
+      const std::string path = Out(o.name);
+      if (!o.id) {
+        EXPECT_EQ(test::ReadFile(path), "there");
+      } else if (o.name.ends_with(".jpg")) {
+        EXPECT_EQ(test::ReadFile(path), pages[o.name]);
+      } else {
+        EXPECT_TRUE(test::QpdfChecks(path));
+        const std::vector<test::ListedImage> images = test::ListImages(path);
+        ASSERT_EQ(images.size(), static_cast<std::size_t>(o.pages));
+        for (const test::ListedImage& image : images) {
+          EXPECT_EQ(image.encoding, o.colour ? "jpeg" : "ccitt");
+        }
+      }
     }
-    EXPECT_EQ(replaced, answer == IDOK ? 1 : 0);
   }
 }
 

@@ -5,6 +5,8 @@
 #include <climits>
 #include <filesystem>
 #include <set>
+#include <string>
+#include <vector>
 
 #include "convert/jpg_passthru_convertor.h"
 #include "convert/pdf_tiff_convertors.h"
@@ -112,6 +114,121 @@ TEST_F(WriterFolder, OpenWithoutANameUsesTheLocalTimeStamp) {
     ASSERT_NE(CreateConvertor(TRUE, writer, type), nullptr);
     EXPECT_EQ(writer->Open(Folder().c_str(), nullptr), S_OK);
     EXPECT_EQ(writer->m_outputPaths, WStringList{Folder() + u"/20261209084640" + writer->GetExtension()});
+    DeleteConvertor(writer);
+  }
+  SetCurrentTimeSourceForTests({});
+}
+
+// A name the writer makes leaves every file that is there alone: with the
+// stamp's outputs taken it takes the stamp with the first free counter, for
+// the JPEG writer judged by the range's page names. Entries of any kind
+// count, a link that leads nowhere too; a name the caller gives stays.
+TEST_F(WriterFolder, MadeNameTakesTheFirstFreeCounterOfItsStamp) {
+  ScopedEnv zone("TZ", "UTC0");
+  ::tzset();
+  SetCurrentTimeSourceForTests([] { return std::int64_t{1796806000}; });  // 20261209084640
+  enum Kind { kPdf, kTiff, kJpeg };
+  struct Case {
+    const char* name;
+    Kind kind;
+    std::vector<std::string> there;  // files before; "dir:" a folder, "link:" a dead link
+    const char16_t* given;           // the caller's name; null: made
+    std::vector<std::string> outputs;
+  };
+  const Case cases[] = {
+      {"free", kPdf, {}, nullptr, {"20261209084640.pdf"}},
+      {"the stamp taken", kPdf, {"20261209084640.pdf"}, nullptr, {"20261209084640_2.pdf"}},
+      {"the stamp and 2 taken", kPdf, {"20261209084640.pdf", "20261209084640_2.pdf"}, nullptr,
+       {"20261209084640_3.pdf"}},
+      {"another extension", kPdf, {"20261209084640.tif"}, nullptr, {"20261209084640.pdf"}},
+      {"a folder of the name", kPdf, {"dir:20261209084640.pdf"}, nullptr,
+       {"20261209084640_2.pdf"}},
+      {"a dead link of the name", kPdf, {"link:20261209084640.pdf"}, nullptr,
+       {"20261209084640_2.pdf"}},
+      {"TIFF, the stamp taken", kTiff, {"20261209084640.tif"}, nullptr, {"20261209084640_2.tif"}},
+      {"JPEG, one page name taken", kJpeg, {"20261209084640-2.jpg"}, nullptr,
+       {"20261209084640_2-1.jpg", "20261209084640_2-2.jpg", "20261209084640_2-3.jpg"}},
+      {"JPEG, the pages of 2 taken too", kJpeg, {"20261209084640-3.jpg", "20261209084640_2-1.jpg"},
+       nullptr, {"20261209084640_3-1.jpg", "20261209084640_3-2.jpg", "20261209084640_3-3.jpg"}},
+      {"JPEG, only names no page takes", kJpeg, {"20261209084640.jpg", "20261209084640-4.jpg"},
+       nullptr, {"20261209084640-1.jpg", "20261209084640-2.jpg", "20261209084640-3.jpg"}},
+      {"a given name taken", kPdf, {"doc.pdf"}, u"doc.pdf", {"doc.pdf"}},
+      {"a given JPEG name taken", kJpeg, {"doc-1.jpg"}, u"doc.jpg",
+       {"doc-1.jpg", "doc-2.jpg", "doc-3.jpg"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    test::TempDir dir;
+    for (const std::string& entry : c.there) {
+      if (entry.starts_with("dir:")) {
+        std::filesystem::create_directory(dir.File(entry.substr(4)));
+      } else if (entry.starts_with("link:")) {
+        std::filesystem::create_symlink(dir.File("nowhere"), dir.File(entry.substr(5)));
+      } else {
+        test::WriteFile(dir.File(entry), "there");
+      }
+    }
+    IConvertor* writer = nullptr;
+    ASSERT_NE(CreateConvertor(c.kind != kJpeg, writer,
+                              c.kind == kPdf ? kConvertorPdf : c.kind == kTiff ? kConvertorTiff
+                                                                               : kConvertorJpeg),
+              nullptr);
+    ASSERT_EQ(writer->Open(FromAnsi(dir.Path()).c_str(), c.given), S_OK);
+    EXPECT_EQ(writer->IsNameMade(), c.given == nullptr);
+    ASSERT_EQ(writer->SetPageRange(1, 3), S_OK);
+    WStringList expected;
+    for (const std::string& name : c.outputs) expected.push_back(FromAnsi(dir.File(name)));
+    EXPECT_EQ(writer->m_outputPaths, expected);
+    // Only names were chosen: nothing was made or changed.
+    for (const std::string& entry : c.there) {
+      if (entry.find(':') == std::string::npos) {
+        EXPECT_EQ(test::ReadFile(dir.File(entry)), "there");
+      }
+    }
+    DeleteConvertor(writer);
+  }
+  SetCurrentTimeSourceForTests({});
+}
+
+// Asked again (as the save worker does before it writes), a made name whose
+// file has come meanwhile moves on; a free one, and a given one, stay.
+TEST_F(WriterFolder, MadeNameMovesOnWhenItsFileComesBeforeTheWriting) {
+  ScopedEnv zone("TZ", "UTC0");
+  ::tzset();
+  SetCurrentTimeSourceForTests([] { return std::int64_t{1796806000}; });
+  struct Case {
+    ConvertorType type;
+    const char16_t* given;
+    std::string arriving;
+    std::vector<std::string> before, after;
+  };
+  const Case cases[] = {
+      {kConvertorPdf, nullptr, "20261209084640.pdf", {"20261209084640.pdf"},
+       {"20261209084640_2.pdf"}},
+      {kConvertorJpeg, nullptr, "20261209084640-2.jpg",
+       {"20261209084640-1.jpg", "20261209084640-2.jpg"},
+       {"20261209084640_2-1.jpg", "20261209084640_2-2.jpg"}},
+      {kConvertorPdf, nullptr, "", {"20261209084640.pdf"}, {"20261209084640.pdf"}},
+      {kConvertorPdf, u"doc.pdf", "doc.pdf", {"doc.pdf"}, {"doc.pdf"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.arriving);
+    test::TempDir dir;
+    const auto paths = [&](const std::vector<std::string>& names) {
+      WStringList list;
+      for (const std::string& name : names) list.push_back(FromAnsi(dir.File(name)));
+      return list;
+    };
+    IConvertor* writer = nullptr;
+    ASSERT_NE(CreateConvertor(c.type != kConvertorJpeg, writer, c.type), nullptr);
+    ASSERT_EQ(writer->Open(FromAnsi(dir.Path()).c_str(), c.given), S_OK);
+    ASSERT_EQ(writer->SetPageRange(1, 2), S_OK);
+    EXPECT_EQ(writer->m_outputPaths, paths(c.before));
+    if (!c.arriving.empty()) test::WriteFile(dir.File(c.arriving), "there");
+    writer->KeepMadeNameFree();
+    EXPECT_EQ(writer->m_outputPaths, paths(c.after));
+    EXPECT_EQ(writer->m_firstPage, 1);
+    EXPECT_EQ(writer->m_lastPage, 2);
     DeleteConvertor(writer);
   }
   SetCurrentTimeSourceForTests({});
