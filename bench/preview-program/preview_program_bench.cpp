@@ -15,11 +15,6 @@
 // same picture, so a colour step is done once the page field shows the new
 // number with the picture in the frame.
 #include <X11/Xlib.h>
-#include <fcntl.h>
-#include <signal.h>
-#include <sys/prctl.h>
-#include <sys/wait.h>
-#include <unistd.h>
 #include <X11/Xutil.h>
 #include <X11/extensions/XTest.h>
 
@@ -27,18 +22,18 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
 #include <thread>
 #include <vector>
 
-#include "platform/ui/dialog_template.h"
 #include "res/resource_ids.h"
 #include "res/resources.h"
 #include "support/program_copy.h"
+#include "support/screen_layout.h"
 #include "support/sim_process.h"
+#include "support/window_manager.h"
 #include "support/x_input.h"
 #include "support/x_windows.h"
 #include "support/xvfb_server.h"
@@ -82,95 +77,15 @@ double Median(std::vector<double> v) {
   return v.empty() ? 0 : v[v.size() / 2];
 }
 
-struct DialogRect {
-  double x, y, width, height;
-};
-
-DialogRect TemplateRect(int dialogId, int controlId = 0) {
-  const ui::DialogTemplate* t = ui::FindDialogTemplate(dialogId);
-  if (!t) Fail("no template");
-  const auto dlu = [](const ui::Rect& r) {
-    return DialogRect{double(r.x), double(r.y), double(r.cx), double(r.cy)};
-  };
-  if (controlId == 0) return dlu(t->rect);
-  for (const ui::ControlTemplate& c : t->controls) {
-    if (c.id == controlId) return dlu(c.rect);
-  }
-  Fail("no control " + std::to_string(controlId));
+// The main window's control |controlId| on the screen, as the
+// outside-driven test finds it.
+XRect PlaceMain(const Layout& l, int controlId) {
+  return l.Place(TemplateRect(res::IDD_MAIN, controlId));
 }
 
-// The main window's template laid on the screen, as the outside-driven
-// test finds it: the width gives the horizontal scale, the preview frame's
-// black border the vertical one and where the menu bar ends.
-struct Layout {
-  XRect window;
-  double sx = 1;
-  double sy = 1;
-  int clientTop = 0;
-
-  XRect Place(int controlId) const {
-    const DialogRect r = TemplateRect(res::IDD_MAIN, controlId);
-    return {window.x + static_cast<int>(r.x * sx), window.y + clientTop + static_cast<int>(r.y * sy),
-            static_cast<int>(r.width * sx), static_cast<int>(r.height * sy)};
-  }
-};
-
-std::optional<Layout> MainLayout(XInput& input, unsigned long window) {
-  Layout l;
-  l.window = input.Geometry(window).value_or(XRect{});
-  const DialogRect frame = TemplateRect(res::IDD_MAIN, res::IDC_MAIN_PREVIEW_FRAME);
-  l.sx = l.window.width / TemplateRect(res::IDD_MAIN).width;
-  const auto screen = input.Grab();
-  if (!screen) return std::nullopt;
-  const int x = l.window.x + static_cast<int>((frame.x + frame.width / 2) * l.sx);
-  int top = -1, bottom = -1;
-  for (int y = l.window.y; y < l.window.y + l.window.height; ++y) {
-    if (screen->Luminance(x, y) >= 40) continue;
-    if (top < 0) {
-      top = y;
-      y += 4;
-    } else {
-      bottom = y;
-      break;
-    }
-  }
-  if (top < 0 || bottom < 0) return std::nullopt;
-  l.sy = (bottom - top + 1) / frame.height;
-  l.clientTop = top - l.window.y - static_cast<int>(frame.y * l.sy);
-  return l;
-}
-
-// The rows of ink inside |area| (a list's first is its header).
-struct Band {
-  int top, bottom, right;
-};
 std::vector<Band> InkBands(XInput& input, const XRect& area) {
-  std::vector<Band> bands;
   const auto screen = input.Grab();
-  if (!screen) return bands;
-  bool inBand = false;
-  for (int y = area.y + 3; y < area.y + area.height - 3; ++y) {
-    int right = -1;
-    for (int x = area.x + 3; x < area.x + area.width - 3; ++x) {
-      if (screen->Luminance(x, y) < 100) right = x;
-    }
-    if (right >= 0 && !inBand) bands.push_back({y, y, right});
-    if (right >= 0) {
-      bands.back().bottom = y;
-      bands.back().right = std::max(bands.back().right, right);
-    }
-    inBand = right >= 0;
-  }
-  return bands;
-}
-
-bool WaitFor(const std::function<bool()>& condition, std::chrono::seconds timeout) {
-  const auto end = Clock::now() + timeout;
-  do {
-    if (condition()) return true;
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
-  } while (Clock::now() < end);
-  return false;
+  return screen ? InkBands(*screen, area) : std::vector<Band>{};
 }
 
 // The mouse and the frame's pixels over a connection of our own, with the
@@ -265,46 +180,17 @@ Shown ClickAndWatch(Hands& hands, int x, int y, const XRect& frame, const XRect*
   return out;
 }
 
-int CenterX(const XRect& r) { return r.x + r.width / 2; }
-int CenterY(const XRect& r) { return r.y + r.height / 2; }
-
-// A window manager on the display, for as long as the object lives.
-class WindowManager {
- public:
-  explicit WindowManager(const std::string& display) {
-    const std::string assignment = "DISPLAY=" + display;
-    pid_ = fork();
-    if (pid_ == 0) {
-      prctl(PR_SET_PDEATHSIG, SIGKILL);
-      putenv(const_cast<char*>(assignment.c_str()));
-      const int null = open("/dev/null", O_RDWR);
-      dup2(null, 1);
-      dup2(null, 2);
-      execlp("openbox", "openbox", static_cast<char*>(nullptr));
-      _exit(127);
-    }
-    // Time to take the screen over before the first window comes.
-    std::this_thread::sleep_for(std::chrono::seconds(1));
-  }
-  ~WindowManager() {
-    if (pid_ <= 0) return;
-    kill(pid_, SIGTERM);
-    waitpid(pid_, nullptr, 0);
-  }
-  WindowManager(const WindowManager&) = delete;
-  WindowManager& operator=(const WindowManager&) = delete;
-
- private:
-  pid_t pid_ = -1;
-};
-
-bool HaveOpenbox() { return std::system("command -v openbox >/dev/null 2>&1") == 0; }
-
 void Run(bool withWindowManager) {
   XvfbServer xvfb;
   if (!xvfb.ok()) Fail("no Xvfb");
   std::unique_ptr<WindowManager> wm;
-  if (withWindowManager) wm = std::make_unique<WindowManager>(xvfb.Display());
+  if (withWindowManager) {
+    wm = std::make_unique<WindowManager>(xvfb.Display());
+    if (!wm->ok()) {
+      std::printf("preview of the built program under openbox: no window manager, not run\n");
+      return;
+    }
+  }
   ProgramCopy copy;
   SimOptions options;
   options.config = kStore;
@@ -335,32 +221,32 @@ void Run(bool withWindowManager) {
   }
   std::optional<Layout> layout;
   if (!WaitFor([&] {
-        layout = MainLayout(input, main->id);
+        layout = MainWindowLayout(input, main->id);
         return layout && layout->clientTop > 0 &&
-               InkBands(input, layout->Place(res::IDC_MAIN_BOX_TREE)).size() >= 2;
+               InkBands(input, PlaceMain(*layout, res::IDC_MAIN_BOX_TREE)).size() >= 2;
       }, std::chrono::seconds(30))) {
     Fail("no boxes listed");
   }
   const Layout& l = *layout;
-  const Band box = InkBands(input, l.Place(res::IDC_MAIN_BOX_TREE))[1];
+  const Band box = InkBands(input, PlaceMain(l, res::IDC_MAIN_BOX_TREE))[1];
   input.Click(box.right - 3, (box.top + box.bottom) / 2);
-  const XRect list = l.Place(res::IDC_MAIN_DOCUMENT_LIST);
+  const XRect list = PlaceMain(l, res::IDC_MAIN_DOCUMENT_LIST);
   if (!WaitFor([&] { return InkBands(input, list).size() >= 4; }, std::chrono::seconds(30))) {
     Fail("no documents listed");
   }
   const std::vector<Band> rows = InkBands(input, list);
   const auto rowY = [&](int row) { return (rows[row + 1].top + rows[row + 1].bottom) / 2; };
   const int rowX = list.x + list.width / 3;
-  const XRect check = l.Place(res::IDC_MAIN_PREVIEW);
+  const XRect check = PlaceMain(l, res::IDC_MAIN_PREVIEW);
   input.Click(CenterX(check), CenterY(check));
   // The frame's inside, less its border.
-  XRect frame = l.Place(res::IDC_MAIN_PREVIEW_FRAME);
+  XRect frame = PlaceMain(l, res::IDC_MAIN_PREVIEW_FRAME);
   frame = {frame.x + 3, frame.y + 3, frame.width - 6, frame.height - 6};
 
   Hands hands(xvfb.Display());
-  const XRect next = l.Place(res::IDC_MAIN_NEXT_PAGE);
-  const XRect prev = l.Place(res::IDC_MAIN_PREV_PAGE);
-  const XRect pageField = l.Place(res::IDC_MAIN_PAGE);
+  const XRect next = PlaceMain(l, res::IDC_MAIN_NEXT_PAGE);
+  const XRect prev = PlaceMain(l, res::IDC_MAIN_PREV_PAGE);
+  const XRect pageField = PlaceMain(l, res::IDC_MAIN_PAGE);
   const std::vector<std::uint32_t> empty = hands.Read(frame);
   const auto changed = [](const Shown& s, const std::vector<std::uint32_t>& before) {
     if (Differing(s.picture, before) < 0.02) Fail("the frame did not show another page");
@@ -427,6 +313,6 @@ void Run(bool withWindowManager) {
 int main() {
   res::RegisterProgramResources();
   Run(false);
-  if (HaveOpenbox()) Run(true);
+  Run(true);
   return 0;
 }

@@ -20,14 +20,14 @@
 #include <thread>
 #include <vector>
 
-#include "platform/ui/dialog_template.h"
 #include "res/resource_ids.h"
 #include "res/resources.h"
 #include "support/program_copy.h"
+#include "support/screen_layout.h"
 #include "support/sim_process.h"
+#include "support/window_manager.h"
 #include "support/x_input.h"
 #include "support/x_windows.h"
-#include "support/window_manager.h"
 #include "support/xvfb_server.h"
 
 namespace tallow::test {
@@ -53,82 +53,6 @@ constexpr const char* kStore = R"(<mfp name="Sim MFP">
          width="850" height="1100" dpi="100"/>
   </box>
 </mfp>)";
-
-// A rectangle of a dialog template, in dialog units.
-struct DialogRect {
-  double x, y, width, height;
-};
-
-// A window's template laid on the screen: the controls stand at their
-// template rectangles scaled by the window's base units, below its menu bar.
-struct Layout {
-  XRect window;
-  double sx = 1;
-  double sy = 1;
-  int clientTop = 0;  // the menu bar's height
-
-  XRect Place(const DialogRect& r) const {
-    return {window.x + static_cast<int>(r.x * sx), window.y + clientTop + static_cast<int>(r.y * sy),
-            static_cast<int>(r.width * sx), static_cast<int>(r.height * sy)};
-  }
-};
-
-int CenterX(const XRect& r) { return r.x + r.width / 2; }
-int CenterY(const XRect& r) { return r.y + r.height / 2; }
-
-// The rows of text a list or a tree shows inside |area|: bands of lines
-// holding dark pixels (a list's first band is its header).
-struct Band {
-  int top, bottom, right;  // |right|: the band's rightmost dark pixel
-};
-std::vector<Band> InkBands(const XScreenImage& screen, const XRect& area) {
-  std::vector<Band> bands;
-  bool inBand = false;
-  for (int y = area.y + 3; y < area.y + area.height - 3; ++y) {
-    int right = -1;
-    for (int x = area.x + 3; x < area.x + area.width - 3; ++x) {
-      if (screen.Luminance(x, y) < 100) right = x;
-    }
-    if (right >= 0 && !inBand) bands.push_back({y, y, right});
-    if (right >= 0) {
-      bands.back().bottom = y;
-      bands.back().right = std::max(bands.back().right, right);
-    }
-    inBand = right >= 0;
-  }
-  return bands;
-}
-
-// Pixels inside |area| (less its border) darker than the background of an
-// empty frame: what a page picture brings.
-int DarkPixels(const XScreenImage& screen, const XRect& area) {
-  int count = 0;
-  for (int y = area.y + 3; y < area.y + area.height - 3; ++y) {
-    for (int x = area.x + 3; x < area.x + area.width - 3; ++x) {
-      if (screen.Luminance(x, y) < 160) ++count;
-    }
-  }
-  return count;
-}
-
-// A control's rectangle in the program's own dialog template, in dialog
-// units; the whole dialog's for |controlId| 0.
-DialogRect TemplateRect(int dialogId, int controlId = 0) {
-  const ui::DialogTemplate* t = ui::FindDialogTemplate(dialogId);
-  if (!t) {
-    ADD_FAILURE() << "no template " << dialogId;
-    return {0, 0, 1, 1};
-  }
-  const auto dlu = [](const ui::Rect& r) {
-    return DialogRect{double(r.x), double(r.y), double(r.cx), double(r.cy)};
-  };
-  if (controlId == 0) return dlu(t->rect);
-  for (const ui::ControlTemplate& c : t->controls) {
-    if (c.id == controlId) return dlu(c.rect);
-  }
-  ADD_FAILURE() << "no control " << controlId << " in template " << dialogId;
-  return {0, 0, 1, 1};
-}
 
 class UserFlowTest : public ::testing::Test {
  protected:
@@ -165,12 +89,7 @@ class UserFlowTest : public ::testing::Test {
 
   // Waits until |condition| holds; false after |timeout|.
   static bool WaitFor(const std::function<bool()>& condition, seconds timeout = kWait) {
-    const auto deadline = Clock::now() + timeout;
-    do {
-      if (condition()) return true;
-      std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    } while (Clock::now() < deadline);
-    return false;
+    return test::WaitFor(condition, timeout);
   }
 
   std::optional<XTopWindow> WaitForTitle(const std::string& title) {
@@ -189,41 +108,11 @@ class UserFlowTest : public ::testing::Test {
     return WaitFor([&] { return !WindowTitled(title); });
   }
 
-  // A dialog without a menu: its window is its client area.
-  Layout DialogLayout(const XTopWindow& w, const DialogRect& size) {
-    Layout l;
-    l.window = input_->Geometry(w.id).value_or(XRect{});
-    l.sx = l.window.width / size.width;
-    l.sy = l.window.height / size.height;
-    return l;
+  Layout DialogLayout(const XTopWindow& w, int dialogId) {
+    return test::DialogLayout(*input_, w.id, dialogId);
   }
-
-  // The main window: its width gives the horizontal scale; the preview
-  // frame's black border the vertical one and where the menu bar ends.
-  Layout MainLayout(const XTopWindow& w) {
-    Layout l;
-    l.window = input_->Geometry(w.id).value_or(XRect{});
-    const DialogRect frameDlu = TemplateRect(res::IDD_MAIN, res::IDC_MAIN_PREVIEW_FRAME);
-    l.sx = l.window.width / TemplateRect(res::IDD_MAIN).width;
-    const auto screen = input_->Grab();
-    if (!screen) return l;
-    const int x = l.window.x + static_cast<int>((frameDlu.x + frameDlu.width / 2) * l.sx);
-    int top = -1, bottom = -1;
-    for (int y = l.window.y; y < l.window.y + l.window.height; ++y) {
-      if (screen->Luminance(x, y) >= 40) continue;
-      if (top < 0) {
-        top = y;
-        y += 4;  // past the top border
-      } else {
-        bottom = y;
-        break;
-      }
-    }
-    if (top < 0 || bottom < 0) return l;
-    l.sy = (bottom - top + 1) / frameDlu.height;
-    l.clientTop = top - l.window.y - static_cast<int>(frameDlu.y * l.sy);
-    return l;
-  }
+  // Nothing laid out (clientTop 0) while the preview frame is not seen.
+  Layout MainLayout(const XTopWindow& w) { return MainWindowLayout(*input_, w.id).value_or(Layout{}); }
 
   void Shot(const std::string& name) {
     const std::string folder = TALLOWMERE_SCREENSHOT_DIR;
@@ -248,7 +137,7 @@ class UserFlowTest : public ::testing::Test {
   void SelectTheSimulatedMfp() {
     const auto dialog = WaitForTitle("Select MFP");
     ASSERT_TRUE(dialog) << program_->Stderr();
-    const Layout l = DialogLayout(*dialog, TemplateRect(res::IDD_SELECT_MFP));
+    const Layout l = DialogLayout(*dialog, res::IDD_SELECT_MFP);
     TypeInto(l.Place(TemplateRect(res::IDD_SELECT_MFP, res::IDC_SELECT_MFP_HTTP_PORT)), std::to_string(sim_->Port()));
     TypeInto(l.Place(TemplateRect(res::IDD_SELECT_MFP, res::IDC_SELECT_MFP_SEARCH_PORT)), std::to_string(searchPort_));
     const XRect notShow = l.Place(TemplateRect(res::IDD_SELECT_MFP, res::IDC_SELECT_MFP_NOT_SHOW));
@@ -306,7 +195,7 @@ class UserFlowTest : public ::testing::Test {
   void ConfirmTheSave(const std::string& shot) {
     const auto progress = WaitForTitle("Progress");
     ASSERT_TRUE(progress) << program_->Stderr();
-    const Layout l = DialogLayout(*progress, TemplateRect(res::IDD_PROGRESS));
+    const Layout l = DialogLayout(*progress, res::IDD_PROGRESS);
     const XRect ok = l.Place(TemplateRect(res::IDD_PROGRESS, res::IDC_PROGRESS_OK));
     // An enabled button's caption is drawn dark; a disabled one's grey.
     ASSERT_TRUE(WaitFor([&] {
@@ -364,7 +253,7 @@ class UserFlowTest : public ::testing::Test {
         << "the tree took a click while the password dialog was open";
     EXPECT_TRUE(WindowTitled("TWAIN Box Password"));
     Shot("3b-password-clicked");
-    const Layout p = DialogLayout(*password, TemplateRect(res::IDD_PASSWORD));
+    const Layout p = DialogLayout(*password, res::IDD_PASSWORD);
     TypeInto(p.Place(TemplateRect(res::IDD_PASSWORD, res::IDC_PASSWORD_EDIT)), "1234");
     const XRect ok = p.Place(TemplateRect(res::IDD_PASSWORD, res::IDC_PASSWORD_OK));
     input_->Click(CenterX(ok), CenterY(ok));
@@ -548,7 +437,7 @@ TEST_F(UserFlowTest, MainWindowKeepsItsSizeAfterAFailedAutomaticConnection) {
   const auto select = WaitForTitle("Select MFP");
   ASSERT_TRUE(select) << program_->Stderr();
   sim_->SetFaults({});
-  const Layout s = DialogLayout(*select, TemplateRect(res::IDD_SELECT_MFP));
+  const Layout s = DialogLayout(*select, res::IDD_SELECT_MFP);
   const XRect ok = s.Place(TemplateRect(res::IDD_SELECT_MFP, res::IDC_SELECT_MFP_OK));
   input_->Click(CenterX(ok), CenterY(ok));
   Layout mended;
