@@ -10,6 +10,7 @@
 
 #include "platform/area_average.h"
 #include "platform/image_header.h"
+#include "platform/tiff_bytes.h"
 
 namespace tallow {
 namespace {
@@ -39,21 +40,9 @@ struct Directory {
   bool tiled = false;
 };
 
-class TiffReader {
+class TiffReader : public TiffBytes {
  public:
-  TiffReader(Bytes data, bool bigEndian) : data_(data), big_(bigEndian) {}
-
-  bool Has(std::uint64_t at, std::uint64_t size) const {
-    return at <= data_.size() && size <= data_.size() - at;
-  }
-  std::uint16_t U16(std::size_t at) const {
-    const std::uint16_t a = data_[at], b = data_[at + 1];
-    return static_cast<std::uint16_t>(big_ ? (a << 8) | b : (b << 8) | a);
-  }
-  std::uint32_t U32(std::size_t at) const {
-    const std::uint32_t a = U16(at), b = U16(at + 2);
-    return big_ ? (a << 16) | b : (b << 16) | a;
-  }
+  using TiffBytes::TiffBytes;
 
   // The SHORT or LONG values of the entry at |entry|; nullopt for another
   // type or values outside the file.
@@ -74,10 +63,6 @@ class TiffReader {
     }
     return values;
   }
-
- private:
-  Bytes data_;
-  bool big_;
 };
 
 std::optional<Directory> ReadDirectory(Bytes data, bool& bigEndian) {

@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/tiff_bytes.h"
+
 namespace tallow {
 namespace {
 
@@ -58,24 +60,6 @@ std::optional<ImageHeader> ReadJpeg(Bytes data) {
 }
 
 // ---- TIFF ----
-
-class TiffBytes {
- public:
-  TiffBytes(Bytes data, bool bigEndian) : data_(data), big_(bigEndian) {}
-
-  std::uint16_t U16(std::size_t at) const {
-    const std::uint16_t a = data_[at], b = data_[at + 1];
-    return static_cast<std::uint16_t>(big_ ? (a << 8) | b : (b << 8) | a);
-  }
-  std::uint32_t U32(std::size_t at) const {
-    const std::uint32_t a = U16(at), b = U16(at + 2);
-    return big_ ? (a << 16) | b : (b << 16) | a;
-  }
-
- private:
-  Bytes data_;
-  bool big_;
-};
 
 constexpr std::uint16_t kTagImageWidth = 256;
 constexpr std::uint16_t kTagImageLength = 257;
