@@ -1,7 +1,10 @@
 #include "convert/jpg_passthru_convertor.h"
 
+#include <cerrno>
 #include <cstdint>
+#include <cstdio>
 #include <filesystem>
+#include <string>
 #include <system_error>
 #include <vector>
 
@@ -22,13 +25,6 @@ DWORD ErrorFrom(const std::error_code& ec) {
 
 // Names tried for one hidden file before the page is given up.
 constexpr int kHiddenNameTries = 100;
-
-// A hidden name beside |target| for page |index| of the save. Short, so
-// that a target name near the length limit still has one.
-fs::path HiddenName(const fs::path& target, const char* role, std::size_t index, int attempt) {
-  return target.parent_path() /
-         (".tallow-" + std::string(role) + std::to_string(index) + "-" + std::to_string(attempt) + ".part");
-}
 
 // One page of a save on its way to its name: its copy waits under a hidden
 // name beside the target, and a file it replaces under another, so that a
@@ -53,32 +49,42 @@ DWORD CheckTarget(const fs::path& target) {
   return ERROR_SUCCESS;
 }
 
+// Puts a file under a new hidden name beside |target|, for page |index| of
+// the save, into |made|. |make| puts it under the name it is given and
+// fails with file_exists on a name that is taken, so that nobody's file is
+// overwritten; whatever a failed |make| left is removed. The names are
+// short, so that a target name near the length limit still has one.
+template <typename Make>
+DWORD MakeHiddenFile(const fs::path& target, const char* role, std::size_t index, Make make, fs::path& made) {
+  for (int attempt = 0; attempt < kHiddenNameTries; ++attempt) {
+    const fs::path name = target.parent_path() / (".tallow-" + std::string(role) + std::to_string(index) + "-" +
+                                                  std::to_string(attempt) + ".part");
+    const std::error_code ec = make(name);
+    if (ec == std::errc::file_exists) continue;
+    if (ec) {
+      std::error_code ignored;
+      fs::remove(name, ignored);
+      return ErrorFrom(ec);
+    }
+    made = name;
+    return ERROR_SUCCESS;
+  }
+  return ERROR_FILE_EXISTS;
+}
+
 // Copies |source| to a new hidden file beside the page's target; a file
-// the page replaces lends the copy its permissions. Whatever a failed copy
-// left is removed.
+// the page replaces lends the copy its permissions.
 DWORD StagePage(const fs::path& source, std::size_t index, PageMove& page) {
   std::error_code ec;
   const fs::file_status replaced = fs::status(page.target, ec);
   const bool replacing = fs::is_regular_file(replaced);
-  for (int attempt = 0; attempt < kHiddenNameTries; ++attempt) {
-    const fs::path staged = HiddenName(page.target, "page", index, attempt);
-    // Fails on an existing name, so that nobody's file is overwritten.
-    if (!fs::copy_file(source, staged, fs::copy_options::none, ec)) {
-      if (ec == std::errc::file_exists) continue;
-      std::error_code ignored;
-      fs::remove(staged, ignored);
-      return ErrorFrom(ec);
+  return MakeHiddenFile(page.target, "page", index, [&](const fs::path& name) {
+    std::error_code made;
+    if (fs::copy_file(source, name, fs::copy_options::none, made) && replacing) {
+      fs::permissions(name, replaced.permissions(), fs::perm_options::replace, made);
     }
-    if (replacing) fs::permissions(staged, replaced.permissions(), fs::perm_options::replace, ec);
-    if (ec) {
-      std::error_code ignored;
-      fs::remove(staged, ignored);
-      return ErrorFrom(ec);
-    }
-    page.staged = staged;
-    return ERROR_SUCCESS;
-  }
-  return ERROR_FILE_EXISTS;
+    return made;
+  }, page.staged);
 }
 
 // Moves whatever is under the page's target name to a hidden name of its
@@ -86,23 +92,15 @@ DWORD StagePage(const fs::path& source, std::size_t index, PageMove& page) {
 DWORD KeepReplaced(std::size_t index, PageMove& page) {
   std::error_code ec;
   if (fs::symlink_status(page.target, ec).type() == fs::file_type::not_found) return ERROR_SUCCESS;
-  for (int attempt = 0; attempt < kHiddenNameTries; ++attempt) {
-    const fs::path kept = HiddenName(page.target, "kept", index, attempt);
+  return MakeHiddenFile(page.target, "kept", index, [&](const fs::path& name) {
+    std::error_code moved;
     // The name is claimed first, so that the move replaces nobody's file.
-    if (!CreateAndCloseFileW(FromAnsi(kept.native()).c_str(), FileCreation::kNew)) {
-      if (GetLastError() == ERROR_FILE_EXISTS) continue;
-      return GetLastError();
-    }
-    fs::rename(page.target, kept, ec);
-    if (ec) {
-      std::error_code ignored;
-      fs::remove(kept, ignored);
-      return ErrorFrom(ec);
-    }
-    page.kept = kept;
-    return ERROR_SUCCESS;
-  }
-  return ERROR_FILE_EXISTS;
+    std::FILE* claim = std::fopen(name.c_str(), "wx");
+    if (!claim) return std::error_code(errno, std::generic_category());
+    std::fclose(claim);
+    fs::rename(page.target, name, moved);
+    return moved;
+  }, page.kept);
 }
 
 // Puts the folder back as it was before the save: each page's copy goes,

@@ -155,20 +155,26 @@ class UserFlowTest : public ::testing::Test {
     input_->Click(CenterX(ok), CenterY(ok));
   }
 
-  // Step 2: the main window; a click on the first box lists its documents,
-  // the chosen one is previewed in the frame.
-  void OpenTheBoxAndPreview(Layout& l) {
+  // The main window once its tree shows |boxes| rows (the root and the
+  // boxes); a click on the first box lists its documents, until the list
+  // shows |rows| rows (the header and the documents).
+  void OpenTheFirstBox(Layout& l, std::size_t boxes, std::size_t rows) {
     const auto main = WaitForTitle("Tallowmere");
     ASSERT_TRUE(main) << program_->Stderr();
-    // The boxes are listed once the tree holds more than its root.
     ASSERT_TRUE(WaitFor([&] {
       l = MainLayout(*main);
-      return l.clientTop > 0 && BandsIn(l.Place(TemplateRect(res::IDD_MAIN, res::IDC_MAIN_BOX_TREE))).size() >= 3;
+      return l.clientTop > 0 && BandsIn(l.Place(TemplateRect(res::IDD_MAIN, res::IDC_MAIN_BOX_TREE))).size() >= boxes;
     })) << "no boxes listed";
     const Band box = BandsIn(l.Place(TemplateRect(res::IDD_MAIN, res::IDC_MAIN_BOX_TREE)))[1];
     input_->Click(box.right - 3, (box.top + box.bottom) / 2);
     const XRect list = l.Place(TemplateRect(res::IDD_MAIN, res::IDC_MAIN_DOCUMENT_LIST));
-    ASSERT_TRUE(WaitFor([&] { return BandsIn(list).size() >= 3; })) << "no documents listed";
+    ASSERT_TRUE(WaitFor([&] { return BandsIn(list).size() >= rows; })) << "no documents listed";
+  }
+
+  // Step 2: the main window; a click on the first box lists its documents,
+  // the chosen one is previewed in the frame.
+  void OpenTheBoxAndPreview(Layout& l) {
+    ASSERT_NO_FATAL_FAILURE(OpenTheFirstBox(l, 3, 3));
     // Kept on the device, so that Simple Mode finds them later.
     const XRect erase = l.Place(TemplateRect(res::IDD_MAIN, res::IDC_MAIN_DELETE_AFTER_SAVE));
     input_->Click(CenterX(erase), CenterY(erase));
@@ -486,18 +492,9 @@ TEST_F(UserFlowTest, FailedJpegSaveIntoAFullFolderLeavesItAsItWas) {
                   copy_.File("simple") + "\n");
 
   Start();
-  const auto main = WaitForTitle("Tallowmere");
-  ASSERT_TRUE(main) << program_->Stderr();
   Layout l;
-  // The root and the one box.
-  ASSERT_TRUE(WaitFor([&] {
-    l = MainLayout(*main);
-    return l.clientTop > 0 && BandsIn(l.Place(TemplateRect(res::IDD_MAIN, res::IDC_MAIN_BOX_TREE))).size() >= 2;
-  })) << "no boxes listed";
-  const Band box = BandsIn(l.Place(TemplateRect(res::IDD_MAIN, res::IDC_MAIN_BOX_TREE)))[1];
-  input_->Click(box.right - 3, (box.top + box.bottom) / 2);
-  const XRect list = l.Place(TemplateRect(res::IDD_MAIN, res::IDC_MAIN_DOCUMENT_LIST));
-  ASSERT_TRUE(WaitFor([&] { return BandsIn(list).size() >= 2; })) << "no documents listed";
+  // The root and the one box; the header and the one document.
+  ASSERT_NO_FATAL_FAILURE(OpenTheFirstBox(l, 2, 2));
   ASSERT_NO_FATAL_FAILURE(SelectDocument(l, 0));
   Shot("8-listed");
   sim_->ClearLog();
