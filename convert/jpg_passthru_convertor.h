@@ -14,8 +14,13 @@ class CJpgPassthruConvertor : public IConvertor {
   // list stays empty until SetPageRange.
   HRESULT Open(const char16_t* folder, const char16_t* name) override;
   void Reset() override;
-  // Copies page first + i to output path i. The first failed copy stops and
-  // is returned; the copies before it stay. The page entries are not used.
+  // Copies page first + i to output path i, all or none: the pages are
+  // copied under hidden names beside their targets and take their names
+  // only when every page is copied. The first failure (a page file
+  // missing, a target that is a folder or may not be written, a full disk)
+  // is returned, and the folder is left as it was: no page's copy remains,
+  // and a file a page was to replace is back under its name. The page
+  // entries are not used.
   HRESULT Convert(const ImageInfo* pages, std::uint32_t documentId) override;
   const char16_t* GetExtension() const override;
   // Stores the range and builds one output path per page; E_FAIL before Open

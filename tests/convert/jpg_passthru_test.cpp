@@ -5,9 +5,14 @@
 
 #include <climits>
 #include <filesystem>
+#include <map>
+#include <ostream>
+#include <optional>
+#include <string>
 
 #include "platform/clock.h"
 #include "support/scoped_env.h"
+#include "support/scoped_mount.h"
 #include "support/temp_dir.h"
 
 namespace tallow {
@@ -88,9 +93,15 @@ TEST_F(JpgWriter, TimeStampNameGetsPageNumbers) {
 TEST_F(JpgWriter, ConvertCopiesEachPageOfTheRange) {
   for (int n = 1; n <= 5; ++n) Page(n);
   WriteFile(Out() + "/doc-3.jpg", "an older file");  // overwritten without a question
+  // Someone else's files, named as the writer's own hidden ones.
+  WriteFile(Out() + "/.tallow-page0-0.part", "not ours");
+  WriteFile(Out() + "/.tallow-kept1-0.part", "not ours either");
   ASSERT_EQ(writer_.SetPageRange(2, 4), S_OK);
   ASSERT_EQ(writer_.Convert(nullptr, 0x1A2B), S_OK);
-  EXPECT_EQ(FilesIn(Out()), (std::vector<std::string>{"doc-2.jpg", "doc-3.jpg", "doc-4.jpg"}));
+  EXPECT_EQ(FilesIn(Out()), (std::vector<std::string>{".tallow-kept1-0.part", ".tallow-page0-0.part", "doc-2.jpg",
+                                                      "doc-3.jpg", "doc-4.jpg"}));
+  EXPECT_EQ(ReadFile(Out() + "/.tallow-page0-0.part"), "not ours");
+  EXPECT_EQ(ReadFile(Out() + "/.tallow-kept1-0.part"), "not ours either");
   for (int n = 2; n <= 4; ++n) {
     EXPECT_EQ(ReadFile(Out() + "/doc-" + std::to_string(n) + ".jpg"), "page " + std::to_string(n));
   }
@@ -119,16 +130,113 @@ TEST_F(JpgWriter, ReplacedFilesKeepTheirPermissions) {
   }
 }
 
-TEST_F(JpgWriter, MissingSecondPageStopsTheCopyAndKeepsTheFirst) {
-  Page(1);
-  Page(3);
-  ASSERT_EQ(writer_.SetPageRange(1, 3), S_OK);
-  EXPECT_EQ(writer_.Convert(nullptr, 0x1A2B), HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND));
-  EXPECT_EQ(GetLastError(), ERROR_FILE_NOT_FOUND);
-  // Page 3 was not tried, and no half copy is left anywhere.
-  EXPECT_EQ(FilesIn(Out()), std::vector<std::string>{"doc-1.jpg"});
-  EXPECT_EQ(ReadFile(Out() + "/doc-1.jpg"), "page 1");
+// Every entry below |folder|, hidden ones included: a file with its
+// permissions and content, a folder, a link with where it leads.
+std::map<std::string, std::string> Snapshot(const std::string& folder) {
+  namespace fs = std::filesystem;
+  std::map<std::string, std::string> entries;
+  for (const auto& e : fs::recursive_directory_iterator(folder)) {
+    const std::string name = fs::relative(e.path(), folder).string();
+    const fs::file_status status = e.symlink_status();
+    if (fs::is_symlink(status)) {
+      entries[name] = "link to " + fs::read_symlink(e.path()).string();
+    } else if (fs::is_directory(status)) {
+      entries[name] = "folder";
+    } else {
+      entries[name] = std::to_string(static_cast<int>(status.permissions())) + " " + ReadFile(e.path().string());
+    }
+  }
+  return entries;
 }
+
+// A save of pages 1 to 5 as doc.jpg that fails part-way.
+enum class Failure {
+  kPageMissing,       // page 3's file is not in the work folder
+  kTargetFolder,      // a folder is there under doc-4.jpg
+  kTargetLinkFolder,  // a link to a folder is there under doc-4.jpg
+  kDiskFull,          // the folder has room for two pages
+  kNameTaken,         // doc-3.jpg may not be replaced by any rename
+};
+struct FailedSave {
+  const char* name;
+  Failure failure;
+  HRESULT result;  // S_OK: any failure
+};
+void PrintTo(const FailedSave& save, std::ostream* out) { *out << save.name; }
+
+class FailedJpgSave : public JpgWriter, public ::testing::WithParamInterface<FailedSave> {
+ protected:
+  // Sets up the failure; false with the reason when it cannot be here.
+  bool Arrange(Failure failure, std::string& why) {
+    switch (failure) {
+      case Failure::kPageMissing:
+        std::filesystem::remove(Work() + "/00001A2B_3.jpg");
+        break;
+      case Failure::kTargetFolder:
+        std::filesystem::create_directory(Out() + "/doc-4.jpg");
+        WriteFile(Out() + "/doc-4.jpg/inside", "a file in the folder");
+        break;
+      case Failure::kTargetLinkFolder:
+        std::filesystem::create_directory(dir_.File("elsewhere"));
+        std::filesystem::create_directory_symlink(dir_.File("elsewhere"), Out() + "/doc-4.jpg");
+        break;
+      case Failure::kDiskFull:
+        mount_.emplace(test::ScopedMount::Tmpfs(Out(), 128 * 1024));
+        // Pages of 48 KiB: two and the files that are there fit.
+        for (int n = 1; n <= 5; ++n) {
+          WriteFile(Work() + "/00001A2B_" + std::to_string(n) + ".jpg", std::string(48 * 1024, char('0' + n)));
+        }
+        break;
+      case Failure::kNameTaken:
+        // A file bound over it: a mount point, which no rename moves or replaces.
+        WriteFile(Out() + "/doc-3.jpg", "under the mount");
+        WriteFile(dir_.File("bound"), "a file no page may replace");
+        mount_.emplace(test::ScopedMount::Bind(dir_.File("bound"), Out() + "/doc-3.jpg"));
+        break;
+    }
+    if (mount_ && !mount_->ok()) {
+      why = mount_->Why();
+      return false;
+    }
+    return true;
+  }
+
+  std::optional<test::ScopedMount> mount_;
+};
+
+TEST_P(FailedJpgSave, LeavesTheFolderAsItWas) {
+  for (int n = 1; n <= 5; ++n) Page(n);
+  std::string why;
+  if (!Arrange(GetParam().failure, why)) GTEST_SKIP() << "cannot make the failure here: " << why;
+  // A file page 1 replaces, and hidden files of the same form as the
+  // writer's own, which are someone else's.
+  WriteFile(Out() + "/doc-1.jpg", "an older file");
+  ASSERT_EQ(::chmod((Out() + "/doc-1.jpg").c_str(), 0640), 0);
+  WriteFile(Out() + "/.tallow-page0-0.part", "not ours");
+  WriteFile(Out() + "/.tallow-kept0-0.part", "not ours either");
+  const auto before = Snapshot(Out());
+
+  ASSERT_EQ(writer_.SetPageRange(1, 5), S_OK);
+  const HRESULT hr = writer_.Convert(nullptr, 0x1A2B);
+  EXPECT_TRUE(FAILED(hr));
+  if (GetParam().result != S_OK) {
+    EXPECT_EQ(hr, GetParam().result);
+  }
+  EXPECT_EQ(HRESULT_FROM_WIN32(GetLastError()), hr);
+  // No page of the save, no temporary, the replaced file whole.
+  EXPECT_EQ(Snapshot(Out()), before);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Failures, FailedJpgSave,
+    ::testing::Values(FailedSave{"PageFileMissingMidRange", Failure::kPageMissing,
+                                 HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND)},
+                      FailedSave{"TargetIsAFolder", Failure::kTargetFolder, HRESULT_FROM_WIN32(ERROR_ACCESS_DENIED)},
+                      FailedSave{"TargetIsALinkToAFolder", Failure::kTargetLinkFolder,
+                                 HRESULT_FROM_WIN32(ERROR_ACCESS_DENIED)},
+                      FailedSave{"DiskFullWhileCopying", Failure::kDiskFull, HRESULT_FROM_WIN32(ERROR_WRITE_FAULT)},
+                      FailedSave{"NameTakenWhilePlacing", Failure::kNameTaken, S_OK}),
+    [](const ::testing::TestParamInfo<FailedSave>& info) { return std::string(info.param.name); });
 
 TEST_F(JpgWriter, RangesThatCopyNothing) {
   Page(1);

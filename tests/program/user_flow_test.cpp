@@ -23,6 +23,7 @@
 #include "res/resource_ids.h"
 #include "res/resources.h"
 #include "support/program_copy.h"
+#include "support/scoped_mount.h"
 #include "support/screen_layout.h"
 #include "support/sim_process.h"
 #include "support/window_manager.h"
@@ -154,20 +155,26 @@ class UserFlowTest : public ::testing::Test {
     input_->Click(CenterX(ok), CenterY(ok));
   }
 
-  // Step 2: the main window; a click on the first box lists its documents,
-  // the chosen one is previewed in the frame.
-  void OpenTheBoxAndPreview(Layout& l) {
+  // The main window once its tree shows |boxes| rows (the root and the
+  // boxes); a click on the first box lists its documents, until the list
+  // shows |rows| rows (the header and the documents).
+  void OpenTheFirstBox(Layout& l, std::size_t boxes, std::size_t rows) {
     const auto main = WaitForTitle("Tallowmere");
     ASSERT_TRUE(main) << program_->Stderr();
-    // The boxes are listed once the tree holds more than its root.
     ASSERT_TRUE(WaitFor([&] {
       l = MainLayout(*main);
-      return l.clientTop > 0 && BandsIn(l.Place(TemplateRect(res::IDD_MAIN, res::IDC_MAIN_BOX_TREE))).size() >= 3;
+      return l.clientTop > 0 && BandsIn(l.Place(TemplateRect(res::IDD_MAIN, res::IDC_MAIN_BOX_TREE))).size() >= boxes;
     })) << "no boxes listed";
     const Band box = BandsIn(l.Place(TemplateRect(res::IDD_MAIN, res::IDC_MAIN_BOX_TREE)))[1];
     input_->Click(box.right - 3, (box.top + box.bottom) / 2);
     const XRect list = l.Place(TemplateRect(res::IDD_MAIN, res::IDC_MAIN_DOCUMENT_LIST));
-    ASSERT_TRUE(WaitFor([&] { return BandsIn(list).size() >= 3; })) << "no documents listed";
+    ASSERT_TRUE(WaitFor([&] { return BandsIn(list).size() >= rows; })) << "no documents listed";
+  }
+
+  // Step 2: the main window; a click on the first box lists its documents,
+  // the chosen one is previewed in the frame.
+  void OpenTheBoxAndPreview(Layout& l) {
+    ASSERT_NO_FATAL_FAILURE(OpenTheFirstBox(l, 3, 3));
     // Kept on the device, so that Simple Mode finds them later.
     const XRect erase = l.Place(TemplateRect(res::IDD_MAIN, res::IDC_MAIN_DELETE_AFTER_SAVE));
     input_->Click(CenterX(erase), CenterY(erase));
@@ -450,6 +457,82 @@ TEST_F(UserFlowTest, MainWindowKeepsItsSizeAfterAFailedAutomaticConnection) {
   const XRect exit = mended.Place(TemplateRect(res::IDD_MAIN, res::IDC_MAIN_EXIT));
   EXPECT_LE(exit.y + exit.height, mended.window.y + mended.window.height);
   x_->Close(*second);
+  EXPECT_EQ(program_->WaitForExit(kWait), 0) << program_->Stderr();
+}
+
+// One colour document of five A4 pages at 200 dpi, about 0.94 MiB each.
+constexpr const char* kFivePageStore = R"(<mfp name="Sim MFP">
+  <box id="1" name="Scans">
+    <doc id="C05" name="Five pages" timestamp="2026/12/04 09:00:00" pages="5" color="1"
+         width="1654" height="2339" dpi="200"/>
+  </box>
+</mfp>)";
+
+// The colour document saved as JPEG into a folder on a file system with
+// room for about three of its pages: the save says "Failed to save the
+// file.", the device keeps the document although "Delete after save" is
+// ticked, and the folder holds nothing of the save, no hidden copy either.
+TEST_F(UserFlowTest, FailedJpegSaveIntoAFullFolderLeavesItAsItWas) {
+  // A simulator with the large document in place of the fixture's.
+  sim_.reset();
+  SimOptions options;
+  options.config = kFivePageStore;
+  options.searchPort = FreeLoopbackUdpPort();
+  searchPort_ = options.searchPort;
+  sim_ = std::make_unique<SimProcess>(options);
+  const std::string full = copy_.File("full");
+  std::filesystem::create_directories(full);
+  // Made before the program starts, which sees it; gone at the end of the test.
+  const ScopedMount disk = ScopedMount::Tmpfs(full, 3 * 1024 * 1024);
+  if (!disk.ok()) GTEST_SKIP() << "no small file system: " << disk.Why();
+  copy_.Write("program/setting/tallowmere.ini",
+              "[MFPInfo]\nmachineName=Sim MFP\nIPv4Address=127.0.0.1\nhttpPortNumber=" +
+                  std::to_string(sim_->Port()) + "\nSearchPortNumber=" + std::to_string(searchPort_) +
+                  "\nisNotShowDlg=1\n[SettingInfo]\nmachineName=Sim MFP\nboxIndex=1\nDeleteFile=1\nfolderPath=" +
+                  copy_.File("simple") + "\n");
+
+  Start();
+  Layout l;
+  // The root and the one box; the header and the one document.
+  ASSERT_NO_FATAL_FAILURE(OpenTheFirstBox(l, 2, 2));
+  ASSERT_NO_FATAL_FAILURE(SelectDocument(l, 0));
+  Shot("8-listed");
+  sim_->ClearLog();
+
+  const XRect save = l.Place(TemplateRect(res::IDD_MAIN, res::IDC_MAIN_SAVE));
+  input_->Click(CenterX(save), CenterY(save));
+  const auto chooser = WaitForTitle("Save As");
+  ASSERT_TRUE(chooser) << "no file dialog";
+  input_->Key("ctrl+a");
+  input_->Type(full + "/p.jpg");
+  Shot("8-file-dialog");
+  bool closed = false;
+  for (int i = 0; i < 3 && !closed; ++i) {
+    input_->Key("Return");
+    closed = WaitFor([&] { return !WindowTitled(chooser->title); }, seconds(2));
+  }
+  ASSERT_TRUE(closed) << "the file dialog stayed";
+  // The failure's box, over the progress dialog.
+  const auto failed = WaitForTitle("Save");
+  ASSERT_TRUE(failed) << "no failure reported: " << program_->Stderr();
+  Shot("8-save-failed");
+  input_->Key("Return");
+  if (!WaitFor([&] { return !WindowTitled("Save"); }, seconds(5))) x_->Close(*failed);
+  ASSERT_TRUE(Gone("Save"));
+  ASSERT_TRUE(Gone("Progress"));
+  Shot("8-after-the-failure");
+
+  // Every page came, so the writer failed, and the document stays.
+  int pagesLoaded = 0;
+  for (const std::string& line : sim_->Log()) {
+    EXPECT_EQ(line.find(" DELETE"), std::string::npos) << line;
+    if (line.starts_with("loadimg FileID=00000C05")) ++pagesLoaded;
+  }
+  EXPECT_EQ(pagesLoaded, 5);
+  EXPECT_EQ(FilesIn(full), std::vector<std::string>{});
+
+  const XRect exit = l.Place(TemplateRect(res::IDD_MAIN, res::IDC_MAIN_EXIT));
+  input_->Click(CenterX(exit), CenterY(exit));
   EXPECT_EQ(program_->WaitForExit(kWait), 0) << program_->Stderr();
 }
 
