@@ -80,11 +80,31 @@ class UserFlowTest : public ::testing::Test {
                 "[SettingInfo]\nboxIndex=1\nfolderPath=" + copy_.File("simple") + "\n");
   }
 
-  void Start() {
-    program_ = std::make_unique<ProgramProcess>(
-        copy_, xvfb_.Display(),
-        std::vector<std::pair<std::string, std::string>>{
-            {"TALLOWMERE_USB_REGISTRY", sim_->UsbRegistry()}});
+  void Start(std::vector<std::pair<std::string, std::string>> environment = {}) {
+    environment.insert(environment.begin(), {"TALLOWMERE_USB_REGISTRY", sim_->UsbRegistry()});
+    program_ = std::make_unique<ProgramProcess>(copy_, xvfb_.Display(), environment);
+  }
+
+  // The simulator stored as the device, so that a start connects to it at
+  // once without the selection dialog.
+  void StoreTheSimulatedMfp() {
+    copy_.Write("program/setting/tallowmere.ini",
+                "[MFPInfo]\nmachineName=Sim MFP\nIPv4Address=127.0.0.1\nhttpPortNumber=" +
+                    std::to_string(sim_->Port()) + "\nSearchPortNumber=" + std::to_string(searchPort_) +
+                    "\nisNotShowDlg=1\n[SettingInfo]\nmachineName=Sim MFP\nboxIndex=1\nfolderPath=" +
+                    copy_.File("simple") + "\n");
+  }
+
+  // The Advanced view once it shows the device's boxes, laid out in |l|.
+  std::optional<XTopWindow> MainWindowWithBoxes(Layout& l) {
+    const auto main = WaitForTitle("Tallowmere");
+    if (!main) return std::nullopt;
+    const bool listed = WaitFor([&] {
+      l = MainLayout(*main);
+      return l.clientTop > 0 &&
+             BandsIn(l.Place(TemplateRect(res::IDD_MAIN, res::IDC_MAIN_BOX_TREE))).size() >= 3;
+    });
+    return listed ? main : std::nullopt;
   }
 
   // Waits until |condition| holds; false after |timeout|.
@@ -209,6 +229,13 @@ class UserFlowTest : public ::testing::Test {
 
   // Step 3: Save, the file dialog given the full path, the progress dialog.
   void SaveAdvanced(const Layout& l, const std::string& path, const std::string& step) {
+    ASSERT_NO_FATAL_FAILURE(ChooseSaveFile(l, path, step));
+    ConfirmTheSave(step + "-saved");
+    EXPECT_TRUE(std::filesystem::exists(path)) << path;
+  }
+
+  // Save, and the file dialog given the full path: the save starts.
+  void ChooseSaveFile(const Layout& l, const std::string& path, const std::string& step) {
     const XRect save = l.Place(TemplateRect(res::IDD_MAIN, res::IDC_MAIN_SAVE));
     input_->Click(CenterX(save), CenterY(save));
     const auto chooser = x_->WaitForWindow(
@@ -226,8 +253,6 @@ class UserFlowTest : public ::testing::Test {
       closed = WaitFor([&] { return !WindowTitled(chooser->title); }, seconds(2));
     }
     ASSERT_TRUE(closed) << "the file dialog stayed";
-    ConfirmTheSave(step + "-saved");
-    EXPECT_TRUE(std::filesystem::exists(path)) << path;
   }
 
   // Step 3b: the protected box asks for its password; while the dialog is
@@ -404,26 +429,11 @@ TEST_F(UserFlowTest, SearchPreviewSaveSimpleModeExitAndStartAgain) {
 TEST_F(UserFlowTest, MainWindowKeepsItsSizeAfterAFailedAutomaticConnection) {
   WindowManager wm(xvfb_.Display());
   if (!wm.ok()) GTEST_SKIP() << "no window manager (openbox)";
-  copy_.Write("program/setting/tallowmere.ini",
-              "[MFPInfo]\nmachineName=Sim MFP\nIPv4Address=127.0.0.1\nhttpPortNumber=" +
-                  std::to_string(sim_->Port()) + "\nSearchPortNumber=" + std::to_string(searchPort_) +
-                  "\nisNotShowDlg=1\n[SettingInfo]\nmachineName=Sim MFP\nboxIndex=1\nfolderPath=" +
-                  copy_.File("simple") + "\n");
-  // The Advanced view with the device's boxes; its window's size.
-  const auto mainWithBoxes = [&](Layout& l) -> std::optional<XTopWindow> {
-    const auto main = WaitForTitle("Tallowmere");
-    if (!main) return std::nullopt;
-    const bool listed = WaitFor([&] {
-      l = MainLayout(*main);
-      return l.clientTop > 0 &&
-             BandsIn(l.Place(TemplateRect(res::IDD_MAIN, res::IDC_MAIN_BOX_TREE))).size() >= 3;
-    });
-    return listed ? main : std::nullopt;
-  };
+  StoreTheSimulatedMfp();
 
   Start();
   Layout plain;
-  const auto first = mainWithBoxes(plain);
+  const auto first = MainWindowWithBoxes(plain);
   ASSERT_TRUE(first) << program_->Stderr();
   Shot("7-connected-at-once");
   input_->Key("Escape");
@@ -441,7 +451,7 @@ TEST_F(UserFlowTest, MainWindowKeepsItsSizeAfterAFailedAutomaticConnection) {
   const XRect ok = s.Place(TemplateRect(res::IDD_SELECT_MFP, res::IDC_SELECT_MFP_OK));
   input_->Click(CenterX(ok), CenterY(ok));
   Layout mended;
-  const auto second = mainWithBoxes(mended);
+  const auto second = MainWindowWithBoxes(mended);
   ASSERT_TRUE(second) << program_->Stderr();
   Shot("7-main-after-failed-connect");
   EXPECT_EQ(mended.window.width, plain.window.width);
@@ -450,6 +460,68 @@ TEST_F(UserFlowTest, MainWindowKeepsItsSizeAfterAFailedAutomaticConnection) {
   const XRect exit = mended.Place(TemplateRect(res::IDD_MAIN, res::IDC_MAIN_EXIT));
   EXPECT_LE(exit.y + exit.height, mended.window.y + mended.window.height);
   x_->Close(*second);
+  EXPECT_EQ(program_->WaitForExit(kWait), 0) << program_->Stderr();
+}
+
+// A device that trickles page data: a preview, downloaded on the user
+// interface thread, must not hold the window for as long as the device goes
+// on. With the stall time at 3 s the preview gives up with the failed
+// download's message and shows no page, and the window answers again; a
+// save of a trickled document fails with the same message and leaves no
+// output and no page file.
+TEST_F(UserFlowTest, ATricklingDeviceFreezesNeitherPreviewNorSave) {
+  StoreTheSimulatedMfp();
+  Start({{"KIVOR_STALL_TIMEOUT_MS", "3000"}});
+  Layout l;
+  const auto main = MainWindowWithBoxes(l);
+  ASSERT_TRUE(main) << program_->Stderr();
+  const Band box = BandsIn(l.Place(TemplateRect(res::IDD_MAIN, res::IDC_MAIN_BOX_TREE)))[1];
+  input_->Click(box.right - 3, (box.top + box.bottom) / 2);
+  const XRect list = l.Place(TemplateRect(res::IDD_MAIN, res::IDC_MAIN_DOCUMENT_LIST));
+  ASSERT_TRUE(WaitFor([&] { return BandsIn(list).size() >= 3; })) << "no documents listed";
+  sim_->SetFaults({"loadimg trickle 100"});
+
+  // Preview on, then the colour document: its page trickles.
+  const XRect check = l.Place(TemplateRect(res::IDD_MAIN, res::IDC_MAIN_PREVIEW));
+  input_->Click(CenterX(check), CenterY(check));
+  ASSERT_NO_FATAL_FAILURE(SelectDocument(l, 1));
+  ASSERT_TRUE(WaitForTitle("Communication")) << "the preview did not give up";  // "Unable to download the file."
+  Shot("9-preview-failed");
+  input_->Key("Return");
+  ASSERT_TRUE(Gone("Communication"));
+  const XRect frame = l.Place(TemplateRect(res::IDD_MAIN, res::IDC_MAIN_PREVIEW_FRAME));
+  const auto noPage = input_->Grab();
+  ASSERT_TRUE(noPage);
+  EXPECT_LT(DarkPixels(*noPage, frame), frame.width * frame.height / 50) << "a page in the preview";
+  Shot("9-no-preview");
+
+  // The window answers: the failure turned Preview off, and a click turns
+  // it on again; with the device well again the page shows.
+  sim_->SetFaults({});
+  input_->Click(CenterX(check), CenterY(check));
+  EXPECT_TRUE(WaitFor([&] {
+    const auto screen = input_->Grab();
+    return screen && DarkPixels(*screen, frame) > frame.width * frame.height / 50;
+  })) << "no page in the preview frame";
+  Shot("9-preview-again");
+
+  // The save of a trickled document: the failed download's message, then
+  // neither output nor page file.
+  sim_->SetFaults({"loadimg trickle 100"});
+  const std::string pdf = copy_.File("out/trickled.pdf");
+  std::filesystem::create_directories(copy_.File("out"));
+  ASSERT_NO_FATAL_FAILURE(ChooseSaveFile(l, pdf, "9"));
+  ASSERT_TRUE(WaitForTitle("Communication")) << "the save did not give up";
+  Shot("9-save-failed");
+  input_->Key("Return");
+  ASSERT_TRUE(Gone("Progress"));
+  EXPECT_FALSE(std::filesystem::exists(pdf));
+  EXPECT_TRUE(FilesIn(copy_.File("program/work/save")).empty());
+  EXPECT_TRUE(FilesIn(copy_.File("out")).empty());
+
+  sim_->SetFaults({});
+  const XRect exit = l.Place(TemplateRect(res::IDD_MAIN, res::IDC_MAIN_EXIT));
+  input_->Click(CenterX(exit), CenterY(exit));
   EXPECT_EQ(program_->WaitForExit(kWait), 0) << program_->Stderr();
 }
 
