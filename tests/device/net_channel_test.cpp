@@ -21,6 +21,7 @@
 #include "support/scoped_env.h"
 #include "support/sim_process.h"
 #include "support/temp_dir.h"
+#include "support/trickles.h"
 
 namespace tallow {
 namespace {
@@ -42,13 +43,6 @@ const char* kStore = R"(<mfp name="Sim MFP">
   </box>
   <box id="2" name="Finance" password="1234">
     <doc id="2001" name="Invoice" timestamp="2026/11/30 17:45:00" pages="1" color="0"/>
-  </box>
-</mfp>)";
-
-// One small colour page for the simulator to trickle.
-const char* kSmallStore = R"(<mfp name="Sim MFP">
-  <box id="1" name="Scans">
-    <doc id="ABCD" name="Small" pages="1" color="1" width="400" height="300" dpi="100"/>
   </box>
 </mfp>)";
 
@@ -253,26 +247,13 @@ TEST_F(NetChannelTest, FailedPageDownloadsLeaveNoFile) {
 
 // With the stall time at 3 s, a page that trickles at 100 bytes a second
 // fails and leaves no page file, and a document listing that trickles is no
-// reply; a page well above 1 KiB per stall time arrives whole, however many
-// stall times it takes.
+// reply; a page well above 1 KiB per stall time arrives whole.
 TEST_F(NetChannelTest, TricklingTransfersFailAndSlowOnesDoNot) {
-  Start(kSmallStore);
-  const std::string page = sim_->Get("/loadimg.cgi?FileID=0000ABCD&PageNumber=1").body;
-  ASSERT_GT(page.size(), 16u * 1024);  // more than a stall time's worth at 16 KiB a second
+  Start(test::kTrickleStore);
+  const std::string page = sim_->Get(test::kTricklePage).body;
+  ASSERT_GT(page.size(), 16u * 1024);
   const WString folder = FromAnsi(dir_.Path());
-  struct Case {
-    const char* fault;
-    const char* stallMs;
-    bool page;  // else the document listing
-    bool through;
-  };
-  const Case cases[] = {
-      {"loadimg trickle 100", "3000", true, false},
-      {"list-docs trickle 10", "3000", false, false},
-      {"loadimg trickle 16384", "1000", true, true},
-      {"list-docs trickle 16384", "1000", false, true},
-  };
-  for (const Case& c : cases) {
+  for (const test::Trickle& c : test::kNetworkTrickles) {
     SCOPED_TRACE(c.fault);
     const test::ScopedEnv stall("KIVOR_STALL_TIMEOUT_MS", c.stallMs);
     // A failed listing forgets the documents: each case lists them anew.

@@ -19,18 +19,13 @@
 #include "support/scoped_env.h"
 #include "support/sim_process.h"
 #include "support/temp_dir.h"
+#include "support/trickles.h"
 
 namespace kivor_test {
 namespace {
 
 const XmlHttpApi& api = Api();
 const char kOkReply[] = "<?xml version=\"1.0\"?>\n<JOB><CODE>600</CODE></JOB>";
-// One small colour page for the simulator to trickle.
-const char kSmallStore[] = R"(<mfp name="Sim MFP">
-  <box id="1" name="Scans">
-    <doc id="ABCD" name="Small" pages="1" color="1" width="400" height="300" dpi="100"/>
-  </box>
-</mfp>)";
 
 struct ConnectionCloser {
   void operator()(void* c) const { api.CloseConnection(c); }
@@ -43,6 +38,10 @@ using tallow::test::FilesIn;
 using tallow::test::ScopedEnv;
 using tallow::test::SimOptions;
 using tallow::test::SimProcess;
+using tallow::test::Trickle;
+using tallow::test::kNetworkTrickles;
+using tallow::test::kTricklePage;
+using tallow::test::kTrickleStore;
 using tallow::test::ReadFile;
 using tallow::test::TempDir;
 using tallow::test::WriteFile;
@@ -210,30 +209,16 @@ TEST_F(KivorHttp, StalledTransfersAreAbandonedWhenTheLimitRunsOut) {
 
 // A page, or a box reply, that receives less than 1 KiB within one stall
 // time is abandoned as a stalled one, and no page file stays; one that is
-// slow but well above that goes through, however many stall times it takes.
+// slow but well above that goes through.
 TEST_F(KivorHttp, TricklingTransfersAreAbandonedAndSlowOnesAreNot) {
-  SimProcess sim(SimOptions{kSmallStore, {}, "127.0.0.1", {}});
-  const std::string page = sim.Get("/loadimg.cgi?FileID=0000ABCD&PageNumber=1").body;
-  // More than a stall time's worth at the slow but live rate below.
+  SimProcess sim(SimOptions{kTrickleStore, {}, "127.0.0.1", {}});
+  const std::string page = sim.Get(kTricklePage).body;
   ASSERT_GT(page.size(), 16u * 1024);
   api.SetParameter(doc, "FileID", "0000ABCD");
   api.SetParameter(doc, "PageNumber", "1");
   Doc listing;
   BuildDocumentListing(listing, "", 1);
-  struct Case {
-    const char* fault;
-    const char* stallMs;
-    bool page;  // else the box listing
-    bool through;
-  };
-  const Case cases[] = {
-      {"loadimg trickle 100", "3000", true, false},
-      {"list-docs trickle 10", "3000", false, false},
-      // 16 KiB a second against 1 KiB a second.
-      {"loadimg trickle 16384", "1000", true, true},
-      {"list-docs trickle 16384", "1000", false, true},
-  };
-  for (const Case& c : cases) {
+  for (const Trickle& c : kNetworkTrickles) {
     SCOPED_TRACE(c.fault);
     const ScopedEnv stall("KIVOR_STALL_TIMEOUT_MS", c.stallMs);
     sim.SetFaults({c.fault});

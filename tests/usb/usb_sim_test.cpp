@@ -25,6 +25,7 @@
 #include "support/scoped_env.h"
 #include "support/sim_process.h"
 #include "support/temp_dir.h"
+#include "support/trickles.h"
 
 namespace tallow {
 namespace {
@@ -218,23 +219,14 @@ TEST_F(UsbSimTest, DeviceFaultsFailTheCommandAndLeaveNoPageFile) {
 
 // With the stall time at 3 s, a page that trickles at 100 bytes a second in
 // tiny blocks fails and leaves no page file; one well above 1 KiB per stall
-// time arrives whole, however many stall times it takes.
+// time arrives whole.
 TEST_F(UsbSimTest, TricklingPagesFailAndSlowOnesDoNot) {
-  Start({"MFP-A"});
+  Start({"MFP-A"}, {}, test::kTrickleStore);
   ListBox(u"MFP-A");
   const std::string page = HttpPage("0000ABCD", 1);
-  ASSERT_GT(page.size(), 16u * 1024);  // more than a stall time's worth at 16 KiB a second
+  ASSERT_GT(page.size(), 16u * 1024);
   const WString folder = FromAnsi(dir_.Path());
-  struct Case {
-    const char* fault;
-    const char* stallMs;
-    bool through;
-  };
-  const Case cases[] = {
-      {"getdata trickle 100", "3000", false},
-      {"getdata trickle 16384", "1000", true},
-  };
-  for (const Case& c : cases) {
+  for (const test::Trickle& c : test::kUsbTrickles) {
     SCOPED_TRACE(c.fault);
     const test::ScopedEnv stall("KIVOR_STALL_TIMEOUT_MS", c.stallMs);
     sim_->SetFaults({c.fault});
