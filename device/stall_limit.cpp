@@ -24,4 +24,16 @@ std::chrono::milliseconds TransferStallLimit() {
   return std::chrono::milliseconds(value > 0 ? value : kDefaultStallMs);
 }
 
+TransferWatch::TransferWatch() : limit_(TransferStallLimit()), periodStart_(Clock::now()) {}
+
+void TransferWatch::Received(std::uint64_t bytes) {
+  periodBytes_ += bytes;
+  if (periodBytes_ >= kMinBytesPerStall) {
+    periodBytes_ = 0;
+    periodStart_ = Clock::now();
+  }
+}
+
+bool TransferWatch::Stalled() const { return Clock::now() - periodStart_ >= limit_; }
+
 }  // namespace tallow

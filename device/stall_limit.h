@@ -3,6 +3,7 @@
 #pragma once
 
 #include <chrono>
+#include <cstdint>
 
 namespace tallow {
 
@@ -10,5 +11,26 @@ namespace tallow {
 // KIVOR_STALL_TIMEOUT_MS (1 to 24 hours' worth), which the network
 // channel's library reads for its transfers.
 std::chrono::milliseconds TransferStallLimit();
+
+// A transfer that receives less than this within one stall limit is given
+// up as a stalled one, as the network channel's library does.
+inline constexpr std::uint64_t kMinBytesPerStall = 1024;
+
+// Watches a transfer's progress: it has stalled once a whole stall limit
+// went by with less than kMinBytesPerStall received, so that a device that
+// sends a few bytes now and then is given up as one that sends none. Each
+// time another kMinBytesPerStall bytes are in, a new period begins.
+class TransferWatch {
+ public:
+  TransferWatch();
+  void Received(std::uint64_t bytes);
+  bool Stalled() const;
+
+ private:
+  using Clock = std::chrono::steady_clock;
+  Clock::duration limit_;
+  Clock::time_point periodStart_;
+  std::uint64_t periodBytes_ = 0;
+};
 
 }  // namespace tallow

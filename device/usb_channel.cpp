@@ -24,7 +24,7 @@ constexpr const char16_t* kUsbRootName = u"USB";
 constexpr std::uint64_t kMaxPageBytes = std::uint64_t{256} << 20;
 // A device may answer without data while it prepares a page; it is asked
 // again after a pause that grows from the first to the longest, and given up
-// once it has sent nothing for the stall limit.
+// once it has sent less than kMinBytesPerStall within the stall limit.
 constexpr std::chrono::milliseconds kFirstPollPause{1};
 constexpr std::chrono::milliseconds kLongestPollPause{50};
 
@@ -189,9 +189,7 @@ int UsbReceiveFileData(XhDocument doc, WStringView pageFile, std::int32_t imageF
   PageFileWriter out(pageFile, imageFormat);
   if (!out.Open()) return 0;
 
-  using Clock = std::chrono::steady_clock;
-  const Clock::duration stallLimit = TransferStallLimit();
-  Clock::time_point lastData = Clock::now();
+  TransferWatch watch;
   std::chrono::milliseconds pause = kFirstPollPause;
   std::uint64_t written = 0;
   for (;;) {
@@ -205,15 +203,16 @@ int UsbReceiveFileData(XhDocument doc, WStringView pageFile, std::int32_t imageF
     if (reply.dataSize != 0) {
       written += reply.dataSize;
       if (written > kMaxPageBytes || !ReadBlock(reply.dataSize, out)) return 0;
+      watch.Received(reply.dataSize);
     }
     // The last block ends the page however long the device took.
     if (reply.lastCode == kCodeLastBlock) break;
+    // Tiny blocks now and then are no better than none.
+    if (watch.Stalled()) return 0;
     if (reply.dataSize != 0) {
-      lastData = Clock::now();
       pause = kFirstPollPause;
       continue;
     }
-    if (Clock::now() - lastData >= stallLimit) return 0;
     std::this_thread::sleep_for(pause);
     pause = std::min(pause * 2, kLongestPollPause);
   }

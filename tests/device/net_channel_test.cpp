@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <fstream>
 #include <iterator>
 #include <string>
@@ -17,8 +18,10 @@
 #include "device/net_channel.h"
 #include "support/kivor_loader.h"
 #include "platform/cursor.h"
+#include "support/scoped_env.h"
 #include "support/sim_process.h"
 #include "support/temp_dir.h"
+#include "support/trickles.h"
 
 namespace tallow {
 namespace {
@@ -240,6 +243,35 @@ TEST_F(NetChannelTest, FailedPageDownloadsLeaveNoFile) {
   sim_->SetFaults({});
   EXPECT_EQ(NetDownloadPage(0, 1, kHost, folder, port()), 1);
   unsetenv("KIVOR_STALL_TIMEOUT_MS");
+}
+
+// With the stall time at 3 s, a page that trickles at 100 bytes a second
+// fails and leaves no page file, and a document listing that trickles is no
+// reply; a page well above 1 KiB per stall time arrives whole.
+TEST_F(NetChannelTest, TricklingTransfersFailAndSlowOnesDoNot) {
+  Start(test::kTrickleStore);
+  const std::string page = sim_->Get(test::kTricklePage).body;
+  ASSERT_GT(page.size(), 16u * 1024);
+  const WString folder = FromAnsi(dir_.Path());
+  for (const test::Trickle& c : test::kNetworkTrickles) {
+    SCOPED_TRACE(c.fault);
+    const test::ScopedEnv stall("KIVOR_STALL_TIMEOUT_MS", c.stallMs);
+    // A failed listing forgets the documents: each case lists them anew.
+    sim_->SetFaults({});
+    ListBox(1);
+    sim_->SetFaults({c.fault});
+    if (c.page) {
+      EXPECT_EQ(NetDownloadPage(0, 1, kHost, folder, port()), c.through ? 1 : 0);
+      if (c.through) {
+        EXPECT_EQ(ReadFile(dir_.File("0000ABCD_1.jpg")), page);
+        std::remove(dir_.File("0000ABCD_1.jpg").c_str());
+      }
+      EXPECT_TRUE(FilesIn(dir_.Path()).empty());
+    } else {
+      EXPECT_EQ(NetListFiles(kHost, u"", 1, port(), nullptr), c.through ? 1 : 0);
+      EXPECT_EQ(FileNames(), c.through ? WStringList{u"Small"} : WStringList{});
+    }
+  }
 }
 
 TEST_F(NetChannelTest, NoMfpListeningGivesNoReply) {

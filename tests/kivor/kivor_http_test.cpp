@@ -1,6 +1,8 @@
 // Connections: the exchanges with a box service and the page downloads,
-// against a loopback server that can misbehave on purpose.
+// against a loopback server that can misbehave on purpose, and against the
+// simulator where a reply must trickle.
 #include <gtest/gtest.h>
+#include <sys/socket.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -9,11 +11,15 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "kivor_support.h"
 #include "loopback_server.h"
+#include "support/scoped_env.h"
+#include "support/sim_process.h"
 #include "support/temp_dir.h"
+#include "support/trickles.h"
 
 namespace kivor_test {
 namespace {
@@ -29,6 +35,13 @@ using Connection = std::unique_ptr<void, ConnectionCloser>;
 Connection Open(const char* host = "127.0.0.1") { return Connection(api.OpenConnection(host)); }
 
 using tallow::test::FilesIn;
+using tallow::test::ScopedEnv;
+using tallow::test::SimOptions;
+using tallow::test::SimProcess;
+using tallow::test::Trickle;
+using tallow::test::kNetworkTrickles;
+using tallow::test::kTricklePage;
+using tallow::test::kTrickleStore;
 using tallow::test::ReadFile;
 using tallow::test::TempDir;
 using tallow::test::WriteFile;
@@ -191,6 +204,58 @@ TEST_F(KivorHttp, StalledTransfersAreAbandonedWhenTheLimitRunsOut) {
     EXPECT_GE(took, std::chrono::milliseconds(300));
     EXPECT_LT(took, std::chrono::milliseconds(700));
   }
+  EXPECT_TRUE(FilesIn(folder.Path()).empty());
+}
+
+// A page, or a box reply, that receives less than 1 KiB within one stall
+// time is abandoned as a stalled one, and no page file stays; one that is
+// slow but well above that goes through.
+TEST_F(KivorHttp, TricklingTransfersAreAbandonedAndSlowOnesAreNot) {
+  SimProcess sim(SimOptions{kTrickleStore, {}, "127.0.0.1", {}});
+  const std::string page = sim.Get(kTricklePage).body;
+  ASSERT_GT(page.size(), 16u * 1024);
+  api.SetParameter(doc, "FileID", "0000ABCD");
+  api.SetParameter(doc, "PageNumber", "1");
+  Doc listing;
+  BuildDocumentListing(listing, "", 1);
+  for (const Trickle& c : kNetworkTrickles) {
+    SCOPED_TRACE(c.fault);
+    const ScopedEnv stall("KIVOR_STALL_TIMEOUT_MS", c.stallMs);
+    sim.SetFaults({c.fault});
+    TempDir folder;
+    Connection conn = Open();
+    if (c.page) {
+      const std::string file = folder.File("0000ABCD_1.jpg");
+      EXPECT_EQ(api.HttpGetToFile(conn.get(), sim.Port(), "/loadimg.cgi", doc, file.c_str(), 0) != 0,
+                c.through);
+      if (c.through) {
+        EXPECT_EQ(ReadFile(file), page);
+      } else {
+        EXPECT_TRUE(FilesIn(folder.Path()).empty());
+      }
+    } else {
+      EXPECT_EQ(api.HttpPost(conn.get(), sim.Port(), "/ScanBox.cgi", listing) != 0, c.through);
+      EXPECT_EQ(api.FirstNode(listing, -1) != nullptr, c.through);
+    }
+  }
+}
+
+// The limit holds in every stall time, not on average: a page that came
+// fast at first and then trickles is abandoned all the same.
+TEST_F(KivorHttp, AFastStartDoesNotExcuseALaterTrickle) {
+  const ScopedEnv stall("KIVOR_STALL_TIMEOUT_MS", "500");
+  const std::string page = PageBytes(1u << 20);
+  constexpr int kTrickled = 300;  // one byte every 20 ms: six seconds' worth
+  LoopbackServer server([&page](int fd, const HttpRequest&) {
+    SendAll(fd, Response(200, page, static_cast<long long>(page.size()) + kTrickled));
+    for (int i = 0; i < kTrickled; ++i) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+      if (::send(fd, "x", 1, MSG_NOSIGNAL) != 1) break;
+    }
+    return false;
+  });
+  TempDir folder;
+  EXPECT_EQ(Download(server.port(), doc, folder.File("0000ABCD_1.jpg")), 0);
   EXPECT_TRUE(FilesIn(folder.Path()).empty());
 }
 

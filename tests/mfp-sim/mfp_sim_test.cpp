@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <cstdint>
 #include <functional>
@@ -10,6 +11,7 @@
 #include <optional>
 #include <stdexcept>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "support/sim_process.h"
@@ -309,6 +311,46 @@ TEST_F(MfpSimTest, FaultsChangeTheAnswerOfTheirTarget) {
   EXPECT_EQ(sim_.Post("/_sim/faults", "loadimg explode\n").status, 400);
 }
 
+// A trickle sends the whole reply, only slowly: at one byte a second, a
+// second's wait sees a few bytes of the page at most; a fast one the whole.
+TEST_F(MfpSimTest, TrickleSendsTheWholeReplySlowly) {
+  const std::string page = Page("00000077", 1).body;
+  const std::string boxes = Box(Job("LIST")).body;
+  ASSERT_GT(page.size(), 100u);
+  sim_.SetFaults({"loadimg trickle 100000000", "list-boxes trickle 100000000"});
+  EXPECT_EQ(Page("00000077", 1).body, page);
+  EXPECT_EQ(Box(Job("LIST")).body, boxes);
+  EXPECT_EQ(sim_.Get("/_sim/faults").body, "loadimg trickle 100000000\nlist-boxes trickle 100000000\n");
+
+  sim_.SetFaults({"loadimg trickle 1", "list-boxes trickle 1"});
+  for (const bool isPage : {true, false}) {
+    SCOPED_TRACE(isPage ? "loadimg" : "list-boxes");
+    const HttpReply r = isPage ? sim_.Get("/loadimg.cgi?FileID=00000077&PageNumber=1", 1000)
+                               : sim_.Post(kScanBox, Job("LIST"), 1000);
+    EXPECT_FALSE(r.complete);
+    EXPECT_LT(r.body.size(), 10u);
+    if (r.received) {
+      EXPECT_EQ(r.status, 200);
+    }
+  }
+}
+
+// A trickle that would go on for minutes ends as the simulator stops: it
+// ends cleanly well within the time it is given before it is killed.
+TEST(MfpSimStop, StoppingEndsATrickle) {
+  SimProcess sim(SimOptions{kConfig, {"loadimg trickle 1"}, "127.0.0.1", {}});
+  HttpReply reply;
+  std::thread client([&] { reply = sim.Get("/loadimg.cgi?FileID=0000ABCD&PageNumber=1", 120000); });
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+  while (sim.Log().empty() && std::chrono::steady_clock::now() < deadline) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  EXPECT_FALSE(sim.Log().empty()) << "the page was not asked for";
+  EXPECT_EQ(sim.Terminate(), 0);
+  client.join();
+  EXPECT_FALSE(reply.complete);
+}
+
 TEST(MfpSimStart, FaultsFromTheCommandLine) {
   SimProcess sim(SimOptions{"", {"imageinfo stall-mid 50", "imageinfo code 338"}, "127.0.0.1", {}});
   // The first matching fault is the one that acts.
@@ -364,6 +406,9 @@ TEST(MfpSimStart, RefusesBadArguments) {
       {"<mfp><box id='0'/></mfp>", {}, "127.0.0.1", {}},
       {"<mfp><box>", {}, "127.0.0.1", {}},
       {"", {"loadimg stall"}, "127.0.0.1", {}},
+      {"", {"loadimg trickle"}, "127.0.0.1", {}},
+      {"", {"loadimg trickle 0"}, "127.0.0.1", {}},
+      {"", {"getdata trickle 1073741825"}, "127.0.0.1", {}},
   };
   for (const SimOptions& o : cases) {
     SCOPED_TRACE(o.config + o.bind);

@@ -81,11 +81,33 @@ class UserFlowTest : public ::testing::Test {
                 "[SettingInfo]\nboxIndex=1\nfolderPath=" + copy_.File("simple") + "\n");
   }
 
-  void Start() {
-    program_ = std::make_unique<ProgramProcess>(
-        copy_, xvfb_.Display(),
-        std::vector<std::pair<std::string, std::string>>{
-            {"TALLOWMERE_USB_REGISTRY", sim_->UsbRegistry()}});
+  void Start(std::vector<std::pair<std::string, std::string>> environment = {}) {
+    environment.insert(environment.begin(), {"TALLOWMERE_USB_REGISTRY", sim_->UsbRegistry()});
+    program_ = std::make_unique<ProgramProcess>(copy_, xvfb_.Display(), environment);
+  }
+
+  // The simulator stored as the device, so that a start connects to it at
+  // once without the selection dialog.
+  // |settings| are further "SettingInfo" lines.
+  void StoreTheSimulatedMfp(const std::string& settings = "") {
+    copy_.Write("program/setting/tallowmere.ini",
+                "[MFPInfo]\nmachineName=Sim MFP\nIPv4Address=127.0.0.1\nhttpPortNumber=" +
+                    std::to_string(sim_->Port()) + "\nSearchPortNumber=" + std::to_string(searchPort_) +
+                    "\nisNotShowDlg=1\n[SettingInfo]\nmachineName=Sim MFP\nboxIndex=1\n" + settings +
+                    "folderPath=" + copy_.File("simple") + "\n");
+  }
+
+  // The Advanced view once its tree shows |rows| rows (the root and the
+  // boxes), laid out in |l|.
+  std::optional<XTopWindow> MainWindowWithBoxes(Layout& l, std::size_t rows = 3) {
+    const auto main = WaitForTitle("Tallowmere");
+    if (!main) return std::nullopt;
+    const bool listed = WaitFor([&] {
+      l = MainLayout(*main);
+      return l.clientTop > 0 &&
+             BandsIn(l.Place(TemplateRect(res::IDD_MAIN, res::IDC_MAIN_BOX_TREE))).size() >= rows;
+    });
+    return listed ? main : std::nullopt;
   }
 
   // Waits until |condition| holds; false after |timeout|.
@@ -159,12 +181,7 @@ class UserFlowTest : public ::testing::Test {
   // boxes); a click on the first box lists its documents, until the list
   // shows |rows| rows (the header and the documents).
   void OpenTheFirstBox(Layout& l, std::size_t boxes, std::size_t rows) {
-    const auto main = WaitForTitle("Tallowmere");
-    ASSERT_TRUE(main) << program_->Stderr();
-    ASSERT_TRUE(WaitFor([&] {
-      l = MainLayout(*main);
-      return l.clientTop > 0 && BandsIn(l.Place(TemplateRect(res::IDD_MAIN, res::IDC_MAIN_BOX_TREE))).size() >= boxes;
-    })) << "no boxes listed";
+    ASSERT_TRUE(MainWindowWithBoxes(l, boxes)) << "no boxes listed: " << program_->Stderr();
     const Band box = BandsIn(l.Place(TemplateRect(res::IDD_MAIN, res::IDC_MAIN_BOX_TREE)))[1];
     input_->Click(box.right - 3, (box.top + box.bottom) / 2);
     const XRect list = l.Place(TemplateRect(res::IDD_MAIN, res::IDC_MAIN_DOCUMENT_LIST));
@@ -216,6 +233,13 @@ class UserFlowTest : public ::testing::Test {
 
   // Step 3: Save, the file dialog given the full path, the progress dialog.
   void SaveAdvanced(const Layout& l, const std::string& path, const std::string& step) {
+    ASSERT_NO_FATAL_FAILURE(ChooseSaveFile(l, path, step));
+    ConfirmTheSave(step + "-saved");
+    EXPECT_TRUE(std::filesystem::exists(path)) << path;
+  }
+
+  // Save, and the file dialog given the full path: the save starts.
+  void ChooseSaveFile(const Layout& l, const std::string& path, const std::string& step) {
     const XRect save = l.Place(TemplateRect(res::IDD_MAIN, res::IDC_MAIN_SAVE));
     input_->Click(CenterX(save), CenterY(save));
     const auto chooser = x_->WaitForWindow(
@@ -233,8 +257,6 @@ class UserFlowTest : public ::testing::Test {
       closed = WaitFor([&] { return !WindowTitled(chooser->title); }, seconds(2));
     }
     ASSERT_TRUE(closed) << "the file dialog stayed";
-    ConfirmTheSave(step + "-saved");
-    EXPECT_TRUE(std::filesystem::exists(path)) << path;
   }
 
   // Step 3b: the protected box asks for its password; while the dialog is
@@ -411,26 +433,11 @@ TEST_F(UserFlowTest, SearchPreviewSaveSimpleModeExitAndStartAgain) {
 TEST_F(UserFlowTest, MainWindowKeepsItsSizeAfterAFailedAutomaticConnection) {
   WindowManager wm(xvfb_.Display());
   if (!wm.ok()) GTEST_SKIP() << "no window manager (openbox)";
-  copy_.Write("program/setting/tallowmere.ini",
-              "[MFPInfo]\nmachineName=Sim MFP\nIPv4Address=127.0.0.1\nhttpPortNumber=" +
-                  std::to_string(sim_->Port()) + "\nSearchPortNumber=" + std::to_string(searchPort_) +
-                  "\nisNotShowDlg=1\n[SettingInfo]\nmachineName=Sim MFP\nboxIndex=1\nfolderPath=" +
-                  copy_.File("simple") + "\n");
-  // The Advanced view with the device's boxes; its window's size.
-  const auto mainWithBoxes = [&](Layout& l) -> std::optional<XTopWindow> {
-    const auto main = WaitForTitle("Tallowmere");
-    if (!main) return std::nullopt;
-    const bool listed = WaitFor([&] {
-      l = MainLayout(*main);
-      return l.clientTop > 0 &&
-             BandsIn(l.Place(TemplateRect(res::IDD_MAIN, res::IDC_MAIN_BOX_TREE))).size() >= 3;
-    });
-    return listed ? main : std::nullopt;
-  };
+  StoreTheSimulatedMfp();
 
   Start();
   Layout plain;
-  const auto first = mainWithBoxes(plain);
+  const auto first = MainWindowWithBoxes(plain);
   ASSERT_TRUE(first) << program_->Stderr();
   Shot("7-connected-at-once");
   input_->Key("Escape");
@@ -448,7 +455,7 @@ TEST_F(UserFlowTest, MainWindowKeepsItsSizeAfterAFailedAutomaticConnection) {
   const XRect ok = s.Place(TemplateRect(res::IDD_SELECT_MFP, res::IDC_SELECT_MFP_OK));
   input_->Click(CenterX(ok), CenterY(ok));
   Layout mended;
-  const auto second = mainWithBoxes(mended);
+  const auto second = MainWindowWithBoxes(mended);
   ASSERT_TRUE(second) << program_->Stderr();
   Shot("7-main-after-failed-connect");
   EXPECT_EQ(mended.window.width, plain.window.width);
@@ -485,11 +492,7 @@ TEST_F(UserFlowTest, FailedJpegSaveIntoAFullFolderLeavesItAsItWas) {
   // Made before the program starts, which sees it; gone at the end of the test.
   const ScopedMount disk = ScopedMount::Tmpfs(full, 3 * 1024 * 1024);
   if (!disk.ok()) GTEST_SKIP() << "no small file system: " << disk.Why();
-  copy_.Write("program/setting/tallowmere.ini",
-              "[MFPInfo]\nmachineName=Sim MFP\nIPv4Address=127.0.0.1\nhttpPortNumber=" +
-                  std::to_string(sim_->Port()) + "\nSearchPortNumber=" + std::to_string(searchPort_) +
-                  "\nisNotShowDlg=1\n[SettingInfo]\nmachineName=Sim MFP\nboxIndex=1\nDeleteFile=1\nfolderPath=" +
-                  copy_.File("simple") + "\n");
+  StoreTheSimulatedMfp("DeleteFile=1\n");
 
   Start();
   Layout l;
@@ -499,19 +502,7 @@ TEST_F(UserFlowTest, FailedJpegSaveIntoAFullFolderLeavesItAsItWas) {
   Shot("8-listed");
   sim_->ClearLog();
 
-  const XRect save = l.Place(TemplateRect(res::IDD_MAIN, res::IDC_MAIN_SAVE));
-  input_->Click(CenterX(save), CenterY(save));
-  const auto chooser = WaitForTitle("Save As");
-  ASSERT_TRUE(chooser) << "no file dialog";
-  input_->Key("ctrl+a");
-  input_->Type(full + "/p.jpg");
-  Shot("8-file-dialog");
-  bool closed = false;
-  for (int i = 0; i < 3 && !closed; ++i) {
-    input_->Key("Return");
-    closed = WaitFor([&] { return !WindowTitled(chooser->title); }, seconds(2));
-  }
-  ASSERT_TRUE(closed) << "the file dialog stayed";
+  ASSERT_NO_FATAL_FAILURE(ChooseSaveFile(l, full + "/p.jpg", "8"));
   // The failure's box, over the progress dialog.
   const auto failed = WaitForTitle("Save");
   ASSERT_TRUE(failed) << "no failure reported: " << program_->Stderr();
@@ -531,6 +522,63 @@ TEST_F(UserFlowTest, FailedJpegSaveIntoAFullFolderLeavesItAsItWas) {
   EXPECT_EQ(pagesLoaded, 5);
   EXPECT_EQ(FilesIn(full), std::vector<std::string>{});
 
+  const XRect exit = l.Place(TemplateRect(res::IDD_MAIN, res::IDC_MAIN_EXIT));
+  input_->Click(CenterX(exit), CenterY(exit));
+  EXPECT_EQ(program_->WaitForExit(kWait), 0) << program_->Stderr();
+}
+
+// A device that trickles page data: a preview, downloaded on the user
+// interface thread, must not hold the window for as long as the device goes
+// on. With the stall time at 3 s the preview gives up with the failed
+// download's message and shows no page, and the window answers again; a
+// save of a trickled document fails with the same message and leaves no
+// output and no page file.
+TEST_F(UserFlowTest, ATricklingDeviceFreezesNeitherPreviewNorSave) {
+  StoreTheSimulatedMfp();
+  Start({{"KIVOR_STALL_TIMEOUT_MS", "3000"}});
+  Layout l;
+  ASSERT_NO_FATAL_FAILURE(OpenTheFirstBox(l, 3, 3));
+  sim_->SetFaults({"loadimg trickle 100"});
+
+  // Preview on, then the colour document: its page trickles.
+  const XRect check = l.Place(TemplateRect(res::IDD_MAIN, res::IDC_MAIN_PREVIEW));
+  input_->Click(CenterX(check), CenterY(check));
+  ASSERT_NO_FATAL_FAILURE(SelectDocument(l, 1));
+  ASSERT_TRUE(WaitForTitle("Communication")) << "the preview did not give up";  // "Unable to download the file."
+  Shot("9-preview-failed");
+  input_->Key("Return");
+  ASSERT_TRUE(Gone("Communication"));
+  const XRect frame = l.Place(TemplateRect(res::IDD_MAIN, res::IDC_MAIN_PREVIEW_FRAME));
+  const auto noPage = input_->Grab();
+  ASSERT_TRUE(noPage);
+  EXPECT_LT(DarkPixels(*noPage, frame), frame.width * frame.height / 50) << "a page in the preview";
+  Shot("9-no-preview");
+
+  // The window answers: the failure turned Preview off, and a click turns
+  // it on again; with the device well again the page shows.
+  sim_->SetFaults({});
+  input_->Click(CenterX(check), CenterY(check));
+  EXPECT_TRUE(WaitFor([&] {
+    const auto screen = input_->Grab();
+    return screen && DarkPixels(*screen, frame) > frame.width * frame.height / 50;
+  })) << "no page in the preview frame";
+  Shot("9-preview-again");
+
+  // The save of a trickled document: the failed download's message, then
+  // neither output nor page file.
+  sim_->SetFaults({"loadimg trickle 100"});
+  const std::string pdf = copy_.File("out/trickled.pdf");
+  std::filesystem::create_directories(copy_.File("out"));
+  ASSERT_NO_FATAL_FAILURE(ChooseSaveFile(l, pdf, "9"));
+  ASSERT_TRUE(WaitForTitle("Communication")) << "the save did not give up";
+  Shot("9-save-failed");
+  input_->Key("Return");
+  ASSERT_TRUE(Gone("Progress"));
+  EXPECT_FALSE(std::filesystem::exists(pdf));
+  EXPECT_TRUE(FilesIn(copy_.File("program/work/save")).empty());
+  EXPECT_TRUE(FilesIn(copy_.File("out")).empty());
+
+  sim_->SetFaults({});
   const XRect exit = l.Place(TemplateRect(res::IDD_MAIN, res::IDC_MAIN_EXIT));
   input_->Click(CenterX(exit), CenterY(exit));
   EXPECT_EQ(program_->WaitForExit(kWait), 0) << program_->Stderr();

@@ -3,10 +3,12 @@
 // and answers each written request with the next scripted reply.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <cstring>
 #include <deque>
 #include <string>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -22,6 +24,7 @@ struct FakeReply {
   long long announcedLength = -1;   // the reply length sent; -1: xml's size
   std::size_t bodyGiven = SIZE_MAX;  // bytes of the xml the body read gives at most
   std::size_t dataGiven = SIZE_MAX;  // bytes of data its read gives at most
+  int pauseMs = 0;                   // the device's time before the reply can be read
 };
 
 struct FakeCall {
@@ -136,6 +139,8 @@ class FakeSti {
     }
     HRESULT RawReadData(void* buffer, DWORD* size, void*) override {
       f_.calls.push_back({"read", *size, {}});
+      if (pauseMs_ > 0) std::this_thread::sleep_for(std::chrono::milliseconds(pauseMs_));
+      pauseMs_ = 0;
       if (pending_.empty()) {
         *size = 0;
         return E_FAIL;
@@ -153,9 +158,11 @@ class FakeSti {
     // Each transfer of the reply is a read of its own: length, body, data.
     void Queue() {
       pending_.clear();
+      pauseMs_ = 0;
       if (f_.replies.empty()) return;
       FakeReply r = f_.replies.front();
       if (!f_.repeatLastReply || f_.replies.size() > 1) f_.replies.pop_front();
+      pauseMs_ = r.pauseMs;
       std::uint32_t length = r.announcedLength < 0 ? static_cast<std::uint32_t>(r.xml.size())
                                                    : static_cast<std::uint32_t>(r.announcedLength);
       unsigned char prefix[4];
@@ -168,6 +175,7 @@ class FakeSti {
     FakeSti& f_;
     bool blockNext_ = false;
     std::deque<std::string> pending_;
+    int pauseMs_ = 0;
   };
 
   static HRESULT Create(HINSTANCE, DWORD, IStillImageW** object, void*) {

@@ -341,6 +341,24 @@ TEST_F(UsbFakeDeviceTest, ADeviceThatNeverSendsDataIsGivenUpAfterTheStallLimitAn
   }
 }
 
+// Tiny blocks now and then count as no data: the limit is 1 KiB within
+// every stall time, so a page that came fast at first and then trickles is
+// given up all the same, long before the device is through.
+TEST_F(UsbFakeDeviceTest, AFastStartDoesNotExcuseALaterTrickle) {
+  test::ScopedEnv limit("KIVOR_STALL_TIMEOUT_MS", "300");
+  OneDocument(kImageFormatColor);
+  const std::string burst = "\xFF\xD8\xFF\xE0" + std::string((1u << 20) - 4, 'x');
+  fake_.replies = {FakeReply{Xml(Code(600))}, FakeReply{Xml(Code(601) + DataSize(burst.size())), burst}};
+  // One byte every 20 ms: six seconds' worth.
+  FakeReply trickle{Xml(Code(601) + DataSize(1)), "y"};
+  trickle.pauseMs = 20;
+  fake_.replies.insert(fake_.replies.end(), 300, trickle);
+  fake_.replies.push_back(FakeReply{Xml(Code(603))});
+  EXPECT_EQ(Download(), 0);
+  EXPECT_TRUE(FilesIn(dir_.Path()).empty());
+  EXPECT_FALSE(fake_.replies.empty());
+}
+
 TEST_F(UsbFakeDeviceTest, LastCodeOnGetFileStillFetchesOneBlock) {
   OneDocument(kImageFormatMono);
   fake_.replies = {FakeReply{Xml(Code(603))}, FakeReply{Xml(Code(603) + DataSize(5)), std::string("II*\0x", 5)}};

@@ -7,9 +7,12 @@
 #include <stdlib.h>
 
 #include <algorithm>
+#include <chrono>
+#include <cstdio>
 #include <fstream>
 #include <iterator>
 #include <memory>
+#include <thread>
 
 #include "device/sti_binding.h"
 #include "device/usb_channel.h"
@@ -19,8 +22,10 @@
 #include "support/sti_loader.h"
 #include "platform/library.h"
 #include "platform/registry.h"
+#include "support/scoped_env.h"
 #include "support/sim_process.h"
 #include "support/temp_dir.h"
+#include "support/trickles.h"
 
 namespace tallow {
 namespace {
@@ -210,6 +215,54 @@ TEST_F(UsbSimTest, DeviceFaultsFailTheCommandAndLeaveNoPageFile) {
   sim_->SetFaults({"getdata stall-mid 100"});
   EXPECT_EQ(UsbDownloadPage(folder, 0, 1, u"MFP-A"), 1);
   EXPECT_EQ(ReadFile(dir_.File("0000ABCD_1.jpg")), HttpPage("0000ABCD", 1));
+}
+
+// With the stall time at 3 s, a page that trickles at 100 bytes a second in
+// tiny blocks fails and leaves no page file; one well above 1 KiB per stall
+// time arrives whole.
+TEST_F(UsbSimTest, TricklingPagesFailAndSlowOnesDoNot) {
+  Start({"MFP-A"}, {}, test::kTrickleStore);
+  ListBox(u"MFP-A");
+  const std::string page = HttpPage("0000ABCD", 1);
+  ASSERT_GT(page.size(), 16u * 1024);
+  const WString folder = FromAnsi(dir_.Path());
+  for (const test::Trickle& c : test::kUsbTrickles) {
+    SCOPED_TRACE(c.fault);
+    const test::ScopedEnv stall("KIVOR_STALL_TIMEOUT_MS", c.stallMs);
+    sim_->SetFaults({c.fault});
+    sim_->ClearLog();
+    EXPECT_EQ(UsbDownloadPage(folder, 0, 1, u"MFP-A"), c.through ? 1 : 0);
+    if (c.through) {
+      EXPECT_EQ(ReadFile(dir_.File("0000ABCD_1.jpg")), page);
+      std::remove(dir_.File("0000ABCD_1.jpg").c_str());
+    }
+    EXPECT_TRUE(FilesIn(dir_.Path()).empty());
+    // Many small blocks, not a few large ones.
+    const std::vector<std::string> log = sim_->Log();
+    EXPECT_GT(std::count_if(log.begin(), log.end(),
+                            [](const std::string& l) { return l.ends_with("GETDATA"); }),
+              2);
+  }
+}
+
+// A trickle that would go on for hours ends as the simulator stops, and
+// the transfer with it.
+TEST_F(UsbSimTest, StoppingTheSimulatorEndsATrickle) {
+  Start({"MFP-A"});
+  ListBox(u"MFP-A");
+  sim_->SetFaults({"getdata trickle 1"});
+  sim_->ClearLog();
+  int result = -1;
+  std::thread download([&] { result = UsbDownloadPage(FromAnsi(dir_.Path()), 0, 1, u"MFP-A"); });
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+  while (sim_->Log().size() < 2 && std::chrono::steady_clock::now() < deadline) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  EXPECT_GE(sim_->Log().size(), 2u) << "no GETDATA";
+  EXPECT_EQ(sim_->Terminate(), 0) << "the simulator did not end cleanly";
+  download.join();
+  EXPECT_EQ(result, 0);
+  EXPECT_TRUE(FilesIn(dir_.Path()).empty());
 }
 
 TEST_F(UsbSimTest, AVanishedDeviceCannotBeOpenedOrFound) {

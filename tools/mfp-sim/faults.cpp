@@ -1,5 +1,7 @@
 #include "faults.h"
 
+#include <algorithm>
+#include <cstdint>
 #include <sstream>
 
 #include "wire.h"
@@ -33,6 +35,7 @@ constexpr Name kKinds[] = {
     {"malformed", static_cast<int>(FaultKind::kMalformed)},
     {"oversize", static_cast<int>(FaultKind::kOversize)},
     {"empty", static_cast<int>(FaultKind::kEmpty)},
+    {"trickle", static_cast<int>(FaultKind::kTrickle)},
 };
 
 template <std::size_t N>
@@ -64,6 +67,12 @@ std::vector<std::string_view> Words(std::string_view s) {
 }
 
 constexpr int kMaxStallMs = 600000;
+constexpr int kMaxTrickle = 1 << 30;
+
+bool TakesNumber(FaultKind kind) {
+  return kind == FaultKind::kCode || kind == FaultKind::kStatus || kind == FaultKind::kStall ||
+         kind == FaultKind::kStallMid || kind == FaultKind::kTrickle;
+}
 
 }  // namespace
 
@@ -83,12 +92,11 @@ std::optional<Fault> ParseFault(std::string_view spec, std::string& error) {
   std::optional<int> kind = Lookup(kKinds, w[1]);
   if (!kind) {
     error = "fault \"" + shown + "\": unknown kind (code, status, drop, stall, stall-mid, cut, "
-            "malformed, oversize, empty)";
+            "malformed, oversize, empty, trickle)";
     return std::nullopt;
   }
   Fault f{static_cast<FaultTarget>(*target), static_cast<FaultKind>(*kind), 0};
-  bool needsArg = f.kind == FaultKind::kCode || f.kind == FaultKind::kStatus ||
-                  f.kind == FaultKind::kStall || f.kind == FaultKind::kStallMid;
+  const bool needsArg = TakesNumber(f.kind);
   if (needsArg != (w.size() == 3)) {
     error = "fault \"" + shown + "\": " + (needsArg ? "needs a number" : "takes no argument");
     return std::nullopt;
@@ -100,9 +108,11 @@ std::optional<Fault> ParseFault(std::string_view spec, std::string& error) {
     if (ok && (f.kind == FaultKind::kStall || f.kind == FaultKind::kStallMid)) {
       ok = *n >= 0 && *n <= kMaxStallMs;
     }
+    if (ok && f.kind == FaultKind::kTrickle) ok = *n >= 1 && *n <= kMaxTrickle;
     if (!ok) {
       error = "fault \"" + shown + "\": bad number (code: 32-bit; status: 200 to 599; stall: 0 to " +
-              std::to_string(kMaxStallMs) + " ms)";
+              std::to_string(kMaxStallMs) + " ms; trickle: 1 to " + std::to_string(kMaxTrickle) +
+              " bytes a second)";
       return std::nullopt;
     }
     f.arg = *n;
@@ -132,17 +142,18 @@ std::optional<std::vector<Fault>> ParseFaults(std::string_view text, std::string
 std::string FormatFault(const Fault& fault) {
   std::string s = std::string(NameOf(kTargets, static_cast<int>(fault.target))) + " " +
                   NameOf(kKinds, static_cast<int>(fault.kind));
-  switch (fault.kind) {
-    case FaultKind::kCode:
-    case FaultKind::kStatus:
-    case FaultKind::kStall:
-    case FaultKind::kStallMid:
-      s += " " + std::to_string(fault.arg);
-      break;
-    default:
-      break;
-  }
+  if (TakesNumber(fault.kind)) s += " " + std::to_string(fault.arg);
   return s;
+}
+
+std::size_t TrickleSlice(int bytesPerSecond) {
+  return std::max<std::size_t>(1, static_cast<std::size_t>(bytesPerSecond) / 10);
+}
+
+int TricklePauseMs(std::size_t bytes, int bytesPerSecond) {
+  if (bytesPerSecond <= 0) return 0;
+  const std::uint64_t ms = std::uint64_t{bytes} * 1000 / static_cast<std::uint64_t>(bytesPerSecond);
+  return static_cast<int>(std::min<std::uint64_t>(ms, kMaxStallMs));
 }
 
 void FaultSet::Replace(std::vector<Fault> faults) {

@@ -26,6 +26,7 @@ enum class FaultKind {
   kMalformed,  // ScanBox: broken XML; loadimg: garbage bytes
   kOversize,   // ScanBox: 5 MiB reply; loadimg: a body above 256 MiB
   kEmpty,      // 200 with an empty body
+  kTrickle,    // the reply, and over USB the page, at N bytes a second
 };
 
 struct Fault {
@@ -33,6 +34,12 @@ struct Fault {
   FaultKind kind;
   int arg = 0;
 };
+
+// How a trickle of |bytesPerSecond| goes out: slices of at most a tenth of
+// a second's bytes (at least one), each after a pause as long as the slice
+// takes at that rate.
+std::size_t TrickleSlice(int bytesPerSecond);
+int TricklePauseMs(std::size_t bytes, int bytesPerSecond);
 
 // One "<target> <kind> [arg]" line.
 std::optional<Fault> ParseFault(std::string_view spec, std::string& error);

@@ -8,6 +8,7 @@
 
 #include <httplib.h>
 
+#include <algorithm>
 #include <chrono>
 #include <condition_variable>
 #include <cstdlib>
@@ -160,6 +161,20 @@ void HttpServer::Impl::Deliver(const httplib::Request&, httplib::Response& res,
   res.status = 200;
   if (body->Size() == 0) {
     res.set_content("", type);
+    return;
+  }
+  if (fault && kind == FaultKind::kTrickle) {
+    const int rate = fault->arg;
+    const std::size_t slice = TrickleSlice(rate);
+    const int pauseMs = TricklePauseMs(slice, rate);
+    res.set_content_provider(
+        body->Size(), type,
+        [this, body, slice, pauseMs](std::size_t offset, std::size_t length, httplib::DataSink& sink) {
+          // One slice a call; the first goes out with the headers.
+          if (offset > 0 && !Wait(pauseMs)) return false;
+          return body->Write(offset, offset + std::min(slice, length),
+                             [&sink](const char* d, std::size_t n) { return sink.write(d, n); });
+        });
     return;
   }
   bool cut = fault && kind == FaultKind::kCut;

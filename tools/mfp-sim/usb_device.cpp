@@ -386,7 +386,10 @@ bool UsbDevices::Impl::Command(const Device& device, Connection& c, std::string_
       ex.reply = CodeReply(kCodeUnreadable);
     } else {
       getData = true;
-      block = static_cast<std::uint32_t>(std::min(blockSize, c.page->size() - c.pageOffset));
+      std::size_t most = blockSize;
+      // A trickling device hands the page out in many small blocks.
+      if (fault && kind == FaultKind::kTrickle) most = std::min(most, TrickleSlice(fault->arg));
+      block = static_cast<std::uint32_t>(std::min(most, c.page->size() - c.pageOffset));
       bool last = c.pageOffset + block == c.page->size();
       std::uint32_t announced = fault && kind == FaultKind::kOversize ? kOversizeLength : block;
       ex.reply = DataReply(last ? 603 : 601, announced);
@@ -422,6 +425,11 @@ bool UsbDevices::Impl::Command(const Device& device, Connection& c, std::string_
   }
   if (fault && kind == FaultKind::kStall) c.stallMs = fault->arg;
   if (fault && kind == FaultKind::kStallMid) c.stallBodyMs = fault->arg;
+  // As long as the reply's payload takes at the trickle's rate: the block's
+  // bytes for GETDATA, else the XML.
+  if (fault && kind == FaultKind::kTrickle) {
+    c.stallMs = TricklePauseMs(getData ? block : ex.reply.size(), fault->arg);
+  }
   return true;
 }
 

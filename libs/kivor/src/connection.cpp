@@ -159,37 +159,38 @@ std::string BuildUrl(const std::string& host, uint16_t port, const char* path,
   return out;
 }
 
-// Abandons a transfer that has moved no byte for the stall time. curl's own
-// low-speed check counts whole seconds and averages over several, and its
-// progress callback comes only about once a second on an idle transfer, so
-// the transfer is driven here and the clock read between its steps: curl is
-// asked to wake up no later than the moment the limit runs out.
+// Abandons a transfer that receives less than kMinBytesPerStall within the
+// stall time: one that stops, and one that trickles a few bytes now and
+// then. Each time another kMinBytesPerStall bytes are in, a new stall period
+// begins. curl's own low-speed check counts whole seconds and averages over
+// several, and its progress callback comes only about once a second on an
+// idle transfer, so the transfer is driven here and the clock read between
+// its steps: curl is asked to wake up no later than the moment the period
+// runs out.
 struct StallWatch {
   using Clock = std::chrono::steady_clock;
   long limitMs = kDefaultStallTimeoutMs;
-  Clock::time_point lastMove = Clock::now();
-  curl_off_t lastDown = -1;
-  curl_off_t lastUp = -1;
+  Clock::time_point periodStart = Clock::now();
+  curl_off_t receivedAtStart = 0;
 
-  // Milliseconds left before the limit, after a look at the byte counts; 0
-  // once it has run out.
+  // Milliseconds left in the current stall period, after a look at the
+  // bytes received; 0 once it has run out short of kMinBytesPerStall.
   long Left(CURL* e) {
     const auto now = Clock::now();
-    curl_off_t down = 0, up = 0;
-    curl_easy_getinfo(e, CURLINFO_SIZE_DOWNLOAD_T, &down);
-    curl_easy_getinfo(e, CURLINFO_SIZE_UPLOAD_T, &up);
-    if (down != lastDown || up != lastUp) {
-      lastDown = down;
-      lastUp = up;
-      lastMove = now;
+    curl_off_t received = 0;
+    curl_easy_getinfo(e, CURLINFO_SIZE_DOWNLOAD_T, &received);
+    if (received - receivedAtStart >= kMinBytesPerStall) {
+      receivedAtStart = received;
+      periodStart = now;
     }
-    const auto idle = std::chrono::duration_cast<std::chrono::milliseconds>(now - lastMove).count();
-    return idle >= limitMs ? 0 : static_cast<long>(limitMs - idle);
+    const auto spent =
+        std::chrono::duration_cast<std::chrono::milliseconds>(now - periodStart).count();
+    return spent >= limitMs ? 0 : static_cast<long>(limitMs - spent);
   }
 };
 
 // Runs the transfer set up on |c.easy| to its end; true when curl finished
-// it without error. A stall ends it as a failure.
+// it without error. A stall or a trickle ends it as a failure.
 bool Perform(Connection& c) {
   if (c.multi == nullptr) c.multi = curl_multi_init();
   if (c.multi == nullptr || curl_multi_add_handle(c.multi, c.easy) != CURLM_OK) return false;
