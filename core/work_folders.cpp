@@ -12,6 +12,7 @@ namespace tallow {
 namespace {
 
 struct FolderPaths {
+  WString work;  // holds the other two; kept only to judge what may be emptied
   WString save;
   WString preview;
   WString setting;
@@ -43,6 +44,46 @@ constexpr int kLongestProbeName = 32767;
 
 constexpr int kTickNameTries = 32;
 
+// Whether the resolved path |real| is the resolved folder |root| or lies
+// below it: a name that merely starts like it ("work2") does not.
+bool IsAtOrBelow(const WString& real, const WString& root) {
+  if (root.empty() || real.compare(0, root.size(), root) != 0) return false;
+  return real.size() == root.size() || root.back() == kPathSeparator ||
+         real[root.size()] == kPathSeparator;
+}
+
+// The real path of |path| when it is the "work" folder or lies below it;
+// empty otherwise, and before CreateWorkFolders has set the paths.
+WString RealWorkFolderPath(WStringView path) {
+  WString work;
+  {
+    std::lock_guard<std::mutex> lock(PathsLock());
+    work = Paths().work;
+  }
+  WString root;
+  WString real;
+  if (work.empty() || !GetRealPathW(work, root) || !GetRealPathW(path, real)) return {};
+  return IsAtOrBelow(real, root) ? real : WString();
+}
+
+// Deletes the files below the real folder |folder|. Its sub-folders are
+// listed as folders only when they are no links, so the walk stays below it.
+int EmptyFolder(const WString& folder) {
+  FileFinder finder;
+  if (!finder.FindFile(folder, u"*")) return 0;
+  while (finder.FindNextFile()) {
+    if (finder.IsDots()) continue;
+    const WString full = folder + Separator() + finder.GetFileName();
+    if (finder.IsDirectory()) {
+      EmptyFolder(full);
+    } else {
+      DeleteFileW(full.c_str());
+    }
+  }
+  finder.Close();
+  return 1;
+}
+
 }  // namespace
 
 WString SaveFolderPath() {
@@ -69,7 +110,7 @@ void CreateWorkFolders() {
     base.erase(pos);
   }
   const WString work = base + Separator() + u"work";
-  FolderPaths fresh{work + Separator() + u"save", work + Separator() + u"preview",
+  FolderPaths fresh{work, work + Separator() + u"save", work + Separator() + u"preview",
                     base + Separator() + kSettingFolderName};
   {
     std::lock_guard<std::mutex> lock(PathsLock());
@@ -85,23 +126,11 @@ void CreateWorkFolders() {
 int CFolderCleaner::DeleteFolderContents(WStringView path) const {
   // An empty path would otherwise become the pattern of the root folder.
   if (path.empty()) return 0;
-  WString folder(path);
-  while (!folder.empty() && folder.back() == kPathSeparator) folder.pop_back();
-  if (folder.empty()) folder = Separator();
-
-  FileFinder finder;
-  if (!finder.FindFile(folder, u"*")) return 0;
-  while (finder.FindNextFile()) {
-    if (finder.IsDots()) continue;
-    WString full = WString(path) + Separator() + finder.GetFileName();
-    if (finder.IsDirectory()) {
-      DeleteFolderContents(full);
-    } else {
-      DeleteFileW(full.c_str());
-    }
-  }
-  finder.Close();
-  return 1;
+  // Whatever folder a caller names, only the program's own pages go: the
+  // user's files elsewhere are never touched.
+  const WString folder = RealWorkFolderPath(path);
+  if (folder.empty()) return 0;
+  return EmptyFolder(folder);
 }
 
 BOOL IsFolderWritable(WStringView path) {

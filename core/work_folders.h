@@ -22,13 +22,17 @@ WString SettingFolderPath();
 // download or save. Safe to call again at any time.
 void CreateWorkFolders();
 
-// Empties folders of their files; holds no data, so any instance serves.
+// Empties working folders of their files; holds no data, so any instance
+// serves.
 class CFolderCleaner {
  public:
   // Deletes every file below |path|, sub-folders included, but keeps the
   // folders themselves. A link is deleted as a link: what it points to is
-  // never touched. 1 when the folder could be listed, 0 otherwise (also for
-  // an empty path, which is refused rather than read as the root).
+  // never touched. Only the "work" folder that CreateWorkFolders made and
+  // the folders below it ("save", "preview") are emptied, judged by their
+  // real paths (links, "." and ".." resolved): any other folder is refused
+  // and left as it is. 1 when the folder could be listed, 0 otherwise (also
+  // for a refused or an empty path).
   int DeleteFolderContents(WStringView path) const;
 };
 

@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
 
 #include "platform/path.h"
 
@@ -45,6 +46,20 @@ BOOL CreateDirectoryW(const char16_t* path) {
 BOOL DeleteFileW(const char16_t* path) {
   if (NullPath(path)) return FALSE;
   if (::unlink(NativePath(path).c_str()) != 0) return FailWithErrno();
+  return TRUE;
+}
+
+BOOL GetRealPathW(WStringView path, WString& real) {
+  real.clear();
+  // A NUL would cut the native path short and name another file.
+  if (path.empty() || path.find(u'\0') != WStringView::npos) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return FALSE;
+  }
+  char* resolved = ::realpath(NativePath(path).c_str(), nullptr);
+  if (!resolved) return FailWithErrno();
+  real = FromAnsi(resolved);
+  std::free(resolved);
   return TRUE;
 }
 

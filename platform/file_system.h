@@ -21,6 +21,11 @@ BOOL CreateDirectoryW(const char16_t* path);
 // Deletes a file or a link, never a folder (whatever a link points to stays).
 BOOL DeleteFileW(const char16_t* path);
 
+// The absolute path of the existing file or folder |path| with every link,
+// "." and ".." resolved and no separator at its end; FALSE, |real| emptied,
+// when there is no such file or folder.
+BOOL GetRealPathW(WStringView path, WString& real);
+
 // Access test of the C library: mode 0 existence, 2 write, 4 read, 6 both.
 // 0 when granted, -1 otherwise.
 inline constexpr int kAccessExists = 0;

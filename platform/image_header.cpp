@@ -16,7 +16,9 @@ namespace {
 using Bytes = std::span<const std::uint8_t>;
 
 std::optional<ImageHeader> Sized(ImageFormat format, std::uint64_t width, std::uint64_t height) {
-  if (width < 1 || width > kMaxImageSide || height < 1 || height > kMaxImageSide) {
+  // Within the sides, the product cannot overflow.
+  if (width < 1 || width > kMaxImageSide || height < 1 || height > kMaxImageSide ||
+      width * height > kMaxImagePixels) {
     return std::nullopt;
   }
   return ImageHeader{format, static_cast<int>(width), static_cast<int>(height)};

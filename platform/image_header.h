@@ -9,6 +9,7 @@
 #include <span>
 #include <vector>
 
+#include "contracts/page_limits.h"
 #include "platform/text.h"
 
 namespace tallow {
@@ -21,14 +22,18 @@ struct ImageHeader {
   int height;
 };
 
-// Larger files are refused unread.
-inline constexpr std::uint64_t kMaxImageFileBytes = 256ull * 1024 * 1024;
-// No page is wider or taller than this many pixels; a larger size is a
-// broken or hostile file.
-inline constexpr int kMaxImageSide = 1000000;
+// The bounds of a page that the codec libraries hold too. Larger files are
+// refused unread.
+inline constexpr std::uint64_t kMaxImageFileBytes = PAGE_MAX_FILE_BYTES;
+// No page is wider or taller than kMaxImageSide pixels, nor has more than
+// kMaxImagePixels: a larger size is a broken or hostile file, and decoding
+// it would ask for the memory it declares.
+inline constexpr int kMaxImageSide = static_cast<int>(PAGE_MAX_SIDE);
+inline constexpr std::uint64_t kMaxImagePixels = PAGE_MAX_PIXELS;
 
 // The format and pixel size of the image in |data| (a whole file), or nullopt
-// when it is neither a JPEG nor a TIFF whose first image has a positive size.
+// when it is neither a JPEG nor a TIFF whose first image has a positive size
+// within the bounds above.
 std::optional<ImageHeader> ReadImageHeader(std::span<const std::uint8_t> data);
 
 // A page file read whole, with its header: what a decoder needs, so that the

@@ -104,7 +104,7 @@ struct ConvertThreadContext {
   void (*pfnCallback)(CMainDlg* owner) = nullptr;
   CMainDlg* pOwner = nullptr;
   std::unique_ptr<ui::CWinThread> pThread;  // the worker, until it is joined
-  CFolderCleaner folderCleaner;             // empties the work folder for the worker
+  CFolderCleaner folderCleaner;             // empties the save folder for the worker
   IConvertor* pJob = nullptr;               // the save's writer; the window owns it
   int nDocIndex = -1;                       // document being saved; -1 none
 

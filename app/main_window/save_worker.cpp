@@ -5,6 +5,7 @@
 #include <new>
 
 #include "app/main_window/main_dlg.h"
+#include "core/work_folders.h"
 #include "device/channel_layer.h"
 #include "platform/cursor.h"
 #include "platform/file_system.h"
@@ -33,10 +34,18 @@ bool AllOutputsExist(const IConvertor& job) {
   return true;
 }
 
-// The pages first to last of |fileIndex| into the save folder, each with its
-// entry of |entries|. False when the worker stopped: a page that did not
-// come (status 128) or a cancel seen after a page (status 5, the pages
-// downloaded so far deleted).
+// Empties the folder the pages of a save are downloaded into, and no other:
+// the writer's work folder is what it was last given (TEMP after Open) or
+// what its codec library left in the buffer it was handed, and may name a
+// folder of the user's.
+void EmptySaveFolder(const ConvertThreadContext& c) {
+  c.folderCleaner.DeleteFolderContents(SaveFolderPath());
+}
+
+// The pages first to last of |fileIndex| into the save folder (where
+// DownloadPageForSave puts them), each with its entry of |entries|. False
+// when the worker stopped: a page that did not come (status 128) or a
+// cancel seen after a page (status 5, the pages downloaded so far deleted).
 bool DownloadPages(ConvertThreadContext& c, const MFPInfo& device, int fileIndex, int first,
                    int last, ImageInfo* entries) {
   for (int page = first; page <= last; ++page) {
@@ -54,7 +63,7 @@ bool DownloadPages(ConvertThreadContext& c, const MFPInfo& device, int fileIndex
     }
     if (c.bCancel) {
       Report(c, kConvertCancelled, c.nCurrent, c.nTotal);
-      c.folderCleaner.DeleteFolderContents(c.pJob->m_workFolder);
+      EmptySaveFolder(c);
       return false;
     }
     Report(c, c.nStatus, page, last);
@@ -86,7 +95,7 @@ BOOL CMainDlg::RunConvertThread(int docIndex, IConvertor* job) {
   BOOL result = FALSE;
   if (!job) return FALSE;
   CreateWorkFolders();
-  c.folderCleaner.DeleteFolderContents(job->m_workFolder);
+  EmptySaveFolder(c);
   c.Reset();
   if (docIndex < 0) return FALSE;
   c.pJob = job;
@@ -105,7 +114,7 @@ BOOL CMainDlg::RunConvertThread(int docIndex, IConvertor* job) {
     c.pThread->Join();
     m_progressDlg.ForgetSave();
     if (answer == IDOK) {
-      c.folderCleaner.DeleteFolderContents(job->m_workFolder);
+      EmptySaveFolder(c);
       result = TRUE;
     }
   }
@@ -146,7 +155,7 @@ UINT CMainDlg::SaveThreadProc(void* context) {
       if (SUCCEEDED(hr) && !AllOutputsExist(*job)) hr = E_FAIL;
       if (FAILED(hr)) {
         Report(*c, kConvertFailed, 0, c->nTotal);
-        c->folderCleaner.DeleteFolderContents(job->m_workFolder);
+        EmptySaveFolder(*c);
       }
     }
     entries.reset();

@@ -5,15 +5,18 @@
 #include <cstdint>
 #include <string>
 
+#include "contracts/page_limits.h"
+
 namespace dumel {
 
 struct PageLimits {
-  // A page file larger than this is refused; a scanned page is far smaller.
-  std::uint64_t maxFileBytes = std::uint64_t{256} << 20;
-  // Width times height: A3 at 1200 dpi is under 2^29.
-  std::uint64_t maxPixels = std::uint64_t{1} << 29;
+  // A page file larger than this is refused. The program's preview holds
+  // the same three bounds.
+  std::uint64_t maxFileBytes = PAGE_MAX_FILE_BYTES;
+  // Width times height.
+  std::uint64_t maxPixels = PAGE_MAX_PIXELS;
   // Each side.
-  std::uint32_t maxSide = 1u << 18;
+  std::uint32_t maxSide = PAGE_MAX_SIDE;
   // One allocation inside libtiff, and one band of decoded rows.
   std::int64_t maxSingleAlloc = std::int64_t{256} << 20;
   // Pages of one document.

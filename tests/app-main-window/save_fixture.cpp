@@ -1,6 +1,10 @@
 #include "save_fixture.h"
 
+#include <unistd.h>
+
+#include <cstdio>
 #include <filesystem>
+#include <type_traits>
 
 #include "core/settings.h"
 #include "support/temp_dir.h"
@@ -73,6 +77,24 @@ void SaveTest::TearDown() {
   ui.onWorkerWait = nullptr;
   ui.onMaking = nullptr;
   MainWindowTest::TearDown();
+  if (codec.module) FreeLibrary(codec.module);
+  codec = HookedCodec{};
+}
+
+void SaveTest::UseHookedCodec() {
+  ASSERT_EQ(std::remove(program_.File("pdfdumel.so").c_str()), 0);
+  ASSERT_EQ(::symlink(HOOKED_CODEC_PATH, program_.File("pdfdumel.so").c_str()), 0);
+  codec.module = LoadLibraryW(program_.Wide("pdfdumel.so").c_str());
+  ASSERT_NE(codec.module, nullptr);
+  const auto find = [&](auto& slot, const char* name) {
+    slot = reinterpret_cast<std::remove_reference_t<decltype(slot)>>(
+        GetProcAddress(codec.module, name));
+    ASSERT_NE(slot, nullptr) << name;
+  };
+  find(codec.setHook, "HookedCodecSetHook");
+  find(codec.setWorkFolder, "HookedCodecSetWorkFolder");
+  find(codec.setFailure, "HookedCodecSetFailure");
+  find(codec.entries, "HookedCodecEntries");
 }
 
 void SaveTest::StartSaveDevice(bool deleteAfterSave, const char* store) {

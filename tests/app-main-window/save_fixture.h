@@ -5,6 +5,7 @@
 #pragma once
 
 #include <condition_variable>
+#include <cstdint>
 #include <functional>
 #include <mutex>
 #include <string>
@@ -31,6 +32,20 @@ inline constexpr const char* kSaveStore = R"(<mfp name="Sim">
   </box>
 </mfp>)";
 enum SaveRow { kRowNoPages = 0, kRowMono = 1, kRowColour = 2 };
+
+// The PDF library of hooked_codec.c as the test reaches it: loaded by the
+// test too, so that its settings are those of the library the writer loads.
+struct HookedCodec {
+  HMODULE module = nullptr;
+  // Called inside each conversion with |context|; null: none.
+  void (*setHook)(void (*hook)(void* context), void* context) = nullptr;
+  // A folder the conversion writes into the work folder's buffer; null: none.
+  void (*setWorkFolder)(const char16_t* folder) = nullptr;
+  // A negative result the conversion fails with; 0: it writes its file.
+  void (*setFailure)(std::int32_t result) = nullptr;
+  // The page entries of the last conversion, 0 to 15.
+  const ImageInfo* (*entries)() = nullptr;
+};
 
 class SaveTest : public MainWindowTest, public ::testing::WithParamInterface<bool> {
  protected:
@@ -77,6 +92,11 @@ class SaveTest : public MainWindowTest, public ::testing::WithParamInterface<boo
   // What the window shows after a save that did not count: Simple Mode the
   // same document, Advanced Mode the same list.
   static void ExpectStillShown(TestMainDlg& d, bool simple);
+
+  // Puts the hooked PDF library in the program's folder in place of the
+  // real one and loads it; released at the end of the test.
+  void UseHookedCodec();
+  HookedCodec codec;
 
   // Holds each save's worker as it starts its first page until the progress
   // dialog has opened, so that the dialog opens on the state before any

@@ -2,20 +2,20 @@
 // USB: cancelled while a page downloads or while the writer converts, or
 // broken by the device in the middle of a download. Nothing counts as
 // saved, nothing is deleted on the device, Simple Mode stays on the
-// document. The user acts at fixed points of the worker (as it starts a
-// page, inside the conversion), never after a wait.
-#include <unistd.h>
-
+// document. And what a save empties when it ends, however it ends. The
+// user acts at fixed points of the worker (as it starts a page, inside the
+// conversion), never after a wait.
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "core/settings.h"
-#include "platform/library.h"
 #include "save_fixture.h"
 #include "support/scoped_env.h"
+#include "support/temp_dir.h"
 
 namespace tallow::app::testing {
 namespace {
@@ -60,16 +60,7 @@ TEST_P(SaveTest, CancelDuringADownloadStopsAfterThePageAndSavesNothing) {
 // deleted. The writer gets the entries of the range's pages as the device
 // described them, and zeros below the range.
 TEST_P(SaveTest, CancelDuringTheConversionKeepsTheFileButDoesNotCount) {
-  ASSERT_EQ(std::remove(program_.File("pdfdumel.so").c_str()), 0);
-  ASSERT_EQ(::symlink(HOOKED_CODEC_PATH, program_.File("pdfdumel.so").c_str()), 0);
-  const HMODULE codec = LoadLibraryW(program_.Wide("pdfdumel.so").c_str());
-  ASSERT_NE(codec, nullptr);
-  using SetHook = void (*)(void (*)(void*), void*);
-  using Entries = const ImageInfo* (*)();
-  const auto setHook = reinterpret_cast<SetHook>(GetProcAddress(codec, "HookedCodecSetHook"));
-  const auto entries = reinterpret_cast<Entries>(GetProcAddress(codec, "HookedCodecEntries"));
-  ASSERT_TRUE(setHook && entries);
-
+  ASSERT_NO_FATAL_FAILURE(UseHookedCodec());
   for (bool cancel : {false, true}) {
     SCOPED_TRACE(cancel ? "cancelled" : "converted");
     StartSaveDevice(true);
@@ -77,7 +68,7 @@ TEST_P(SaveTest, CancelDuringTheConversionKeepsTheFileButDoesNotCount) {
       TestMainDlg* d = *static_cast<TestMainDlg**>(shown);
       SendToUi([d] { d->m_progressDlg.InputClick(IDC_PROGRESS_CANCEL); });
     };
-    setHook(cancel ? +pressCancel : nullptr, &window);
+    codec.setHook(cancel ? +pressCancel : nullptr, &window);
     AnswerFileDialogs({{"converted.pdf", 1}});
     RunSaving([&](TestMainDlg& d) {
       ASSERT_EQ(OpenBox(d, u"Scans"), 3);
@@ -91,17 +82,80 @@ TEST_P(SaveTest, CancelDuringTheConversionKeepsTheFileButDoesNotCount) {
       EXPECT_EQ(progressCompletedSeen, !cancel);
       EXPECT_EQ(d.m_listDocuments->GetItemCount(), cancel ? 3 : 2);
     });
-    setHook(nullptr, nullptr);
+    codec.setHook(nullptr, nullptr);
     EXPECT_TRUE(TakeMessages().empty());
     EXPECT_EQ(Outputs(), std::vector<std::string>{"converted.pdf"});
-    const ImageInfo* given = entries();
+    const ImageInfo* given = codec.entries();
     for (int page = 0; page <= 5; ++page) {
       const ImageInfo expected = page < 3 ? ImageInfo{} : ImageInfo{320, 240, 100, 100};
       EXPECT_EQ(std::memcmp(&given[page], &expected, sizeof expected), 0) << page;
     }
     std::remove(Out("converted.pdf").c_str());
   }
-  FreeLibrary(codec);
+}
+
+// The writer's work folder names a folder of the user's when the save ends:
+// its codec library left that folder in the buffer it was handed, or the
+// writer missed its SetWorkFolder and kept TEMP from Open. Whether the save
+// completes, is cancelled or its conversion fails, that folder keeps its
+// files, and the save folder, where the pages went, is emptied.
+TEST_P(SaveTest, AFolderTheWriterNamesKeepsItsFilesTheSaveFolderIsEmptied) {
+  ASSERT_NO_FATAL_FAILURE(UseHookedCodec());
+  enum class End { kSaved, kCancelled, kConversionFailed };
+  struct Case {
+    const char* name;
+    bool byCodec;  // else by TEMP, taken on the first page
+    End end;
+  };
+  const Case cases[] = {
+      {"left by the codec, saved", true, End::kSaved},
+      {"left by the codec, conversion failed", true, End::kConversionFailed},
+      {"TEMP, saved", false, End::kSaved},
+      {"TEMP, cancelled on page 2", false, End::kCancelled},
+      {"TEMP, conversion failed", false, End::kConversionFailed},
+  };
+  // Shorter than the save folder's path, so that the codec's buffer holds it.
+  const WString mine = program_.Wide("mine");
+  const test::ScopedEnv temp("TEMP", program_.File("mine"));
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::filesystem::create_directories(program_.File("mine/sub"));
+    test::WriteFile(program_.File("mine/keep.txt"), "mine");
+    test::WriteFile(program_.File("mine/sub/keep.txt"), "mine too");
+    StartSaveDevice(false);
+    codec.setWorkFolder(c.byCodec ? mine.c_str() : nullptr);
+    codec.setFailure(c.end == End::kConversionFailed ? -1 : 0);
+    int pagesStarted = 0;
+    ui.onWorkerWait = [&] {
+      ++pagesStarted;
+      // The worker alone uses the writer while it runs.
+      if (!c.byCodec && pagesStarted == 1) window->m_convertContext.pJob->SetWorkFolder(nullptr);
+      if (c.end == End::kCancelled && pagesStarted == 2) {
+        SendToUi([&] { window->m_progressDlg.InputClick(IDC_PROGRESS_CANCEL); });
+      }
+    };
+    AnswerFileDialogs({{"kept.pdf", 1}});
+    RunSaving([&](TestMainDlg& d) {
+      ShowNewest(d, false);
+      TakeMessages();
+      d.InputClick(IDC_MAIN_SAVE);
+      ASSERT_NE(d.m_pConvertor, nullptr);
+      EXPECT_EQ(d.m_pConvertor->m_workFolder, mine);
+      EXPECT_EQ(progressCompletedSeen, c.end == End::kSaved);
+      EXPECT_EQ(TakeMessages(), c.end == End::kConversionFailed
+                                    ? std::vector<WString>{u"Failed to save the file."}
+                                    : std::vector<WString>{});
+      // Looked at before the window's exit empties the working folders.
+      EXPECT_EQ(test::ReadFile(program_.File("mine/keep.txt")), "mine");
+      EXPECT_EQ(test::ReadFile(program_.File("mine/sub/keep.txt")), "mine too");
+      EXPECT_TRUE(SaveFolderFiles().empty());
+    });
+    ui.onWorkerWait = nullptr;
+    EXPECT_EQ(test::ReadFile(program_.File("mine/keep.txt")), "mine");
+    EXPECT_EQ(Outputs(), c.end == End::kSaved ? std::vector<std::string>{"kept.pdf"}
+                                              : std::vector<std::string>{});
+    std::remove(Out("kept.pdf").c_str());
+  }
 }
 
 // The device breaks down in the middle of a download (page 2): a cut reply,

@@ -7,6 +7,7 @@
 #include "c_view.h"
 #include "contracts/codec_api.h"
 #include "contracts/discovery_api.h"
+#include "contracts/page_limits.h"
 #include "contracts/still_image.h"
 #include "contracts/string_resources.h"
 #include "contracts/usb_registry.h"

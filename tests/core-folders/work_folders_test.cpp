@@ -73,37 +73,110 @@ TEST_F(WorkFoldersTest, AProgramPathWithoutFolderKeepsTheEarlierPaths) {
   }
 }
 
+// A program folder of the test's own ("prog") with its working folders
+// made, beside folders of the user's.
 class FolderCleanerTest : public ::testing::Test {
  protected:
+  void SetUp() override {
+    scratch_.Write("prog/tallowmere.bin", "");
+    const WString program = scratch_.Wide("prog/tallowmere.bin");
+    SetModuleFileNameSourceForTests([program](HMODULE) { return program; });
+    CreateWorkFolders();
+    ASSERT_EQ(SaveFolderPath(), scratch_.Wide("prog/work/save"));
+  }
+  void TearDown() override { SetModuleFileNameSourceForTests(nullptr); }
+
+  // The entries below |rel|, relative to it.
+  std::set<std::string> TreeBelow(const std::string& rel) const {
+    std::set<std::string> below;
+    for (const std::string& entry : scratch_.Tree()) {
+      if (entry.starts_with(rel + "/")) below.insert(entry.substr(rel.size() + 1));
+    }
+    return below;
+  }
+
   TempDir scratch_;
   CFolderCleaner cleaner_;
 };
 
 TEST_F(FolderCleanerTest, MissingFolderGivesZeroAnEmptyOneGivesOne) {
-  EXPECT_EQ(cleaner_.DeleteFolderContents(scratch_.Wide("missing")), 0);
-  EXPECT_EQ(cleaner_.DeleteFolderContents(scratch_.Wide()), 1);
+  EXPECT_EQ(cleaner_.DeleteFolderContents(scratch_.Wide("prog/work/save/missing")), 0);
+  EXPECT_EQ(cleaner_.DeleteFolderContents(scratch_.Wide("prog/work/save")), 1);
 }
 
 TEST_F(FolderCleanerTest, FilesGoAtEveryDepthFoldersStay) {
-  for (const WString& path : {scratch_.Wide("work"), scratch_.Wide("work") + u"/"}) {
-    scratch_.Write("work/00000001_1.jpg", "page");
-    scratch_.Write("work/noextension", "x");
-    scratch_.Write("work/sub/00000001_2.tif", "page");
-    scratch_.Write("work/sub/deeper/.hidden", "x");
+  for (const WString& path : {scratch_.Wide("prog/work/save"), scratch_.Wide("prog/work/save/")}) {
+    scratch_.Write("prog/work/save/00000001_1.jpg", "page");
+    scratch_.Write("prog/work/save/noextension", "x");
+    scratch_.Write("prog/work/save/sub/00000001_2.tif", "page");
+    scratch_.Write("prog/work/save/sub/deeper/.hidden", "x");
     EXPECT_EQ(cleaner_.DeleteFolderContents(path), 1);
-    EXPECT_EQ(scratch_.Tree(), (std::set<std::string>{"work", "work/sub", "work/sub/deeper"}));
+    EXPECT_EQ(TreeBelow("prog/work/save"), (std::set<std::string>{"sub", "sub/deeper"}));
   }
 }
 
 TEST_F(FolderCleanerTest, LinksAreDeletedNotFollowed) {
   scratch_.Write("outside/keep.txt", "mine");
-  fs::create_directories(scratch_.File("work"));
-  fs::create_directory_symlink(scratch_.File("outside"), scratch_.File("work/folder-link"));
-  fs::create_symlink(scratch_.File("outside/keep.txt"), scratch_.File("work/file-link"));
-  EXPECT_EQ(cleaner_.DeleteFolderContents(scratch_.Wide("work")), 1);
+  fs::create_directory_symlink(scratch_.File("outside"), scratch_.File("prog/work/save/folder-link"));
+  fs::create_symlink(scratch_.File("outside/keep.txt"), scratch_.File("prog/work/save/file-link"));
+  EXPECT_EQ(cleaner_.DeleteFolderContents(scratch_.Wide("prog/work/save")), 1);
   EXPECT_EQ(scratch_.Read("outside/keep.txt"), "mine");
-  EXPECT_FALSE(scratch_.Exists("work/folder-link"));
-  EXPECT_FALSE(scratch_.Exists("work/file-link"));
+  EXPECT_FALSE(scratch_.Exists("prog/work/save/folder-link"));
+  EXPECT_FALSE(scratch_.Exists("prog/work/save/file-link"));
+}
+
+// Only the "work" folder and what lies below it, by the real path: a folder
+// elsewhere keeps its files however the path reaches it.
+TEST_F(FolderCleanerTest, OnlyTheWorkFolderAndFoldersBelowItAreEmptied) {
+  // The files every case starts from.
+  const std::vector<std::string> files = {
+      "prog/tallowmere.bin",          "prog/setting/tallowmere.ini",
+      "prog/work/left.jpg",           "prog/work/save/00000001_1.jpg",
+      "prog/work/save/sub/page.tif",  "prog/work/preview/00000001_1.jpg",
+      "prog/work2/keep.txt",          "outside/keep.txt",
+      "outside/sub/keep.txt",         "temp/keep.txt",
+      "keep.txt"};
+  fs::create_directory_symlink(scratch_.File("prog/work/save"), scratch_.File("save-link"));
+  struct Case {
+    const char* name;
+    std::string path;   // below the scratch folder
+    const char* empty;  // the folder whose files go; null: none
+  };
+  const Case cases[] = {
+      {"the work folder", "prog/work", "prog/work"},
+      {"the save folder", "prog/work/save", "prog/work/save"},
+      {"the save folder with separators at its end", "prog/work/save//", "prog/work/save"},
+      {"the preview folder", "prog/work/preview", "prog/work/preview"},
+      {"a folder below the save folder", "prog/work/save/sub", "prog/work/save/sub"},
+      {"\"..\" that stays inside", "prog/work/save/sub/../../preview", "prog/work/preview"},
+      {"a link to the save folder", "save-link", "prog/work/save"},
+      {"a folder outside", "outside", nullptr},
+      {"the temporary folder", "temp", nullptr},
+      {"the folder that holds the program's", "", nullptr},
+      {"the program's folder", "prog", nullptr},
+      {"the setting folder", "prog/setting", nullptr},
+      {"a name that starts like the work folder's", "prog/work2", nullptr},
+      {"\"..\" that leads out", "prog/work/save/../../../outside", nullptr},
+      {"a link in the save folder pointing out", "prog/work/save/out-link", nullptr},
+      {"a folder below a link pointing out", "prog/work/save/out-link/sub", nullptr},
+  };
+  const std::string outLink = "prog/work/save/out-link";
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    for (const std::string& f : files) scratch_.Write(f, "x");
+    if (!scratch_.Exists(outLink)) {
+      fs::create_directory_symlink(scratch_.File("outside"), scratch_.File(outLink));
+    }
+    const WString path = c.path.empty() ? scratch_.Wide() + u"/" : scratch_.Wide(c.path);
+    EXPECT_EQ(cleaner_.DeleteFolderContents(path), c.empty ? 1 : 0);
+    // What lies below the emptied folder goes, the link as a link.
+    for (const std::string& f : files) {
+      const bool gone = c.empty && f.starts_with(std::string(c.empty) + "/");
+      EXPECT_EQ(scratch_.Exists(f), !gone) << f;
+    }
+    const bool linkGone = c.empty && outLink.starts_with(std::string(c.empty) + "/");
+    EXPECT_EQ(scratch_.Exists(outLink), !linkGone);
+  }
 }
 
 TEST_F(FolderCleanerTest, AnEmptyPathIsNotTheRootFolder) {

@@ -4,10 +4,12 @@
 // screen the whole page made smaller by exact area averaging, painted first
 // and painted again from what the back end kept.
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstdlib>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "app/main_window/main_dlg.h"
 #include "pages.h"
@@ -91,6 +93,48 @@ Difference BestMatch(const ScreenPixels& screen, const Rect& fit, const wxImage&
     }
   }
   return best;
+}
+
+// The main window's preview frame as the screen shows it once |image| is
+// drawn as the window paints a preview of a |width| x |height| picture;
+// |fit| is where it is drawn.
+std::optional<ScreenPixels> PreviewFrameWith(WxDriver& wx, const CImage& image, int width,
+                                             int height, Rect& fit) {
+  std::optional<ScreenPixels> shot;
+  wx.OnDialogShown([&](CDialog& d) {
+    Control* picture = d.GetDlgItem(res::IDC_MAIN_PREVIEW_FRAME);
+    ASSERT_TRUE(picture);
+    const Rect client = picture->GetClientRect();
+    fit = app::FitPreviewRect(client.cx - 2, client.cy - 2, width, height);
+    {
+      CClientDC dc(*picture);
+      dc.SetStretchBltMode(HALFTONE);
+      image.StretchBlt(dc, fit.x, fit.y, fit.cx, fit.cy, 0, 0, width, height);
+    }
+    wx.Pump(300ms);
+    shot = GrabScreen(picture->GetWindowRect());
+    d.InputEscape();
+  });
+  CDialog dialog(res::IDD_MAIN);
+  EXPECT_EQ(dialog.DoModal(), IDCANCEL);
+  return shot;
+}
+
+// How many pixels inside |fit| (three in from its edges) differ from the
+// frame's own background.
+int PixelsDrawnIn(const ScreenPixels& shot, const Rect& fit) {
+  const auto at = [&](int x, int y) {
+    return &shot.rgb[(static_cast<std::size_t>(y) * shot.width + x) * 3];
+  };
+  const std::uint8_t* background = at(3, 3);
+  int drawn = 0;
+  for (int y = fit.y + 3; y < fit.bottom() - 3; ++y) {
+    for (int x = fit.x + 3; x < fit.right() - 3; ++x) {
+      const std::uint8_t* p = at(x, y);
+      drawn += (p[0] != background[0] || p[1] != background[1] || p[2] != background[2]) ? 1 : 0;
+    }
+  }
+  return drawn;
 }
 
 // A colour page's edges may stray by a level here and there (the JPEG
@@ -183,36 +227,92 @@ TEST_F(WxDialogTest, APageWhoseDataDoesNotDecodeDrawsNothing) {
     SCOPED_TRACE(name);
     CImage image;
     ASSERT_EQ(image.Load(FromAnsi(scratch_.Write(name, bytes))), S_OK);
-    std::optional<ScreenPixels> shot;
     Rect fit;
-    wx_->OnDialogShown([&](CDialog& d) {
-      Control* picture = d.GetDlgItem(res::IDC_MAIN_PREVIEW_FRAME);
-      ASSERT_TRUE(picture);
-      const Rect client = picture->GetClientRect();
-      fit = app::FitPreviewRect(client.cx - 2, client.cy - 2, image.GetWidth(), image.GetHeight());
-      {
-        CClientDC dc(*picture);
-        dc.SetStretchBltMode(HALFTONE);
-        image.StretchBlt(dc, fit.x, fit.y, fit.cx, fit.cy, 0, 0, image.GetWidth(), image.GetHeight());
-      }
-      wx_->Pump(300ms);
-      shot = GrabScreen(picture->GetWindowRect());
-      d.InputEscape();
-    });
-    CDialog dialog(res::IDD_MAIN);
-    EXPECT_EQ(dialog.DoModal(), IDCANCEL);
+    const std::optional<ScreenPixels> shot =
+        PreviewFrameWith(*wx_, image, image.GetWidth(), image.GetHeight(), fit);
     ASSERT_TRUE(shot);
     // Inside the fit rectangle, the frame's own background throughout.
-    const auto at = [&](int x, int y) { return &shot->rgb[(static_cast<std::size_t>(y) * shot->width + x) * 3]; };
-    const std::uint8_t* background = at(3, 3);
-    int other = 0;
-    for (int y = fit.y + 3; y < fit.bottom() - 3; ++y) {
-      for (int x = fit.x + 3; x < fit.right() - 3; ++x) {
-        const std::uint8_t* p = at(x, y);
-        other += (p[0] != background[0] || p[1] != background[1] || p[2] != background[2]) ? 1 : 0;
-      }
-    }
-    EXPECT_EQ(other, 0);
+    EXPECT_EQ(PixelsDrawnIn(*shot, fit), 0);
+  }
+}
+
+// A little-endian TIFF of one strip: a directory of |entries| (tag, type,
+// count, a value held in the entry), the strip's offset and size added,
+// then |strip|.
+std::string OneStripTiff(std::vector<std::array<std::uint32_t, 4>> entries,
+                         const std::string& strip) {
+  constexpr std::uint32_t kShort = 3, kLong = 4;
+  const std::size_t count = entries.size() + 2;
+  const auto stripAt = static_cast<std::uint32_t>(8 + 2 + count * 12 + 4);
+  entries.push_back({273, kLong, 1, stripAt});
+  entries.push_back({279, kLong, 1, static_cast<std::uint32_t>(strip.size())});
+  std::sort(entries.begin(), entries.end());
+  std::string out = "II*";
+  const auto put = [&](std::uint32_t v, int bytes) {
+    for (int i = 0; i < bytes; ++i) out.push_back(static_cast<char>(v >> (8 * i)));
+  };
+  out.push_back('\0');
+  put(8, 4);
+  put(static_cast<std::uint32_t>(count), 2);
+  for (const auto& [tag, type, n, value] : entries) {
+    put(tag, 2);
+    put(type, 2);
+    put(n, 4);
+    put(value, type == kShort ? 2 : 4);
+    if (type == kShort) put(0, 2);
+  }
+  put(0, 4);  // no next directory
+  return out + strip;
+}
+
+// A page whose header declares more pixels than the writers take is no
+// picture: it does not load, and the frame shows nothing of it. Nothing
+// asks for the memory it declares either: the sanitizer's allocator stops
+// this program at any single request above 512 MiB (asan_options.cpp), far
+// below what decoding any of these would ask for.
+TEST_F(WxDialogTest, APageLargerThanTheWritersTakeIsNoPicture) {
+  constexpr std::uint32_t kShort = 3, kLong = 4;
+  const std::string garbage(64, '\x5A');
+  struct Case {
+    const char* name;
+    const char* file;
+    std::string bytes;
+    int width;
+    int height;
+  };
+  const Case cases[] = {
+      // Under what wx's own decoder refuses: a raster of 3.6 GB.
+      {"RGB TIFF", "page.tif",
+       OneStripTiff({{256, kLong, 1, 30000}, {257, kLong, 1, 30000}, {258, kShort, 1, 8},
+                     {259, kShort, 1, 1}, {262, kShort, 1, 2}, {277, kShort, 1, 3},
+                     {278, kLong, 1, 30000}, {284, kShort, 1, 1}},
+                    garbage),
+       30000, 30000},
+      // Group 4 data that does not decode goes to wx's decoder whole.
+      {"Group 4 TIFF", "page.tif",
+       OneStripTiff({{256, kLong, 1, 30000}, {257, kLong, 1, 30000}, {258, kShort, 1, 1},
+                     {259, kShort, 1, 4}, {262, kShort, 1, 0}, {277, kShort, 1, 1},
+                     {278, kLong, 1, 30000}},
+                    garbage),
+       30000, 30000},
+      // A progressive decoder holds every coefficient of the page: 8 GB.
+      {"progressive JPEG", "page.jpg",
+       std::string("\xFF\xD8"
+                   "\xFF\xC2\x00\x0B\x08\xFD\xE8\xFD\xE8\x01\x01\x11\x00"
+                   "\xFF\xDA\x00\x08\x01\x01\x00\x00\x00\x00",
+                   25) +
+           garbage + "\xFF\xD9",
+       65000, 65000},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    CImage image;
+    EXPECT_EQ(image.Load(FromAnsi(scratch_.Write(c.file, c.bytes))), E_FAIL);
+    EXPECT_TRUE(image.IsNull());
+    Rect fit;
+    const std::optional<ScreenPixels> shot = PreviewFrameWith(*wx_, image, c.width, c.height, fit);
+    ASSERT_TRUE(shot);
+    EXPECT_EQ(PixelsDrawnIn(*shot, fit), 0);
   }
 }
 

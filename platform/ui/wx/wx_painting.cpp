@@ -24,8 +24,9 @@ namespace {
 // decoded straight to the size drawn. Other pages are decoded by wx once,
 // JPEG pages reduced by the decoder itself (1/2 to 1/8) as far as leaves
 // two decoded pixels for each one drawn, other TIFF pages whole, and
-// area-averaged from there. A file whose pixels do not decode draws
-// nothing.
+// area-averaged from there: a page reaches here only within the bounds of
+// its header probe, so no decode asks for more than those allow. A file
+// whose pixels do not decode draws nothing.
 class WxDecodedImage : public DecodedImage {
  public:
   explicit WxDecodedImage(const ImageFile& file) : file_(file) {}
