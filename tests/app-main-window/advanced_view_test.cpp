@@ -212,12 +212,7 @@ TEST_P(AdvancedViewTest, StoredPasswordThatIsNoneIsAskedFor) {
     StartDevice(Usb());
     StartUpWithStoredPassword(stored);
     int dialogs = 0;
-    onOtherDialog_ = [&](CDialog& p) {
-      ++dialogs;
-      ASSERT_EQ(p.TemplateId(), IDD_PASSWORD);
-      p.InputType(IDC_PASSWORD_EDIT, u"1234");
-      p.InputClick(IDC_PASSWORD_OK);
-    };
+    onOtherDialog_ = TypePassword(u"1234", &dialogs);
     Run([&](TestMainDlg& d) {
       TakeLog();
       EXPECT_EQ(OpenBox(d, u"Locked"), 1);

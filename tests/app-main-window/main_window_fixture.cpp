@@ -13,6 +13,7 @@
 #include "device/sti_binding.h"
 #include "device/usb_channel.h"
 #include "platform/app_profile.h"
+#include "res/resource_ids.h"
 
 namespace tallow::app::testing {
 
@@ -151,6 +152,15 @@ int MainWindowTest::EmptyPasswordsIn(const std::vector<std::string>& log) {
     if (value == line.size() || line[value] == ' ') ++count;
   }
   return count;
+}
+
+std::function<void(CDialog&)> MainWindowTest::TypePassword(const char16_t* typed, int* asked) {
+  return [typed, asked](CDialog& p) {
+    ++*asked;
+    ASSERT_EQ(p.TemplateId(), res::IDD_PASSWORD);
+    p.InputType(res::IDC_PASSWORD_EDIT, typed);
+    p.InputClick(res::IDC_PASSWORD_OK);
+  };
 }
 
 void MainWindowTest::StartUpWithStoredPassword(const std::string& stored) {

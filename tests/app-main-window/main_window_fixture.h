@@ -114,6 +114,8 @@ class MainWindowTest : public ::testing::Test {
 
   // The listings in |log| that sent an empty password.
   static int EmptyPasswordsIn(const std::vector<std::string>& log);
+  // Answers the password dialog with |typed| and OK, counting it in |asked|.
+  static std::function<void(ui::CDialog&)> TypePassword(const char16_t* typed, int* asked);
 
   // Starts as the program does from a settings file that holds the current
   // settings with remembering on, its stored password edited by hand into

@@ -235,12 +235,7 @@ TEST_P(SimpleViewTest, StoredPasswordThatIsNoneIsAskedFor) {
   StartSimple(2, 0, 0, false);
   StartUpWithStoredPassword("abcd");
   int dialogs = 0;
-  onDialog = [&](CDialog& p) {
-    ++dialogs;
-    ASSERT_EQ(p.TemplateId(), IDD_PASSWORD);
-    p.InputType(IDC_PASSWORD_EDIT, u"1234");
-    p.InputClick(IDC_PASSWORD_OK);
-  };
+  onDialog = TypePassword(u"1234", &dialogs);
   RunSaving([&](TestMainDlg& d) {
     TakeLog();
     d.InputMenuCommand(ID_MODE_SIMPLE);

@@ -129,16 +129,11 @@ TEST_F(SelectMfpTest, TheSearchPortIsReadOnlyUnlessTheLibraryTakesAPort) {
 }
 
 // Four parts of at most 255 pass as typed, whatever dots stand around them;
-// anything else is a host name. The look-up here answers every name with
-// the simulator's address and keeps the names it was asked; the fixture
-// puts the real one back.
+// anything else is a host name.
 TEST_F(SelectMfpTest, TypedAddressesPassTheDottedCheckAsTypedOrAreLookedUp) {
   StartSim();
   std::vector<std::string> lookedUp;
-  SetHostLookupForTests([&](std::string_view host) {
-    lookedUp.emplace_back(host);
-    return std::string("127.0.0.1");
-  });
+  LookUpEveryNameAsTheSimulator(&lookedUp);
   struct Case {
     const char16_t* typed;
     bool dotted;
@@ -224,10 +219,7 @@ TEST_F(SelectMfpTest, HostNamesAreLookedUp) {
 TEST_F(SelectMfpTest, TypedAddressWithALineBreakIsRefused) {
   StartSim();
   std::vector<std::string> lookedUp;
-  SetHostLookupForTests([&](std::string_view host) {
-    lookedUp.emplace_back(host);
-    return std::string("127.0.0.1");
-  });
+  LookUpEveryNameAsTheSimulator(&lookedUp);
   for (const char16_t* typed : {u"\n127.0.0.1", u"127.\r\n0.0.1", u"printer\n", u"print\rer"}) {
     SCOPED_TRACE(ToAnsi(typed));
     SetMFPInfo(MFPInfo{});

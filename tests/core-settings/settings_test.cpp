@@ -33,6 +33,62 @@ class SettingsTest : public ::testing::Test {
   static void StartUp() { AppSettings().Load(); }
   static bool Exit() { return AppSettings().Save(); }
 
+  // The program's next run: fresh current copies, then the file.
+  static void StartAgain() {
+    SetSettingInfo(SettingInfo());
+    SetMFPInfo(MFPInfo());
+    SetPasswordInfo(PasswordInfo());
+    StartUp();
+  }
+
+  // Records with every field away from its default.
+  static SettingInfo SampleSettingInfo() {
+    SettingInfo s;
+    s.machineName = u"Front office MFP";
+    s.boxIndex = 65535;
+    s.folderPath = u"/srv/scans/\u00DCn\u00EFcode folder";
+    s.ColorFormat = 1;
+    s.MonoFormat = 1;
+    s.DeleteFile = 0;
+    s.SimpleMode = 1;
+    return s;
+  }
+  static MFPInfo SampleMfpInfo() {
+    MFPInfo m;
+    m.machineName = u"MFP-4410";
+    m.IPv4Address = u"127.0.0.5";
+    m.deviceInternalName = u"usb-0001";
+    m.isUSB = TRUE;
+    m.isSpecifiedIPAddress = TRUE;
+    m.SpecifiedIPAddress = u"scanner.local";
+    m.httpPortNumber = 65535;
+    m.SearchPortNumber = 0;
+    m.isNotShowDlg = TRUE;
+    return m;
+  }
+
+  // Every field of the current copies is that of |s| and |m|.
+  static void ExpectCurrent(const SettingInfo& s, const MFPInfo& m) {
+    const SettingInfo s2 = GetSettingInfo();
+    EXPECT_EQ(s2.machineName, s.machineName);
+    EXPECT_EQ(s2.boxIndex, s.boxIndex);
+    EXPECT_EQ(s2.folderPath, s.folderPath);
+    EXPECT_EQ(s2.ColorFormat, s.ColorFormat);
+    EXPECT_EQ(s2.MonoFormat, s.MonoFormat);
+    EXPECT_EQ(s2.DeleteFile, s.DeleteFile);
+    EXPECT_EQ(s2.SimpleMode, s.SimpleMode);
+    const MFPInfo m2 = GetMFPInfo();
+    EXPECT_EQ(m2.machineName, m.machineName);
+    EXPECT_EQ(m2.IPv4Address, m.IPv4Address);
+    EXPECT_EQ(m2.deviceInternalName, m.deviceInternalName);
+    EXPECT_EQ(m2.isUSB, m.isUSB);
+    EXPECT_EQ(m2.isSpecifiedIPAddress, m.isSpecifiedIPAddress);
+    EXPECT_EQ(m2.SpecifiedIPAddress, m.SpecifiedIPAddress);
+    EXPECT_EQ(m2.httpPortNumber, m.httpPortNumber);
+    EXPECT_EQ(m2.SearchPortNumber, m.SearchPortNumber);
+    EXPECT_EQ(m2.isNotShowDlg, m.isNotShowDlg);
+  }
+
   std::string Desktop() const { return folder_.File("home") + "/Desktop"; }
   void WriteSettings(const std::string& ini) const { folder_.Write(kSettingsFile, ini); }
   std::string ReadSettings() const { return folder_.Read(kSettingsFile); }
@@ -68,56 +124,17 @@ TEST_F(SettingsTest, FirstStartKeepsTheDefaultsAndExitWritesEveryKeyInOrder) {
 }
 
 TEST_F(SettingsTest, EveryFieldSurvivesExitAndTheNextStart) {
-  SettingInfo s;
-  s.machineName = u"Front office MFP";
-  s.boxIndex = 65535;
-  s.folderPath = u"/srv/scans/Ünïcode folder";
-  s.ColorFormat = 1;
-  s.MonoFormat = 1;
-  s.DeleteFile = 0;
-  s.SimpleMode = 1;
-  MFPInfo m;
-  m.machineName = u"MFP-4410";
-  m.IPv4Address = u"127.0.0.5";
-  m.deviceInternalName = u"usb-0001";
-  m.isUSB = TRUE;
-  m.isSpecifiedIPAddress = TRUE;
-  m.SpecifiedIPAddress = u"scanner.local";
-  m.httpPortNumber = 65535;
-  m.SearchPortNumber = 0;
-  m.isNotShowDlg = TRUE;
-  PasswordInfo p;
-  p.password = u"4321";
-  p.savePassword = TRUE;
+  const SettingInfo s = SampleSettingInfo();
+  const MFPInfo m = SampleMfpInfo();
   SetSettingInfo(s);
   SetMFPInfo(m);
-  SetPasswordInfo(p);
+  SetPasswordInfo({u"4321", TRUE});
   ASSERT_TRUE(Exit());
   // The 16-bit fields are written as their unsigned value.
   EXPECT_NE(ReadSettings().find("httpPortNumber=65535\r\n"), std::string::npos);
 
-  SetSettingInfo(SettingInfo());
-  SetMFPInfo(MFPInfo());
-  SetPasswordInfo(PasswordInfo());
-  StartUp();
-  const SettingInfo s2 = GetSettingInfo();
-  EXPECT_EQ(s2.machineName, s.machineName);
-  EXPECT_EQ(s2.boxIndex, s.boxIndex);
-  EXPECT_EQ(s2.folderPath, s.folderPath);
-  EXPECT_EQ(s2.ColorFormat, 1);
-  EXPECT_EQ(s2.MonoFormat, 1);
-  EXPECT_EQ(s2.DeleteFile, 0);
-  EXPECT_EQ(s2.SimpleMode, 1);
-  const MFPInfo m2 = GetMFPInfo();
-  EXPECT_EQ(m2.machineName, m.machineName);
-  EXPECT_EQ(m2.IPv4Address, m.IPv4Address);
-  EXPECT_EQ(m2.deviceInternalName, m.deviceInternalName);
-  EXPECT_EQ(m2.isUSB, TRUE);
-  EXPECT_EQ(m2.isSpecifiedIPAddress, TRUE);
-  EXPECT_EQ(m2.SpecifiedIPAddress, m.SpecifiedIPAddress);
-  EXPECT_EQ(m2.httpPortNumber, 65535);
-  EXPECT_EQ(m2.SearchPortNumber, 0);
-  EXPECT_EQ(m2.isNotShowDlg, TRUE);
+  StartAgain();
+  ExpectCurrent(s, m);
   const PasswordInfo p2 = GetPasswordInfo();
   EXPECT_EQ(p2.password, u"4321");
   EXPECT_EQ(p2.savePassword, TRUE);
@@ -280,41 +297,31 @@ TEST_F(SettingsTest, FailedWriteIsReportedOnceAndNothingIsWritten) {
 // own) costs no other key: every other key is written, the value keeps what
 // the file held, the failure is reported once, and the file reads back right.
 TEST_F(SettingsTest, AValueThatCannotBeWrittenCostsNoOtherKey) {
+  using Field = std::function<void(MFPInfo&, SettingInfo&, const WString&)>;
   struct Case {
     const char* name;
-    std::function<void(MFPInfo&, SettingInfo&)> spoil;
-    const char* line;  // the spoilt key's line, as the file held it
+    Field field;
+    WString value;  // cannot be written
+    WString old;    // what the file held
+    const char* line;
   };
+  const Field firstKey = [](MFPInfo& m, SettingInfo&, const WString& v) { m.machineName = v; };
+  const Field address = [](MFPInfo& m, SettingInfo&, const WString& v) { m.SpecifiedIPAddress = v; };
+  const Field folder = [](MFPInfo&, SettingInfo& s, const WString& v) { s.folderPath = v; };
   const Case cases[] = {
-      {"the first key", [](MFPInfo& m, SettingInfo&) { m.machineName = u"two\r\nlines"; },
-       "\r\nmachineName=Old MFP\r\n"},
-      {"the typed address", [](MFPInfo& m, SettingInfo&) { m.SpecifiedIPAddress = u"host\n"; },
-       "\r\nSpecifiedIPAddress=old.host\r\n"},
-      {"the folder", [](MFPInfo&, SettingInfo& s) { s.folderPath = u"/srv/two\nlines"; },
-       "\r\nfolderPath=/srv/old\r\n"},
-      {"the folder, a CR", [](MFPInfo&, SettingInfo& s) { s.folderPath = u"/srv/cr\r"; },
-       "\r\nfolderPath=/srv/old\r\n"},
+      {"the first key", firstKey, u"two\r\nlines", u"Old MFP", "\r\nmachineName=Old MFP\r\n"},
+      {"the typed address", address, u"host\n", u"old.host", "\r\nSpecifiedIPAddress=old.host\r\n"},
+      {"the folder", folder, u"/srv/two\nlines", u"/srv/old", "\r\nfolderPath=/srv/old\r\n"},
+      {"the folder, a CR", folder, u"/srv/cr\r", u"/srv/old", "\r\nfolderPath=/srv/old\r\n"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     WriteSettings(
         "[MFPInfo]\nmachineName=Old MFP\nSpecifiedIPAddress=old.host\n"
         "[SettingInfo]\nfolderPath=/srv/old\n");
-    MFPInfo m;
-    m.machineName = u"MFP";
-    m.IPv4Address = u"127.0.0.5";
-    m.SpecifiedIPAddress = u"mfp.local";
-    m.httpPortNumber = 8080;
-    m.isNotShowDlg = TRUE;
-    SettingInfo s;
-    s.machineName = u"Front office";
-    s.boxIndex = 3;
-    s.folderPath = u"/srv/scans";
-    s.ColorFormat = 1;
-    s.MonoFormat = 1;
-    s.DeleteFile = 0;
-    s.SimpleMode = 1;
-    c.spoil(m, s);
+    MFPInfo m = SampleMfpInfo();
+    SettingInfo s = SampleSettingInfo();
+    c.field(m, s, c.value);
     SetMFPInfo(m);
     SetSettingInfo(s);
     SetPasswordInfo({u"1234", TRUE});
@@ -326,27 +333,9 @@ TEST_F(SettingsTest, AValueThatCannotBeWrittenCostsNoOtherKey) {
     EXPECT_NE(file.find(c.line), std::string::npos) << file;
 
     // Every other key reads back as it was set; the spoilt one as the file held it.
-    SetMFPInfo(MFPInfo());
-    SetSettingInfo(SettingInfo());
-    SetPasswordInfo(PasswordInfo());
-    StartUp();
-    const MFPInfo m2 = GetMFPInfo();
-    const SettingInfo s2 = GetSettingInfo();
-    auto keptOr = [](const WString& set, const char16_t* old) {
-      return SettingsFileTakes(set) ? set : WString(old);
-    };
-    EXPECT_EQ(m2.machineName, keptOr(m.machineName, u"Old MFP"));
-    EXPECT_EQ(m2.IPv4Address, u"127.0.0.5");
-    EXPECT_EQ(m2.SpecifiedIPAddress, keptOr(m.SpecifiedIPAddress, u"old.host"));
-    EXPECT_EQ(m2.httpPortNumber, 8080);
-    EXPECT_EQ(m2.isNotShowDlg, TRUE);
-    EXPECT_EQ(s2.machineName, u"Front office");
-    EXPECT_EQ(s2.boxIndex, 3);
-    EXPECT_EQ(s2.folderPath, keptOr(s.folderPath, u"/srv/old"));
-    EXPECT_EQ(s2.ColorFormat, 1);
-    EXPECT_EQ(s2.MonoFormat, 1);
-    EXPECT_EQ(s2.DeleteFile, 0);
-    EXPECT_EQ(s2.SimpleMode, 1);
+    StartAgain();
+    c.field(m, s, c.old);
+    ExpectCurrent(s, m);
     EXPECT_EQ(GetPasswordInfo().password, u"1234");
     EXPECT_EQ(GetPasswordInfo().savePassword, TRUE);
   }
