@@ -8,6 +8,7 @@
 #include "platform/app_profile.h"
 #include "platform/desktop_folder.h"
 #include "platform/message_box.h"
+#include "platform/profile.h"
 
 namespace tallow {
 
@@ -87,6 +88,7 @@ WString GetDesktopFolder() {
 // The mask changes only the low 16 bits, so a non-negative number stays
 // non-negative both ways, and the same step undoes itself.
 WString ScramblePassword(WStringView password) {
+  if (password.size() > static_cast<std::size_t>(kPasswordMaxDigits)) return {};
   const std::optional<std::int32_t> value = ParseDigits(password);
   if (!value) return {};
   return Decimal(*value ^ kPasswordMask);
@@ -95,7 +97,15 @@ WString ScramblePassword(WStringView password) {
 WString UnscramblePassword(WStringView stored) {
   const std::optional<std::int32_t> value = ParseDigits(stored);
   if (!value) return {};
-  return Decimal(*value ^ kPasswordMask);
+  WString password = Decimal(*value ^ kPasswordMask);
+  if (password.size() > static_cast<std::size_t>(kPasswordMaxDigits)) return {};
+  return password;
+}
+
+bool SettingsFileTakes(WStringView text) { return IsWritableProfileValue(text); }
+
+bool SettingsFileKeeps(WStringView text) {
+  return ProfileReadsBack(text) && text.size() <= kAppProfileValueUnits;
 }
 
 SettingInfo AppSettings::GetSettingInfo() {
@@ -148,9 +158,13 @@ void AppSettings::Load() {
 
   PasswordInfo& p = m_passwordInfo;
   p.savePassword = static_cast<BOOL>(number(kPasswordSection, u"savePassword", p.savePassword));
-  // A stored password counts only while remembering is on; a missing, empty
-  // or garbled one is no password.
-  if (p.savePassword) p.password = UnscramblePassword(GetAppProfileString(kPasswordSection, u"password", u""));
+  // A stored password counts only while remembering is on. A missing, empty
+  // or garbled one is no password: remembering it would send it to every
+  // protected box, so remembering goes off and the password is asked for.
+  if (p.savePassword) {
+    p.password = UnscramblePassword(GetAppProfileString(kPasswordSection, u"password", u""));
+    if (p.password.empty()) p.savePassword = FALSE;
+  }
 
   tallow::SetSettingInfo(s);
   tallow::SetMFPInfo(m);
@@ -165,35 +179,38 @@ bool AppSettings::Save() {
   const SettingInfo& s = m_settingInfo;
   const PasswordInfo& p = m_passwordInfo;
 
-  auto text = [](const char16_t* section, const char16_t* key, const WString& value) {
-    return WriteAppProfileString(section, key, value.c_str()) != FALSE;
+  // One key that cannot be written costs no other: every key is written in
+  // the keys' order, and a failure is reported once.
+  bool saved = true;
+  auto text = [&saved](const char16_t* section, const char16_t* key, const WString& value) {
+    if (!WriteAppProfileString(section, key, value.c_str())) saved = false;
   };
-  auto number = [](const char16_t* section, const char16_t* key, int value) {
-    return WriteAppProfileInt(section, key, value) != FALSE;
+  auto number = [&saved](const char16_t* section, const char16_t* key, int value) {
+    if (!WriteAppProfileInt(section, key, value)) saved = false;
   };
-  // Without remembering, the key is emptied so that no password stays in the file.
+  // Without remembering, the key is emptied so that no password stays in the
+  // file; a password that cannot be stored is not remembered either.
   const WString password = p.savePassword ? ScramblePassword(p.password) : WString();
+  const BOOL remember = password.empty() ? FALSE : p.savePassword;
 
-  // In the keys' order; the first failure ends the save.
-  const bool saved =
-      text(kMfpSection, u"machineName", m.machineName) &&
-      text(kMfpSection, u"IPv4Address", m.IPv4Address) &&
-      text(kMfpSection, u"deviceInternalName", m.deviceInternalName) &&
-      number(kMfpSection, u"isUSB", m.isUSB) &&
-      number(kMfpSection, u"isSpecifiedIPAddress", m.isSpecifiedIPAddress) &&
-      text(kMfpSection, u"SpecifiedIPAddress", m.SpecifiedIPAddress) &&
-      number(kMfpSection, u"httpPortNumber", m.httpPortNumber) &&
-      number(kMfpSection, u"SearchPortNumber", m.SearchPortNumber) &&
-      number(kMfpSection, u"isNotShowDlg", m.isNotShowDlg) &&
-      text(kSettingSection, u"machineName", s.machineName) &&
-      number(kSettingSection, u"boxIndex", s.boxIndex) &&
-      text(kSettingSection, u"folderPath", s.folderPath) &&
-      number(kSettingSection, u"ColorFormat", s.ColorFormat) &&
-      number(kSettingSection, u"MonoFormat", s.MonoFormat) &&
-      number(kSettingSection, u"DeleteFile", s.DeleteFile) &&
-      number(kSettingSection, u"SimpleMode", s.SimpleMode) &&
-      number(kPasswordSection, u"savePassword", p.savePassword) &&
-      text(kPasswordSection, u"password", password);
+  text(kMfpSection, u"machineName", m.machineName);
+  text(kMfpSection, u"IPv4Address", m.IPv4Address);
+  text(kMfpSection, u"deviceInternalName", m.deviceInternalName);
+  number(kMfpSection, u"isUSB", m.isUSB);
+  number(kMfpSection, u"isSpecifiedIPAddress", m.isSpecifiedIPAddress);
+  text(kMfpSection, u"SpecifiedIPAddress", m.SpecifiedIPAddress);
+  number(kMfpSection, u"httpPortNumber", m.httpPortNumber);
+  number(kMfpSection, u"SearchPortNumber", m.SearchPortNumber);
+  number(kMfpSection, u"isNotShowDlg", m.isNotShowDlg);
+  text(kSettingSection, u"machineName", s.machineName);
+  number(kSettingSection, u"boxIndex", s.boxIndex);
+  text(kSettingSection, u"folderPath", s.folderPath);
+  number(kSettingSection, u"ColorFormat", s.ColorFormat);
+  number(kSettingSection, u"MonoFormat", s.MonoFormat);
+  number(kSettingSection, u"DeleteFile", s.DeleteFile);
+  number(kSettingSection, u"SimpleMode", s.SimpleMode);
+  number(kPasswordSection, u"savePassword", remember);
+  text(kPasswordSection, u"password", password);
   if (!saved) {
     const WString message = MessageText(kFailedToSaveText);
     const WString caption = MessageText(kSaveCaption);

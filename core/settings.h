@@ -37,6 +37,9 @@ struct MFPInfo {
   BOOL isNotShowDlg = FALSE;      // skip the MFP selection dialog at start-up
 };
 
+// A box password is at most this many decimal digits.
+inline constexpr int kPasswordMaxDigits = 4;
+
 // The box password (decimal digits, plain in memory) and whether to keep it.
 struct PasswordInfo {
   WString password;
@@ -56,12 +59,20 @@ PasswordInfo GetPasswordInfo();
 WString GetDesktopFolder();
 
 // The password as it is stored: the number XORed with 0x5E2B, in decimal.
-// Only a password of decimal digits (at most nine) can be stored; for any
-// other the result is empty, so that no other number is stored in its place.
+// Only a password of one to kPasswordMaxDigits decimal digits can be stored;
+// for any other the result is empty, so that no other number is stored in
+// its place.
 WString ScramblePassword(WStringView password);
-// The password back from its stored form; empty for a text that no
-// password was stored as.
+// The password back from its stored form; empty for a text that no such
+// password was stored as (a file edited by hand or damaged).
 WString UnscramblePassword(WStringView stored);
+
+// Whether the settings file can take |text| as a value: a line break cannot
+// be written.
+bool SettingsFileTakes(WStringView text);
+// Whether it also gives |text| back as it is at the next start: a read drops
+// blanks at either end and quotes around a value, and cuts a long one.
+bool SettingsFileKeeps(WStringView text);
 
 class AppSettings {
  public:
@@ -71,11 +82,12 @@ class AppSettings {
   PasswordInfo GetPasswordInfo();
 
   // Reads the settings file into the records (a missing key leaves its field
-  // as it is), then publishes them as the current copies.
+  // as it is), then publishes them as the current copies. A remembered
+  // password that is not one is loaded as none remembered.
   void Load();
-  // Writes the current copies to the settings file. The first write that
-  // fails ends the save and is reported in a message box ("Failed to save
-  // the file."); false then.
+  // Writes the current copies to the settings file, every key even when one
+  // cannot be written; a failure is reported once in a message box ("Failed
+  // to save the file."), and false then.
   bool Save();
 
  private:

@@ -39,11 +39,13 @@ bool SameName(WStringView a, WStringView b) {
 
 bool HasLineBreak(WStringView s) { return s.find_first_of(u"\r\n") != WStringView::npos; }
 
-WString StripQuotes(WStringView value) {
+bool IsQuoted(WStringView value) {
   const std::size_t n = value.size();
-  if (n >= 2 && (value[0] == u'"' || value[0] == u'\'') && value[n - 1] == value[0]) {
-    value = value.substr(1, n - 2);
-  }
+  return n >= 2 && (value[0] == u'"' || value[0] == u'\'') && value[n - 1] == value[0];
+}
+
+WString StripQuotes(WStringView value) {
+  if (IsQuoted(value)) value = value.substr(1, value.size() - 2);
   return WString(value);
 }
 
@@ -396,6 +398,12 @@ std::string ProfileDocument::Serialize() const {
 
 // ---- The functions ----
 
+bool IsWritableProfileValue(WStringView value) { return !HasLineBreak(value); }
+
+bool ProfileReadsBack(WStringView value) {
+  return IsWritableProfileValue(value) && Trim(value).size() == value.size() && !IsQuoted(value);
+}
+
 DWORD GetPrivateProfileStringW(const char16_t* section, const char16_t* key,
                                const char16_t* defaultValue, char16_t* buffer, DWORD size,
                                const char16_t* path) {
@@ -457,7 +465,7 @@ BOOL WritePrivateProfileStringW(const char16_t* section, const char16_t* key,
   }
   WStringView s = Trim(section), k = Trim(key), v(value);
   // Names and values must stay on their own line and keep their meaning.
-  if (HasLineBreak(s) || HasLineBreak(k) || HasLineBreak(v) || k.empty() ||
+  if (HasLineBreak(s) || HasLineBreak(k) || !IsWritableProfileValue(v) || k.empty() ||
       k.find(u'=') != WStringView::npos || k.front() == u'[' || k.front() == u';' ||
       s.size() + 2 > kMaxProfileLineLength || k.size() + 1 + v.size() > kMaxProfileLineLength) {
     SetLastError(ERROR_INVALID_PARAMETER);

@@ -43,6 +43,16 @@ DWORD GetPrivateProfileStringW(const char16_t* section, const char16_t* key,
 std::uint32_t GetPrivateProfileIntW(const char16_t* section, const char16_t* key,
                                     int defaultValue, const char16_t* path);
 
+// Whether |value| can be written as a key's value: a line break (CR or LF)
+// would end the key's line and begin another. (A NUL cannot be in a value.)
+bool IsWritableProfileValue(WStringView value);
+
+// Whether a read gives |value| back as it was written: it is writable, and a
+// read neither trims it (no blank at either end) nor removes quotes from it
+// (no pair of them around it). Reading into a buffer also cuts what does not
+// fit.
+bool ProfileReadsBack(WStringView value);
+
 // Sets |key| in |section| to |value|, adding the section at the end of the
 // file and the key at the end of its section when they are missing. An
 // unchanged value writes nothing. FALSE with the last error set when the file

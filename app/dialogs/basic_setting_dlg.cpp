@@ -18,6 +18,10 @@ namespace {
 
 constexpr DWORD kFirstPathBuffer = 260;
 constexpr DWORD kMaxPathBuffer = 65535;
+// "Unable to access folder.": a folder the settings file cannot give back
+// as it is (a line break in its name, blanks at its end) would be lost at
+// exit, or come back as another folder at the next start.
+constexpr std::int32_t kFolderNotKept = 21012;
 
 }  // namespace
 
@@ -81,6 +85,10 @@ void CBasicSettingDlg::OnBnClickedOk() {
     ShowError(MessageText(21016));
     return;
   }
+  if (!SettingsFileKeeps(m_strFolder)) {
+    ShowError(MessageText(kFolderNotKept));
+    return;
+  }
   const int row = m_comboBox ? m_comboBox->GetCurSel() : CB_ERR;
   m_settingInfo.boxIndex = static_cast<std::uint16_t>(row < 0 ? 1 : row + 1);
   m_settingInfo.folderPath = m_strFolder;
@@ -98,6 +106,10 @@ void CBasicSettingDlg::OnBnClickedCancel() { OnCancel(); }
 void CBasicSettingDlg::OnBnClickedBrowse() {
   WString folder;
   if (BrowseForFolder(GetSafeHwnd(), folder) != 1) return;
+  if (!SettingsFileKeeps(folder)) {
+    ShowError(MessageText(kFolderNotKept));
+    return;
+  }
   UpdateData(TRUE);  // the user's other changes stay
   m_strFolder = folder;
   UpdateData(FALSE);

@@ -7,7 +7,7 @@
 
 namespace tallow::app {
 
-inline constexpr int kPasswordMaxChars = 4;
+inline constexpr int kPasswordMaxChars = kPasswordMaxDigits;
 
 class CPasswordDlg : public ui::CDialog {
  public:

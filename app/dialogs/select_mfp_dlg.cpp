@@ -252,6 +252,12 @@ bool CSelectMfpDlg::TakeTypedAddress() {
     ShowError(21008, 20003);
     return false;
   }
+  // A line break names no host, and the settings file could not hold it:
+  // taken, it would cost the MFP's keys at exit.
+  if (!SettingsFileTakes(m_strAddress)) {
+    ShowError(21009, 20003);
+    return false;
+  }
   if (IsDottedAddress(m_strAddress)) {
     m_mfpInfo.IPv4Address = m_strAddress;
   } else {

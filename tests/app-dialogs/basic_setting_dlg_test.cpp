@@ -16,6 +16,7 @@ using tallow::test::TempDir;
 
 const WString kTooDeep = u"The path is too deep.";
 const WString kNoFolder = u"The specified folder does not exist.";
+const WString kNotKept = u"Unable to access folder.";
 
 class BasicSettingDlgTest : public AppDialogTest {
  protected:
@@ -54,6 +55,11 @@ class BasicSettingDlgTest : public AppDialogTest {
     std::filesystem::create_directories(path);
     EXPECT_EQ(path.size(), length);
     return FromAnsi(path);
+  }
+  // An existing folder below the scratch folder named |name|.
+  WString FolderNamed(const std::string& name) const {
+    std::filesystem::create_directories(dir_.File(name));
+    return dir_.Wide(name);
   }
   static void EqualRecords(const SettingInfo& a, const SettingInfo& b) {
     EXPECT_EQ(a.machineName, b.machineName);
@@ -137,7 +143,9 @@ TEST_F(BasicSettingDlgTest, TheBoxIndexSelectsItsRowAndOkStoresTheRowChosen) {
   EXPECT_EQ(GetSettingInfo().boxIndex, 3);
 }
 
-TEST_F(BasicSettingDlgTest, TheFolderMustExistAndHoldAtMost240Characters) {
+// The folder must exist, hold at most 240 characters, and come back from
+// the settings file as it is.
+TEST_F(BasicSettingDlgTest, TheFolderMustExistFitAndBeKeptByTheSettingsFile) {
   const std::string file = dir_.Write("file.txt", "x");
   struct Case {
     const char* what;
@@ -150,6 +158,10 @@ TEST_F(BasicSettingDlgTest, TheFolderMustExistAndHoldAtMost240Characters) {
       {"missing", dir_.Wide("missing"), kNoFolder},
       {"a file", FromAnsi(file), kNoFolder},
       {"empty", u"", kNoFolder},
+      {"a line break", FolderNamed("two\nlines"), kNotKept},
+      {"a carriage return", FolderNamed("cr\r"), kNotKept},
+      {"a blank at its end", FolderNamed("blank "), kNotKept},
+      {"blanks inside", FolderNamed("a\tb c"), std::nullopt},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
@@ -218,7 +230,8 @@ TEST_F(BasicSettingDlgTest, BrowseTakesTheFolderAndKeepsTheOtherChanges) {
 }
 
 // Browse is not bound by the edit's limit; a cancelled browser changes
-// nothing, and a path that cannot be had is reported with its error code.
+// nothing, a path that cannot be had is reported with its error code, and
+// one the settings file could not keep is refused.
 TEST_F(BasicSettingDlgTest, BrowseResultsThatChangeNothingOrCannotBeSaved) {
   struct Case {
     const char* what;
@@ -233,6 +246,9 @@ TEST_F(BasicSettingDlgTest, BrowseResultsThatChangeNothingOrCannotBeSaved) {
       {"cancelled", IDCANCEL, u"", dir_.Wide(), {}, 1},
       {"no path", IDOK, u"", dir_.Wide(), {u"Path/File access error(8)"}, 1},
       {"too deep", IDOK, deep, deep, {kTooDeep}, 0},
+      // The settings file could not hold it: not taken.
+      {"a line break", IDOK, FolderNamed("two\nlines"), dir_.Wide(), {kNotKept}, 1},
+      {"a blank at its end", IDOK, FolderNamed("blank "), dir_.Wide(), {kNotKept}, 1},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);

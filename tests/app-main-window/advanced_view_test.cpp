@@ -203,6 +203,28 @@ TEST_P(AdvancedViewTest, RefusedRememberedPasswordIsDroppedAndAskedForNextTime) 
   });
 }
 
+// A settings file that remembers a password that is none (edited by hand,
+// or damaged): a protected box asks for the password as on a first use
+// instead of listing with an empty one.
+TEST_P(AdvancedViewTest, StoredPasswordThatIsNoneIsAskedFor) {
+  for (const char* stored : {"abcd", "", "0"}) {
+    SCOPED_TRACE(stored);
+    StartDevice(Usb());
+    StartUpWithStoredPassword(stored);
+    int dialogs = 0;
+    onOtherDialog_ = TypePassword(u"1234", &dialogs);
+    Run([&](TestMainDlg& d) {
+      TakeLog();
+      EXPECT_EQ(OpenBox(d, u"Locked"), 1);
+      EXPECT_EQ(dialogs, 1);
+      EXPECT_TRUE(TakeMessages().empty());
+      const std::vector<std::string> log = TakeLog();
+      EXPECT_EQ(EmptyPasswordsIn(log), 0);
+      EXPECT_EQ(CountIn(log, "PASSWORD=1234"), 1);
+    });
+  }
+}
+
 // A failed download unchecks Preview and leaves no picture.
 TEST_P(AdvancedViewTest, FailedPreviewUnchecksPreview) {
   StartDevice(Usb());

@@ -298,6 +298,28 @@ TEST_F(MainWindowTest, EveryExitEmptiesTheWorkFoldersAndWritesTheSettings) {
   }
 }
 
+// A folder the settings file cannot hold (a line break in the desktop
+// folder's path would give one) costs no other key at exit: the failure is
+// said once, and the keys after it are written.
+TEST_F(MainWindowTest, ExitWithAFolderTheFileCannotHoldWritesEveryOtherKey) {
+  SettingInfo settings = GetSettingInfo();
+  settings.folderPath = program_.Wide("two\nlines");
+  settings.ColorFormat = 1;
+  settings.DeleteFile = 0;
+  SetSettingInfo(settings);
+  SetPasswordInfo({u"1234", TRUE});
+  EXPECT_EQ(Run([](TestMainDlg& d) { d.InputClick(IDC_MAIN_EXIT); }), IDCANCEL);
+  EXPECT_EQ(TakeMessages(), std::vector<WString>{u"Failed to save the file."});
+  EXPECT_EQ(ui.MessageBoxes().back().caption, u"Save");
+  const std::string file = program_.Read("setting/tallowmere.ini");
+  EXPECT_EQ(file.find("folderPath="), std::string::npos) << file;
+  for (const char* line : {"\r\nboxIndex=1\r\n", "\r\nColorFormat=1\r\n", "\r\nMonoFormat=0\r\n",
+                           "\r\nDeleteFile=0\r\n", "\r\nSimpleMode=0\r\n",
+                           "\r\nsavePassword=1\r\npassword=23289\r\n"}) {
+    EXPECT_NE(file.find(line), std::string::npos) << line << file;
+  }
+}
+
 TEST_F(MainWindowTest, SystemMenuAboutOpensTheAboutDialog) {
   std::vector<int> opened;
   onOtherDialog_ = [&](CDialog& d) {

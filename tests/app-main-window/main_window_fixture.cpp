@@ -3,13 +3,17 @@
 #include <stdlib.h>
 
 #include <cstring>
+#include <filesystem>
+#include <string_view>
 
+#include "core/settings.h"
 #include "core/texts.h"
 #include "device/channel_layer.h"
 #include "device/net_channel.h"
 #include "device/sti_binding.h"
 #include "device/usb_channel.h"
 #include "platform/app_profile.h"
+#include "res/resource_ids.h"
 
 namespace tallow::app::testing {
 
@@ -136,6 +140,42 @@ int MainWindowTest::CountIn(const std::vector<std::string>& log, const std::stri
     if (line.find(what) != std::string::npos) ++count;
   }
   return count;
+}
+
+int MainWindowTest::EmptyPasswordsIn(const std::vector<std::string>& log) {
+  constexpr std::string_view kPassword = "PASSWORD=";
+  int count = 0;
+  for (const std::string& line : log) {
+    const std::size_t at = line.find(kPassword);
+    if (at == std::string::npos) continue;
+    const std::size_t value = at + kPassword.size();
+    if (value == line.size() || line[value] == ' ') ++count;
+  }
+  return count;
+}
+
+std::function<void(CDialog&)> MainWindowTest::TypePassword(const char16_t* typed, int* asked) {
+  return [typed, asked](CDialog& p) {
+    ++*asked;
+    ASSERT_EQ(p.TemplateId(), res::IDD_PASSWORD);
+    p.InputType(res::IDC_PASSWORD_EDIT, typed);
+    p.InputClick(res::IDC_PASSWORD_OK);
+  };
+}
+
+void MainWindowTest::StartUpWithStoredPassword(const std::string& stored) {
+  SetPasswordInfo({u"1234", TRUE});
+  // Made when the main window first opened.
+  std::filesystem::create_directories(program_.File("setting"));
+  ASSERT_TRUE(AppSettings().Save());
+  const std::string remembered = "\r\npassword=23289\r\n";
+  std::string file = program_.Read("setting/tallowmere.ini");
+  const std::size_t at = file.find(remembered);
+  ASSERT_NE(at, std::string::npos) << file;
+  file.replace(at, remembered.size(), "\r\npassword=" + stored + "\r\n");
+  program_.Write("setting/tallowmere.ini", file);
+  SetPasswordInfo(PasswordInfo{});
+  AppSettings().Load();
 }
 
 std::vector<WString> MainWindowTest::TakeMessages() {

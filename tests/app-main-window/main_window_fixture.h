@@ -112,6 +112,16 @@ class MainWindowTest : public ::testing::Test {
   static std::vector<int> PagesIn(const std::vector<std::string>& log);
   static int CountIn(const std::vector<std::string>& log, const std::string& what);
 
+  // The listings in |log| that sent an empty password.
+  static int EmptyPasswordsIn(const std::vector<std::string>& log);
+  // Answers the password dialog with |typed| and OK, counting it in |asked|.
+  static std::function<void(ui::CDialog&)> TypePassword(const char16_t* typed, int* asked);
+
+  // Starts as the program does from a settings file that holds the current
+  // settings with remembering on, its stored password edited by hand into
+  // |stored|.
+  void StartUpWithStoredPassword(const std::string& stored);
+
   // The texts of the message boxes shown since the last look.
   std::vector<WString> TakeMessages();
 

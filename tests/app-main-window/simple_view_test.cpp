@@ -228,6 +228,27 @@ TEST_P(SimpleViewTest, ProtectedBoxTakesTheRememberedPasswordOrTheDialogs) {
   }
 }
 
+// A settings file that remembers a password that is none (edited by hand,
+// or damaged): the protected box of Simple Mode asks for the password as on
+// a first use instead of listing with an empty one.
+TEST_P(SimpleViewTest, StoredPasswordThatIsNoneIsAskedFor) {
+  StartSimple(2, 0, 0, false);
+  StartUpWithStoredPassword("abcd");
+  int dialogs = 0;
+  onDialog = TypePassword(u"1234", &dialogs);
+  RunSaving([&](TestMainDlg& d) {
+    TakeLog();
+    d.InputMenuCommand(ID_MODE_SIMPLE);
+    EXPECT_EQ(dialogs, 1);
+    EXPECT_TRUE(TakeMessages().empty());
+    EXPECT_EQ(d.GetDlgItemText(IDC_SIMPLE_FILE_NUMBER), u"Secret");
+    const std::vector<std::string> log = TakeLog();
+    EXPECT_EQ(EmptyPasswordsIn(log), 0);
+    EXPECT_EQ(CountIn(log, "PASSWORD=1234"), 1);
+  });
+  onDialog = nullptr;
+}
+
 // A box that cannot be listed says so, and nothing is asked of it: a box
 // the MFP does not have, from the cached listing and from the device, and a
 // box listing that the MFP refuses with a code, said by that code. The

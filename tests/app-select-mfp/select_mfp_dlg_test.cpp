@@ -129,16 +129,11 @@ TEST_F(SelectMfpTest, TheSearchPortIsReadOnlyUnlessTheLibraryTakesAPort) {
 }
 
 // Four parts of at most 255 pass as typed, whatever dots stand around them;
-// anything else is a host name. The look-up here answers every name with
-// the simulator's address and keeps the names it was asked; the fixture
-// puts the real one back.
+// anything else is a host name.
 TEST_F(SelectMfpTest, TypedAddressesPassTheDottedCheckAsTypedOrAreLookedUp) {
   StartSim();
   std::vector<std::string> lookedUp;
-  SetHostLookupForTests([&](std::string_view host) {
-    lookedUp.emplace_back(host);
-    return std::string("127.0.0.1");
-  });
+  LookUpEveryNameAsTheSimulator(&lookedUp);
   struct Case {
     const char16_t* typed;
     bool dotted;
@@ -215,6 +210,38 @@ TEST_F(SelectMfpTest, HostNamesAreLookedUp) {
   EXPECT_EQ(GetMFPInfo().SpecifiedIPAddress, u"localhost");
   EXPECT_EQ(GetSettingInfo().machineName, u"127.0.0.1");
   EXPECT_EQ(kivor_->Hosts(), std::vector<std::string>{"127.0.0.1"});
+}
+
+// A typed address with a line break names no host and could not be held by
+// the settings file: it is refused as a name that cannot be found, before
+// the dotted check (whose blanks in front would let one through) and the
+// look-up, and nothing is published.
+TEST_F(SelectMfpTest, TypedAddressWithALineBreakIsRefused) {
+  StartSim();
+  std::vector<std::string> lookedUp;
+  LookUpEveryNameAsTheSimulator(&lookedUp);
+  for (const char16_t* typed : {u"\n127.0.0.1", u"127.\r\n0.0.1", u"printer\n", u"print\rer"}) {
+    SCOPED_TRACE(ToAnsi(typed));
+    SetMFPInfo(MFPInfo{});
+    const std::size_t connections = kivor_->Hosts().size();
+    const std::size_t boxes = ui.MessageBoxes().size();
+    EXPECT_EQ(Run([&](CDialog& d) {
+                d.InputClick(IDC_SELECT_MFP_USE_ADDRESS);
+                Retype(d, IDC_SELECT_MFP_ADDRESS, typed);
+                Retype(d, IDC_SELECT_MFP_HTTP_PORT, FromAnsi(std::to_string(sim_->Port())));
+                d.InputClick(IDC_SELECT_MFP_OK);
+                ASSERT_EQ(ui.MessageBoxes().size(), boxes + 1);
+                EXPECT_EQ(ui.MessageBoxes().back().text, kNoIpAddress);
+                EXPECT_EQ(ui.MessageBoxes().back().caption, u"Select MFP");
+                EXPECT_FALSE(d.IsEnded());
+                d.InputClick(IDC_SELECT_MFP_CANCEL);
+              }),
+              -1);  // cancelled after a failed OK
+    EXPECT_TRUE(lookedUp.empty());
+    EXPECT_EQ(kivor_->Hosts().size(), connections);
+    EXPECT_EQ(GetMFPInfo().IPv4Address, u"");
+    EXPECT_EQ(GetMFPInfo().SpecifiedIPAddress, u"");
+  }
 }
 
 TEST_F(SelectMfpTest, PortsFromZeroTo65535AreTaken) {

@@ -164,6 +164,13 @@ void SelectMfpTest::Retype(CDialog& d, int id, WStringView text) {
   d.InputType(id, text);
 }
 
+void SelectMfpTest::LookUpEveryNameAsTheSimulator(std::vector<std::string>* asked) {
+  SetHostLookupForTests([asked](std::string_view host) {
+    asked->emplace_back(host);
+    return std::string("127.0.0.1");
+  });
+}
+
 std::vector<WString> SelectMfpTest::BoxTexts() const {
   std::vector<WString> texts;
   for (const MessageBoxRecord& box : ui.MessageBoxes()) texts.push_back(box.text);

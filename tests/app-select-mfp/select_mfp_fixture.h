@@ -108,6 +108,10 @@ class SelectMfpTest : public AppDialogTest {
   static void Retype(ui::CDialog& d, int id, WStringView text);
   // The texts of the message boxes shown so far.
   std::vector<WString> BoxTexts() const;
+  // Host names are looked up by a stand-in that answers every name with the
+  // simulator's address and keeps the names it was asked in |asked|;
+  // TearDown puts the real look-up back.
+  static void LookUpEveryNameAsTheSimulator(std::vector<std::string>* asked);
 
   test::ScratchProgramFolder folder_{{"kivor.so", "sti.so", "yomba.so"}};
   std::unique_ptr<test::SimProcess> sim_;
