@@ -16,11 +16,14 @@
 #include "app/main_window/main_dlg.h"
 #include "core/settings.h"
 #include "res/resource_ids.h"
+#include "support/temp_dir.h"
 #include "tests/ui-wx/wx_main_window_fixture.h"
 #include "tests/ui-wx/x_screen.h"
 
 // After the project's headers: wx defines TRUE and FALSE as macros.
 #include <wx/image.h>
+#include <wx/timer.h>
+#include <wx/uiaction.h>
 
 namespace tallow::ui::testing {
 namespace {
@@ -49,8 +52,10 @@ class WxMainWindowTest : public WxMainWindowFixture {
   void SetUp() override {
     WxMainWindowFixture::SetUp();
     if (IsSkipped()) return;
-    StartDevice(kStore, SettingInfo{});
+    StartDevice(store_, SettingInfo{});
   }
+
+  const char* store_ = kStore;  // what the device holds
 
   // The window's size on the screen, once the window system has caught up
   // with |expected| (a busy machine may take a while), or as it stands after
@@ -301,6 +306,134 @@ TEST_F(WxMainWindowTest, WaitCursorIsOnTheScreenWhileTheDeviceIsAsked) {
     d.InputEscape();
   });
   EXPECT_EQ(main.DoModal(), IDCANCEL);
+}
+
+
+// Four colour documents of two pages: a deletion leaves rows to refill the
+// list with.
+constexpr const char* kFourDocuments = R"(<mfp name="Sim">
+  <box id="1" name="Scans">
+    <doc id="D1" name="First" timestamp="2026/12/01 09:00:00" pages="2" color="1"
+         width="300" height="420" dpi="100"/>
+    <doc id="D2" name="Second" timestamp="2026/12/02 09:00:00" pages="2" color="1"
+         width="300" height="420" dpi="100"/>
+    <doc id="D3" name="Third" timestamp="2026/12/03 09:00:00" pages="2" color="1"
+         width="300" height="420" dpi="100"/>
+    <doc id="D4" name="Fourth" timestamp="2026/12/04 09:00:00" pages="2" color="1"
+         width="300" height="420" dpi="100"/>
+  </box>
+</mfp>)";
+
+// Answers the save dialog, once it is on the screen, with |name| in the
+// folder it opened in, as the user types a name and presses Enter.
+class SaveAsLater {
+ public:
+  explicit SaveAsLater(const std::string& name) {
+    timer_.Bind(wxEVT_TIMER, [name](wxTimerEvent&) {
+      const std::optional<ScreenWindow> chooser = FindScreenWindow("Save As");
+      if (!chooser || !chooser->viewable) return;
+      wxUIActionSimulator user;
+      user.Char('a', wxMOD_CONTROL);
+      user.Text(name.c_str());
+      user.Char(WXK_RETURN);
+    });
+    timer_.Start(500);
+  }
+
+ private:
+  wxTimer timer_;
+};
+
+class WxDeletionTest : public WxMainWindowTest {
+ protected:
+  WxDeletionTest() { store_ = kFourDocuments; }
+
+  // The page arrows and the page field greyed on the screen as in the
+  // layer, the page label empty, no row selected.
+  void ExpectPageControlsOff(const CMainDlg& d) {
+    wx_->Pump(300ms);
+    for (int id : {res::IDC_MAIN_PREV_PAGE, res::IDC_MAIN_NEXT_PAGE, res::IDC_MAIN_PAGE}) {
+      SCOPED_TRACE(id);
+      EXPECT_FALSE(d.GetDlgItem(id)->IsEnabled());
+      EXPECT_FALSE(wx_->ViewControl(d, IndexOf(d, id))->enabled);
+    }
+    EXPECT_EQ(d.GetDlgItemText(res::IDC_MAIN_PAGE_COUNT), u"");
+    EXPECT_EQ(wx_->ViewControl(d, IndexOf(d, res::IDC_MAIN_PAGE_COUNT))->text, "");
+    EXPECT_EQ(d.m_listDocuments->GetSelectedCount(), 0);
+    EXPECT_TRUE(wx_->ViewList(d, IndexOf(d, res::IDC_MAIN_DOCUMENT_LIST))->selected.empty());
+  }
+
+  // A click of the mouse on the screen at the centre of control |id|.
+  static void ClickOnScreen(const CDialog& d, int id) {
+    const Rect r = d.GetDlgItem(id)->GetWindowRect();
+    wxUIActionSimulator user;
+    user.MouseMove(r.x + r.cx / 2, r.y + r.cy / 2);
+    user.MouseClick();
+    wx_->Pump(300ms);
+  }
+};
+
+// After a delete after save and after the list's own Delete the list is
+// refilled with no row selected; the page arrows and the page field are
+// greyed on the screen, and a click on Next there does nothing.
+TEST_F(WxDeletionTest, PageControlsAreOffAfterADeletion) {
+  SettingInfo settings = GetSettingInfo();
+  settings.ColorFormat = 1;  // JPEG files: no PDF library needed
+  settings.DeleteFile = 1;
+  SetSettingInfo(settings);
+  struct Case {
+    const char* name;
+    bool save;  // delete after save; else the list's right-click Delete
+    int rowsAfter;
+    const char* shot;
+  };
+  const Case cases[] = {
+      {"delete after save", true, 3, "wx-main-deleted-page-controls-greyed.png"},
+      {"right-click Delete", false, 2, nullptr},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    CMainDlg main;
+    wx_->OnDialogShown([&](CDialog& shown) {
+      if (&shown == &main.m_progressDlg) {
+        CDialog& p = shown;
+        const std::size_t ok = IndexOf(p, res::IDC_PROGRESS_OK);
+        ASSERT_TRUE(PumpUntil(*wx_, [&] { return wx_->ViewControl(p, ok)->enabled; }));
+        EXPECT_TRUE(wx_->Click(p, ok));
+        return;
+      }
+      CMainDlg& d = main;
+      const std::size_t listIndex = IndexOf(d, res::IDC_MAIN_DOCUMENT_LIST);
+      const HTREEITEM scans = d.m_treeBoxes->GetChildItem(d.m_treeBoxes->GetRootItem());
+      ASSERT_TRUE(wx_->ClickTreeItem(d, IndexOf(d, res::IDC_MAIN_BOX_TREE), scans));
+      ASSERT_TRUE(wx_->Click(d, IndexOf(d, res::IDC_MAIN_PREVIEW)));
+      ASSERT_TRUE(wx_->ClickListRow(d, listIndex, 1, false));
+      wx_->Pump(200ms);
+      ASSERT_FALSE(d.m_previewImage.IsNull());
+      ASSERT_TRUE(wx_->ViewControl(d, IndexOf(d, res::IDC_MAIN_NEXT_PAGE))->enabled);
+      ASSERT_EQ(d.m_bDeleteAfterSave, TRUE);
+
+      if (c.save) {
+        SaveAsLater answer("scan");
+        ASSERT_TRUE(wx_->Click(d, IndexOf(d, res::IDC_MAIN_SAVE)));
+      } else {
+        KeysLater keys({WXK_DOWN, WXK_RETURN});  // the popup's "Delete"
+        ASSERT_TRUE(wx_->ClickListRow(d, listIndex, 1, true));
+      }
+      ASSERT_TRUE(PumpUntil(*wx_, [&] { return d.m_listDocuments->GetItemCount() == c.rowsAfter; }));
+      ExpectPageControlsOff(d);
+      // The picture stays until something drops it.
+      EXPECT_FALSE(d.m_previewImage.IsNull());
+      if (c.shot) ShootScreen(d, c.shot);
+
+      ClickOnScreen(d, res::IDC_MAIN_NEXT_PAGE);
+      EXPECT_EQ(wx_->ViewControl(d, IndexOf(d, res::IDC_MAIN_PAGE))->text, "1");
+      ExpectPageControlsOff(d);
+      d.InputEscape();
+    });
+    EXPECT_EQ(main.DoModal(), IDCANCEL);
+  }
+  EXPECT_EQ(test::FilesIn(program_.File("out")).size(), 2u);  // the two pages saved
 }
 
 }  // namespace

@@ -283,7 +283,10 @@ void WxBackend::Impl::Apply(Window& w, std::size_t index) {
   wxWindow* win = slot.win;
   ++updating;
   if (win->IsShown() != c.IsVisible()) win->Show(c.IsVisible());
-  if (win->IsEnabled() != c.IsEnabled()) win->Enable(c.IsEnabled());
+  // The control's own state: while its window is disabled (a modal child
+  // runs) wx answers every control as disabled, and one the layer disables
+  // then would come back enabled with its window.
+  if (win->IsThisEnabled() != c.IsEnabled()) win->Enable(c.IsEnabled());
   switch (c.Kind()) {
     case ControlKind::kStatic:
       if (c.GetStyle() & SS_NOPREFIX) {
@@ -376,7 +379,7 @@ void WxBackend::ControlChanged(Control& control) {
     case ControlKind::kComboBox:
       // Filled one row at a time: shown in one go when the loop comes round.
       if (slot.win->IsShown() != control.IsVisible() ||
-          slot.win->IsEnabled() != control.IsEnabled()) {
+          slot.win->IsThisEnabled() != control.IsEnabled()) {
         impl_->Apply(*w, it->second);
       }
       slot.dirty = true;
