@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -450,6 +451,59 @@ TEST_F(UserFlowTest, MainWindowKeepsItsSizeAfterAFailedAutomaticConnection) {
   const XRect exit = mended.Place(TemplateRect(res::IDD_MAIN, res::IDC_MAIN_EXIT));
   EXPECT_LE(exit.y + exit.height, mended.window.y + mended.window.height);
   x_->Close(*second);
+  EXPECT_EQ(program_->WaitForExit(kWait), 0) << program_->Stderr();
+}
+
+// A delete after save on the screen: the saved document goes from the
+// device, the box is listed again with no row selected, and the page arrows
+// and the page field are greyed, the page label empty.
+TEST_F(UserFlowTest, DeleteAfterSaveLeavesThePageControlsGreyed) {
+  Start();
+  ASSERT_NO_FATAL_FAILURE(SelectTheSimulatedMfp());
+  const auto main = WaitForTitle("Tallowmere");
+  ASSERT_TRUE(main) << program_->Stderr();
+  Layout l;
+  ASSERT_TRUE(WaitFor([&] {
+    l = MainLayout(*main);
+    return l.clientTop > 0 && BandsIn(l.Place(TemplateRect(res::IDD_MAIN, res::IDC_MAIN_BOX_TREE))).size() >= 3;
+  })) << "no boxes listed";
+  const auto place = [&](int id) { return l.Place(TemplateRect(res::IDD_MAIN, id)); };
+  const Band box = BandsIn(place(res::IDC_MAIN_BOX_TREE))[1];
+  input_->Click(box.right - 3, (box.top + box.bottom) / 2);
+  const XRect list = place(res::IDC_MAIN_DOCUMENT_LIST);
+  ASSERT_TRUE(WaitFor([&] { return BandsIn(list).size() == 3; })) << "no documents listed";
+  const XRect check = place(res::IDC_MAIN_PREVIEW);
+  input_->Click(CenterX(check), CenterY(check));
+  ASSERT_NO_FATAL_FAILURE(SelectDocument(l, 1));  // the colour one
+  // Enabled controls are drawn in dark ink, greyed ones in light.
+  const XRect pageControls[] = {place(res::IDC_MAIN_PREV_PAGE), place(res::IDC_MAIN_NEXT_PAGE),
+                                place(res::IDC_MAIN_PAGE)};
+  const XRect pageLabel = place(res::IDC_MAIN_PAGE_COUNT);
+  const auto inked = [&](const XRect& r) { return !BandsIn(r).empty(); };
+  ASSERT_TRUE(WaitFor([&] {
+    return std::all_of(std::begin(pageControls), std::end(pageControls), inked) && inked(pageLabel);
+  })) << "the page controls are not enabled for the document chosen";
+  // The selected row's colour, in the empty right end of its line.
+  const Band row = BandsIn(list)[2];
+  const int rowRight = list.x + list.width - 12;
+  const auto selection = input_->Grab();
+  ASSERT_TRUE(selection);
+  const std::uint32_t selected = selection->At(rowRight, (row.top + row.bottom) / 2);
+
+  // "Delete after save" is ticked by default.
+  std::filesystem::create_directories(copy_.File("out"));
+  ASSERT_NO_FATAL_FAILURE(SaveAdvanced(l, copy_.File("out/colour.pdf"), "10"));
+  // The header and the one document left.
+  ASSERT_TRUE(WaitFor([&] { return BandsIn(list).size() == 2; })) << "not listed again";
+  EXPECT_TRUE(WaitFor([&] {
+    return std::none_of(std::begin(pageControls), std::end(pageControls), inked) && !inked(pageLabel);
+  })) << "the page controls are not greyed after the deletion";
+  const auto screen = input_->Grab();
+  ASSERT_TRUE(screen);
+  const Band left = BandsIn(list)[1];
+  EXPECT_NE(screen->At(rowRight, (left.top + left.bottom) / 2), selected) << "a row is selected";
+  Shot("10-deleted-page-controls-greyed");
+  input_->Key("Escape");
   EXPECT_EQ(program_->WaitForExit(kWait), 0) << program_->Stderr();
 }
 
