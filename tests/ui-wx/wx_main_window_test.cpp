@@ -17,6 +17,7 @@
 #include "core/settings.h"
 #include "res/resource_ids.h"
 #include "support/temp_dir.h"
+#include "support/x_input.h"
 #include "tests/ui-wx/wx_main_window_fixture.h"
 #include "tests/ui-wx/x_screen.h"
 
@@ -434,6 +435,151 @@ TEST_F(WxDeletionTest, PageControlsAreOffAfterADeletion) {
     EXPECT_EQ(main.DoModal(), IDCANCEL);
   }
   EXPECT_EQ(test::FilesIn(program_.File("out")).size(), 2u);  // the two pages saved
+}
+
+
+// Box names wider than the tree, one of them not ASCII; the device's box
+// table keeps the first 16 characters of each.
+constexpr const char* kLongNames = R"(<mfp name="Sim">
+  <box id="1" name="Department archive of the north wing 2026">
+    <doc id="E1" name="Plan" timestamp="2026/12/01 09:00:00" pages="1" color="1"
+         width="300" height="420" dpi="100"/>
+  </box>
+  <box id="2" name="Ärzte Übersicht der Abteilungen">
+    <doc id="E2" name="Liste" timestamp="2026/12/02 09:00:00" pages="1" color="1"
+         width="300" height="420" dpi="100"/>
+    <doc id="E3" name="Dienst" timestamp="2026/12/03 09:00:00" pages="1" color="1"
+         width="300" height="420" dpi="100"/>
+  </box>
+  <box id="3" name="Short"/>
+</mfp>)";
+
+// The tree's root and its boxes, in order.
+std::vector<HTREEITEM> TreeItems(const CMainDlg& d) {
+  std::vector<HTREEITEM> items;
+  const HTREEITEM root = d.m_treeBoxes->GetRootItem();
+  if (!root) return items;
+  items.push_back(root);
+  for (HTREEITEM box = d.m_treeBoxes->GetChildItem(root); box;
+       box = d.m_treeBoxes->GetNextSiblingItem(box)) {
+    items.push_back(box);
+  }
+  return items;
+}
+
+struct TreeCase {
+  const char* name;
+  const char* store;
+  bool wider;  // a name is wider than the tree
+  const char* shot;
+};
+
+class WxBoxTreeTest : public WxMainWindowTest, public ::testing::WithParamInterface<TreeCase> {
+ protected:
+  WxBoxTreeTest() { store_ = GetParam().store; }
+
+  // Pixels along the tree's bottom edge on the screen that are neither its
+  // white background nor its black border: those of a scroll bar.
+  static int ScrollBarPixels(const CMainDlg& d) {
+    const Rect tree = d.m_treeBoxes->GetWindowRect();
+    const std::optional<ScreenPixels> band =
+        GrabScreen(Rect{tree.x + 2, tree.bottom() - 14, tree.cx - 4, 12});
+    if (!band) return -1;
+    int count = 0;
+    for (std::size_t i = 0; i + 2 < band->rgb.size(); i += 3) {
+      const int luminance = (band->rgb[i] * 3 + band->rgb[i + 1] * 6 + band->rgb[i + 2]) / 10;
+      if (luminance > 40 && luminance < 235) ++count;
+    }
+    return count;
+  }
+};
+
+// The horizontal scroll bar is on the screen when a name is wider than the
+// tree, and not when none is; scrolled to its end it shows each name whole.
+TEST_P(WxBoxTreeTest, HorizontalScrollBarReachesEveryWholeName) {
+  const TreeCase& c = GetParam();
+  CMainDlg main;
+  wx_->OnDialogShown([&](CDialog&) {
+    CMainDlg& d = main;
+    const std::size_t treeIndex = IndexOf(d, res::IDC_MAIN_BOX_TREE);
+    const std::vector<HTREEITEM> items = TreeItems(d);
+    ASSERT_GE(items.size(), 3u);
+    wx_->Pump(200ms);
+    const std::optional<WxDriver::ScrollView> scroll = wx_->ViewTreeScroll(d, treeIndex);
+    ASSERT_TRUE(scroll);
+    EXPECT_EQ(scroll->range > scroll->page, c.wider);
+    // On the screen, the bar's trough and thumb fill the bottom band.
+    const auto barShown = [&] { return ScrollBarPixels(d) > d.m_treeBoxes->GetWindowRect().cx * 2; };
+    PumpUntil(*wx_, [&] { return barShown() == c.wider; });
+    EXPECT_EQ(barShown(), c.wider) << ScrollBarPixels(d);
+
+    ASSERT_TRUE(wx_->ScrollTree(d, treeIndex, scroll->range - scroll->page));
+    wx_->Pump(200ms);
+    for (HTREEITEM item : items) {
+      const std::string text = ToAnsi(d.m_treeBoxes->GetItemText(item));
+      SCOPED_TRACE(text);
+      const std::optional<Rect> label = wx_->TreeItemRect(d, treeIndex, item);
+      ASSERT_TRUE(label);
+      EXPECT_GE(label->cx, wx_->MeasureText(d, treeIndex, text)->cx);
+      EXPECT_LE(label->right(), scroll->page);
+    }
+    if (c.shot) ShootScreen(d, c.shot);
+    d.InputEscape();
+  });
+  EXPECT_EQ(main.DoModal(), IDCANCEL);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Names, WxBoxTreeTest,
+    ::testing::Values(TreeCase{"Long", kLongNames, true, "wx-tree-long-name-scrollbar.png"},
+                      TreeCase{"Short", kStore, false, nullptr}),
+    [](const auto& info) { return info.param.name; });
+
+class WxLongBoxNamesTest : public WxMainWindowTest {
+ protected:
+  WxLongBoxNamesTest() { store_ = kLongNames; }
+};
+
+// Clicks of the mouse on the screen, the pointer having rested on a cut
+// name first: each selects the box under the pointer and lists it.
+TEST_F(WxLongBoxNamesTest, EachClickSelectsTheBoxUnderThePointer) {
+  CMainDlg main;
+  wx_->OnDialogShown([&](CDialog&) {
+    CMainDlg& d = main;
+    const std::size_t treeIndex = IndexOf(d, res::IDC_MAIN_BOX_TREE);
+    const std::vector<HTREEITEM> items = TreeItems(d);
+    ASSERT_EQ(items.size(), 4u);
+    const int rows[] = {0, 1, 2, 0};  // each box's documents
+    // On the label of box |i|, |dx| pixels into it, on the screen.
+    const auto pointOn = [&](std::size_t i, int dx) {
+      const std::optional<Rect> label = wx_->TreeItemRect(d, treeIndex, items[i]);
+      Point at = label ? Point{label->x + std::min(label->cx / 2, dx), label->y + label->cy / 2}
+                       : Point{};
+      d.m_treeBoxes->ClientToScreen(&at);
+      return at;
+    };
+    // The move and the click reach the X server before the program has
+    // seen either, as a quick hand's do.
+    test::XInput hand(getenv("DISPLAY"));
+    ASSERT_TRUE(hand.ok());
+    const auto click = [&](std::size_t i) {
+      const Point at = pointOn(i, 30);
+      hand.Click(at.x, at.y);
+      return PumpUntil(*wx_, [&] { return d.m_treeBoxes->GetSelectedItem() == items[i]; });
+    };
+    ASSERT_TRUE(click(1));
+    // The pointer moved along the cut name, and resting there.
+    const Point along = pointOn(1, 40);
+    wxUIActionSimulator().MouseMove(along.x, along.y);
+    wx_->Pump(1500ms);
+    for (std::size_t i : {2, 3, 1, 2}) {
+      SCOPED_TRACE(i);
+      EXPECT_TRUE(click(i));
+      EXPECT_EQ(d.m_listDocuments->GetItemCount(), rows[i]);
+    }
+    d.InputEscape();
+  });
+  EXPECT_EQ(main.DoModal(), IDCANCEL);
 }
 
 }  // namespace

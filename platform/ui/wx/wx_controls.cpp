@@ -13,6 +13,8 @@
 #include <wx/textctrl.h>
 #include <wx/treectrl.h>
 
+#include <gtk/gtk.h>
+
 #include <algorithm>
 #include <map>
 #include <vector>
@@ -115,6 +117,13 @@ wxWindow* WxBackend::Impl::MakeControl(Window& w, std::size_t index, const Contr
       slot.tree = std::make_unique<TreeState>();
       auto* tree = new wxTreeCtrl(parent, wxID_ANY, pos, size, style);
       tree->AddRoot(wxString());
+      // A name wider than the tree is reached by its scroll bar, which shows
+      // whenever the names need it: GTK's overlay bar is drawn only while the
+      // pointer moves over the tree.
+      if (GtkWidget* scrolled = static_cast<GtkWidget*>(tree->GetHandle());
+          scrolled && GTK_IS_SCROLLED_WINDOW(scrolled)) {
+        gtk_scrolled_window_set_overlay_scrolling(GTK_SCROLLED_WINDOW(scrolled), FALSE);
+      }
       return tree;
     }
     case ControlKind::kComboBox:
