@@ -507,5 +507,66 @@ TEST_F(UserFlowTest, DeleteAfterSaveLeavesThePageControlsGreyed) {
   EXPECT_EQ(program_->WaitForExit(kWait), 0) << program_->Stderr();
 }
 
+// Box names wider than the tree: its horizontal scroll bar is on the
+// screen, and a click on a box under a cut name selects that box.
+TEST_F(UserFlowTest, LongBoxNamesGetTheTreesScrollBar) {
+  SimOptions options;
+  options.config = R"(<mfp name="Sim MFP">
+  <box id="1" name="Department archive of the north wing 2026">
+    <doc id="E1" name="Plan" timestamp="2026/12/01 09:00:00" pages="1" color="1"
+         width="850" height="1100" dpi="100"/>
+  </box>
+  <box id="2" name="Ärzte Übersicht der Abteilungen">
+    <doc id="E2" name="Liste" timestamp="2026/12/02 09:00:00" pages="1" color="1"
+         width="850" height="1100" dpi="100"/>
+    <doc id="E3" name="Dienst" timestamp="2026/12/03 09:00:00" pages="1" color="1"
+         width="850" height="1100" dpi="100"/>
+  </box>
+</mfp>)";
+  options.searchPort = FreeLoopbackUdpPort();
+  options.usb = {"SIM-USB"};
+  sim_.reset();
+  sim_ = std::make_unique<SimProcess>(options);
+  searchPort_ = options.searchPort;
+  Start();
+  ASSERT_NO_FATAL_FAILURE(SelectTheSimulatedMfp());
+  const auto main = WaitForTitle("Tallowmere");
+  ASSERT_TRUE(main) << program_->Stderr();
+  Layout l;
+  ASSERT_TRUE(WaitFor([&] {
+    l = MainLayout(*main);
+    return l.clientTop > 0 && BandsIn(l.Place(TemplateRect(res::IDD_MAIN, res::IDC_MAIN_BOX_TREE))).size() >= 3;
+  })) << "no boxes listed";
+  const XRect tree = l.Place(TemplateRect(res::IDD_MAIN, res::IDC_MAIN_BOX_TREE));
+  // The bar's trough and thumb along the tree's bottom edge: neither its
+  // white background nor its black border.
+  const XRect bottom{tree.x + 3, tree.y + tree.height - 14, tree.width - 6, 10};
+  const auto barPixels = [&] {
+    const auto screen = input_->Grab();
+    int count = 0;
+    for (int y = bottom.y; screen && y < bottom.y + bottom.height; ++y) {
+      for (int x = bottom.x; x < bottom.x + bottom.width; ++x) {
+        const int luminance = screen->Luminance(x, y);
+        if (luminance > 40 && luminance < 235) ++count;
+      }
+    }
+    return count;
+  };
+  EXPECT_TRUE(WaitFor([&] { return barPixels() > bottom.width * 2; })) << "no scroll bar";
+  Shot("10-tree-scrollbar");
+  const XRect list = l.Place(TemplateRect(res::IDD_MAIN, res::IDC_MAIN_DOCUMENT_LIST));
+  const auto boxes = BandsIn(tree);  // the root, then the two boxes
+  ASSERT_GE(boxes.size(), 3u);
+  const auto clickBox = [&](std::size_t i) {
+    input_->Click(tree.x + tree.width / 2, (boxes[i].top + boxes[i].bottom) / 2);
+  };
+  clickBox(1);
+  EXPECT_TRUE(WaitFor([&] { return BandsIn(list).size() == 2; })) << "not the first box's document";
+  clickBox(2);
+  EXPECT_TRUE(WaitFor([&] { return BandsIn(list).size() == 3; })) << "not the second box's documents";
+  input_->Key("Escape");
+  EXPECT_EQ(program_->WaitForExit(kWait), 0) << program_->Stderr();
+}
+
 }  // namespace
 }  // namespace tallow::test
