@@ -16,6 +16,7 @@
 #include "app/main_window/main_dlg.h"
 #include "core/settings.h"
 #include "res/resource_ids.h"
+#include "support/sim_stores.h"
 #include "support/temp_dir.h"
 #include "support/x_input.h"
 #include "tests/ui-wx/wx_main_window_fixture.h"
@@ -437,23 +438,6 @@ TEST_F(WxDeletionTest, PageControlsAreOffAfterADeletion) {
   EXPECT_EQ(test::FilesIn(program_.File("out")).size(), 2u);  // the two pages saved
 }
 
-
-// Box names wider than the tree, one of them not ASCII; the device's box
-// table keeps the first 16 characters of each.
-constexpr const char* kLongNames = R"(<mfp name="Sim">
-  <box id="1" name="Department archive of the north wing 2026">
-    <doc id="E1" name="Plan" timestamp="2026/12/01 09:00:00" pages="1" color="1"
-         width="300" height="420" dpi="100"/>
-  </box>
-  <box id="2" name="Ärzte Übersicht der Abteilungen">
-    <doc id="E2" name="Liste" timestamp="2026/12/02 09:00:00" pages="1" color="1"
-         width="300" height="420" dpi="100"/>
-    <doc id="E3" name="Dienst" timestamp="2026/12/03 09:00:00" pages="1" color="1"
-         width="300" height="420" dpi="100"/>
-  </box>
-  <box id="3" name="Short"/>
-</mfp>)";
-
 // The tree's root and its boxes, in order.
 std::vector<HTREEITEM> TreeItems(const CMainDlg& d) {
   std::vector<HTREEITEM> items;
@@ -531,13 +515,13 @@ TEST_P(WxBoxTreeTest, HorizontalScrollBarReachesEveryWholeName) {
 
 INSTANTIATE_TEST_SUITE_P(
     Names, WxBoxTreeTest,
-    ::testing::Values(TreeCase{"Long", kLongNames, true, "wx-tree-long-name-scrollbar.png"},
+    ::testing::Values(TreeCase{"Long", test::kLongBoxNamesStore, true, "wx-tree-long-name-scrollbar.png"},
                       TreeCase{"Short", kStore, false, nullptr}),
     [](const auto& info) { return info.param.name; });
 
 class WxLongBoxNamesTest : public WxMainWindowTest {
  protected:
-  WxLongBoxNamesTest() { store_ = kLongNames; }
+  WxLongBoxNamesTest() { store_ = test::kLongBoxNamesStore; }
 };
 
 // Clicks of the mouse on the screen, the pointer having rested on a cut
