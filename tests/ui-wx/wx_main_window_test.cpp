@@ -23,6 +23,7 @@
 #include "tests/ui-wx/x_screen.h"
 
 // After the project's headers: wx defines TRUE and FALSE as macros.
+#include <wx/frame.h>
 #include <wx/image.h>
 #include <wx/timer.h>
 #include <wx/uiaction.h>
@@ -334,6 +335,10 @@ class SaveAsLater {
     timer_.Bind(wxEVT_TIMER, [name](wxTimerEvent&) {
       const std::optional<ScreenWindow> chooser = FindScreenWindow("Save As");
       if (!chooser || !chooser->viewable) return;
+      // Not into the main window, should the chooser just have gone: Enter
+      // there would press Save.
+      wxWindow* focus = wxWindow::FindFocus();
+      if (focus && dynamic_cast<wxFrame*>(wxGetTopLevelParent(focus))) return;
       wxUIActionSimulator user;
       user.Char('a', wxMOD_CONTROL);
       user.Text(name.c_str());
