@@ -156,16 +156,21 @@ class UserFlowTest : public ::testing::Test {
     input_->Click(CenterX(ok), CenterY(ok));
   }
 
-  // Step 2: the main window; a click on the first box lists its documents,
-  // the chosen one is previewed in the frame.
-  void OpenTheBoxAndPreview(Layout& l) {
+  // The main window once its tree holds the device's boxes (more than its
+  // root); its layout in |l|.
+  void WaitForTheBoxes(Layout& l) {
     const auto main = WaitForTitle("Tallowmere");
     ASSERT_TRUE(main) << program_->Stderr();
-    // The boxes are listed once the tree holds more than its root.
     ASSERT_TRUE(WaitFor([&] {
       l = MainLayout(*main);
       return l.clientTop > 0 && BandsIn(l.Place(TemplateRect(res::IDD_MAIN, res::IDC_MAIN_BOX_TREE))).size() >= 3;
     })) << "no boxes listed";
+  }
+
+  // Step 2: the main window; a click on the first box lists its documents,
+  // the chosen one is previewed in the frame.
+  void OpenTheBoxAndPreview(Layout& l) {
+    ASSERT_NO_FATAL_FAILURE(WaitForTheBoxes(l));
     const Band box = BandsIn(l.Place(TemplateRect(res::IDD_MAIN, res::IDC_MAIN_BOX_TREE)))[1];
     input_->Click(box.right - 3, (box.top + box.bottom) / 2);
     const XRect list = l.Place(TemplateRect(res::IDD_MAIN, res::IDC_MAIN_DOCUMENT_LIST));
@@ -461,13 +466,8 @@ TEST_F(UserFlowTest, MainWindowKeepsItsSizeAfterAFailedAutomaticConnection) {
 TEST_F(UserFlowTest, DeleteAfterSaveLeavesThePageControlsGreyed) {
   Start();
   ASSERT_NO_FATAL_FAILURE(SelectTheSimulatedMfp());
-  const auto main = WaitForTitle("Tallowmere");
-  ASSERT_TRUE(main) << program_->Stderr();
   Layout l;
-  ASSERT_TRUE(WaitFor([&] {
-    l = MainLayout(*main);
-    return l.clientTop > 0 && BandsIn(l.Place(TemplateRect(res::IDD_MAIN, res::IDC_MAIN_BOX_TREE))).size() >= 3;
-  })) << "no boxes listed";
+  ASSERT_NO_FATAL_FAILURE(WaitForTheBoxes(l));
   const auto place = [&](int id) { return l.Place(TemplateRect(res::IDD_MAIN, id)); };
   const Band box = BandsIn(place(res::IDC_MAIN_BOX_TREE))[1];
   input_->Click(box.right - 3, (box.top + box.bottom) / 2);
@@ -520,13 +520,8 @@ TEST_F(UserFlowTest, LongBoxNamesGetTheTreesScrollBar) {
   searchPort_ = options.searchPort;
   Start();
   ASSERT_NO_FATAL_FAILURE(SelectTheSimulatedMfp());
-  const auto main = WaitForTitle("Tallowmere");
-  ASSERT_TRUE(main) << program_->Stderr();
   Layout l;
-  ASSERT_TRUE(WaitFor([&] {
-    l = MainLayout(*main);
-    return l.clientTop > 0 && BandsIn(l.Place(TemplateRect(res::IDD_MAIN, res::IDC_MAIN_BOX_TREE))).size() >= 3;
-  })) << "no boxes listed";
+  ASSERT_NO_FATAL_FAILURE(WaitForTheBoxes(l));
   const XRect tree = l.Place(TemplateRect(res::IDD_MAIN, res::IDC_MAIN_BOX_TREE));
   // The bar's trough and thumb along the tree's bottom edge: neither its
   // white background nor its black border.
