@@ -47,12 +47,9 @@ TreeItemKey KeyOf(HTREEITEM item) { return reinterpret_cast<TreeItemKey>(item); 
 
 WString Decimal(int value) { return FromAnsi(std::to_string(value)); }
 
-// Held within the document's pages; a document without pages gives 0.
-int ClampPage(int page, int pageCount) {
-  if (page < 1) page = 1;
-  if (page > pageCount) page = pageCount;
-  return page;
-}
+// Held within the document's pages, and never below 1: with no document
+// selected, or one without pages, the page field shows 1, never 0.
+int ClampPage(int page, int pageCount) { return std::max(1, std::min(page, pageCount)); }
 
 }  // namespace
 
@@ -240,11 +237,12 @@ void CMainDlg::OnBnClickedPageRange() {
 }
 
 void CMainDlg::ShowPreview(int docIndex) {
-  m_nPage = ClampPage(m_nPage, SelectedPageCount());
+  const int pageCount = SelectedPageCount();
+  m_nPage = ClampPage(m_nPage, pageCount);
   // A row without a listed document, and a document without pages, have
   // nothing to show: nothing is asked of the device.
   std::uint32_t fileId = 0;
-  if (m_nPage < 1 || !GetFileId(m_mfpInfo, docIndex, fileId)) {
+  if (pageCount < 1 || !GetFileId(m_mfpInfo, docIndex, fileId)) {
     DropPreview();
     return;
   }

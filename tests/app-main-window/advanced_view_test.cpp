@@ -282,6 +282,39 @@ TEST_P(AdvancedViewTest, DeleteFromTheContextMenuListsTheBoxAgain) {
   });
 }
 
+// The page field never shows a page 0: Next, Previous and a page typed
+// keep page 1 for a document without pages, and with no document selected
+// after a deletion (the commands given as the window's, since the greyed
+// controls send none).
+TEST_F(MainWindowTest, PageFieldNeverShowsPageZero) {
+  StartDevice(false);
+  ui.OnPopupMenu([](const CMenu&, Point, CDialog*) { return ID_DOCUMENT_DELETE; });
+  Run([&](TestMainDlg& d) {
+    ASSERT_EQ(OpenBox(d, u"Scans"), 3);
+    CListCtrl& list = *d.m_listDocuments;
+    const auto pagesShown = [&] {
+      std::vector<WString> shown;
+      for (int button : {IDC_MAIN_NEXT_PAGE, IDC_MAIN_PREV_PAGE}) {
+        d.SendMessageW(WM_COMMAND, static_cast<WPARAM>(button));
+        shown.push_back(d.GetDlgItemText(IDC_MAIN_PAGE));
+      }
+      d.SetDlgItemText(IDC_MAIN_PAGE, u"5");
+      d.GoToPage();
+      shown.push_back(d.GetDlgItemText(IDC_MAIN_PAGE));
+      return shown;
+    };
+    const std::vector<WString> pageOne{u"1", u"1", u"1"};
+    list.InputClick(kRowBlank, false);
+    EXPECT_EQ(pagesShown(), pageOne);
+    list.InputClick(kRowPortrait, true);
+    ui.RunPosted();  // "Delete"
+    ASSERT_EQ(list.GetItemCount(), 2);
+    ASSERT_EQ(list.GetSelectedCount(), 0);
+    EXPECT_EQ(pagesShown(), pageOne);
+    EXPECT_TRUE(TakePagesAsked().empty());
+  });
+}
+
 INSTANTIATE_TEST_SUITE_P(BothChannels, AdvancedViewTest, ::testing::Values(false, true),
                          [](const auto& info) { return info.param ? "Usb" : "Network"; });
 

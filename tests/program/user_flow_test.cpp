@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -26,6 +27,7 @@
 #include "support/scoped_mount.h"
 #include "support/screen_layout.h"
 #include "support/sim_process.h"
+#include "support/sim_stores.h"
 #include "support/window_manager.h"
 #include "support/x_input.h"
 #include "support/x_windows.h"
@@ -581,6 +583,98 @@ TEST_F(UserFlowTest, ATricklingDeviceFreezesNeitherPreviewNorSave) {
   sim_->SetFaults({});
   const XRect exit = l.Place(TemplateRect(res::IDD_MAIN, res::IDC_MAIN_EXIT));
   input_->Click(CenterX(exit), CenterY(exit));
+  EXPECT_EQ(program_->WaitForExit(kWait), 0) << program_->Stderr();
+}
+
+// A delete after save on the screen: the saved document goes from the
+// device, the box is listed again with no row selected, and the page arrows
+// and the page field are greyed, the page label empty.
+TEST_F(UserFlowTest, DeleteAfterSaveLeavesThePageControlsGreyed) {
+  Start();
+  ASSERT_NO_FATAL_FAILURE(SelectTheSimulatedMfp());
+  Layout l;
+  ASSERT_NO_FATAL_FAILURE(OpenTheFirstBox(l, 3, 3));
+  const auto place = [&](int id) { return l.Place(TemplateRect(res::IDD_MAIN, id)); };
+  const XRect list = place(res::IDC_MAIN_DOCUMENT_LIST);
+  const XRect check = place(res::IDC_MAIN_PREVIEW);
+  input_->Click(CenterX(check), CenterY(check));
+  ASSERT_NO_FATAL_FAILURE(SelectDocument(l, 1));  // the colour one
+  // Enabled controls are drawn in dark ink, greyed ones in light.
+  const XRect pageControls[] = {place(res::IDC_MAIN_PREV_PAGE), place(res::IDC_MAIN_NEXT_PAGE),
+                                place(res::IDC_MAIN_PAGE)};
+  const XRect pageLabel = place(res::IDC_MAIN_PAGE_COUNT);
+  const auto inked = [&](const XRect& r) { return !BandsIn(r).empty(); };
+  ASSERT_TRUE(WaitFor([&] {
+    return std::all_of(std::begin(pageControls), std::end(pageControls), inked) && inked(pageLabel);
+  })) << "the page controls are not enabled for the document chosen";
+  // The selected row's colour, in the empty right end of its line.
+  const Band row = BandsIn(list)[2];
+  const int rowRight = list.x + list.width - 12;
+  const auto selection = input_->Grab();
+  ASSERT_TRUE(selection);
+  const std::uint32_t selected = selection->At(rowRight, (row.top + row.bottom) / 2);
+
+  // "Delete after save" is ticked by default.
+  std::filesystem::create_directories(copy_.File("out"));
+  ASSERT_NO_FATAL_FAILURE(SaveAdvanced(l, copy_.File("out/colour.pdf"), "10"));
+  // The header and the one document left.
+  ASSERT_TRUE(WaitFor([&] { return BandsIn(list).size() == 2; })) << "not listed again";
+  EXPECT_TRUE(WaitFor([&] {
+    return std::none_of(std::begin(pageControls), std::end(pageControls), inked) && !inked(pageLabel);
+  })) << "the page controls are not greyed after the deletion";
+  const auto screen = input_->Grab();
+  ASSERT_TRUE(screen);
+  const Band left = BandsIn(list)[1];
+  EXPECT_NE(screen->At(rowRight, (left.top + left.bottom) / 2), selected) << "a row is selected";
+  Shot("10-deleted-page-controls-greyed");
+  input_->Key("Escape");
+  EXPECT_EQ(program_->WaitForExit(kWait), 0) << program_->Stderr();
+}
+
+// Box names wider than the tree: its horizontal scroll bar is on the
+// screen, and a click on a box under a cut name selects that box.
+TEST_F(UserFlowTest, LongBoxNamesGetTheTreesScrollBar) {
+  SimOptions options;
+  options.config = kLongBoxNamesStore;
+  options.searchPort = FreeLoopbackUdpPort();
+  options.usb = {"SIM-USB"};
+  sim_.reset();
+  sim_ = std::make_unique<SimProcess>(options);
+  searchPort_ = options.searchPort;
+  Start();
+  ASSERT_NO_FATAL_FAILURE(SelectTheSimulatedMfp());
+  Layout l;
+  ASSERT_TRUE(MainWindowWithBoxes(l)) << "no boxes listed: " << program_->Stderr();
+  const XRect tree = l.Place(TemplateRect(res::IDD_MAIN, res::IDC_MAIN_BOX_TREE));
+  // The bar's trough and thumb along the tree's bottom edge: neither its
+  // white background nor its black border.
+  const XRect bottom{tree.x + 3, tree.y + tree.height - 14, tree.width - 6, 10};
+  const auto barPixels = [&] {
+    const auto screen = input_->Grab();
+    int count = 0;
+    for (int y = bottom.y; screen && y < bottom.y + bottom.height; ++y) {
+      for (int x = bottom.x; x < bottom.x + bottom.width; ++x) {
+        const int luminance = screen->Luminance(x, y);
+        if (luminance > 40 && luminance < 235) ++count;
+      }
+    }
+    return count;
+  };
+  EXPECT_TRUE(WaitFor([&] { return barPixels() > bottom.width * 2; })) << "no scroll bar";
+  Shot("10-tree-scrollbar");
+  const XRect list = l.Place(TemplateRect(res::IDD_MAIN, res::IDC_MAIN_DOCUMENT_LIST));
+  const auto boxes = BandsIn(tree);  // the root, then the boxes
+  ASSERT_GE(boxes.size(), 4u);
+  const auto clickBox = [&](std::size_t i) {
+    input_->Click(tree.x + tree.width / 2, (boxes[i].top + boxes[i].bottom) / 2);
+  };
+  clickBox(1);
+  EXPECT_TRUE(WaitFor([&] { return BandsIn(list).size() == 2; })) << "not the first box's document";
+  clickBox(2);
+  EXPECT_TRUE(WaitFor([&] { return BandsIn(list).size() == 3; })) << "not the second box's documents";
+  clickBox(3);
+  EXPECT_TRUE(WaitFor([&] { return BandsIn(list).size() == 1; })) << "not the third box's none";
+  input_->Key("Escape");
   EXPECT_EQ(program_->WaitForExit(kWait), 0) << program_->Stderr();
 }
 

@@ -5,7 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -25,6 +27,18 @@ inline std::size_t IndexOf(const CDialog& d, int id) {
   }
   ADD_FAILURE() << "no control " << id;
   return controls.size();
+}
+
+// Waits, handling the window system's events, until |done| holds or
+// |limit| has passed; whether |done| came.
+inline bool PumpUntil(WxDriver& wx, const std::function<bool()>& done,
+                      std::chrono::milliseconds limit = std::chrono::seconds(10)) {
+  const auto end = std::chrono::steady_clock::now() + limit;
+  while (!done()) {
+    if (std::chrono::steady_clock::now() > end) return false;
+    wx.Pump(std::chrono::milliseconds(20));
+  }
+  return true;
 }
 
 class WxDialogTest : public ::testing::Test {

@@ -16,11 +16,17 @@
 #include "app/main_window/main_dlg.h"
 #include "core/settings.h"
 #include "res/resource_ids.h"
+#include "support/sim_stores.h"
+#include "support/temp_dir.h"
+#include "support/x_input.h"
 #include "tests/ui-wx/wx_main_window_fixture.h"
 #include "tests/ui-wx/x_screen.h"
 
 // After the project's headers: wx defines TRUE and FALSE as macros.
+#include <wx/frame.h>
 #include <wx/image.h>
+#include <wx/timer.h>
+#include <wx/uiaction.h>
 
 namespace tallow::ui::testing {
 namespace {
@@ -49,8 +55,10 @@ class WxMainWindowTest : public WxMainWindowFixture {
   void SetUp() override {
     WxMainWindowFixture::SetUp();
     if (IsSkipped()) return;
-    StartDevice(kStore, SettingInfo{});
+    StartDevice(store_, SettingInfo{});
   }
+
+  const char* store_ = kStore;  // what the device holds
 
   // The window's size on the screen, once the window system has caught up
   // with |expected| (a busy machine may take a while), or as it stands after
@@ -297,6 +305,266 @@ TEST_F(WxMainWindowTest, WaitCursorIsOnTheScreenWhileTheDeviceIsAsked) {
         now = CursorAt(places[i]);
       } while (now != idle[i] && std::chrono::steady_clock::now() < end);
       EXPECT_EQ(now, idle[i]) << i;
+    }
+    d.InputEscape();
+  });
+  EXPECT_EQ(main.DoModal(), IDCANCEL);
+}
+
+
+// Four colour documents of two pages: a deletion leaves rows to refill the
+// list with.
+constexpr const char* kFourDocuments = R"(<mfp name="Sim">
+  <box id="1" name="Scans">
+    <doc id="D1" name="First" timestamp="2026/12/01 09:00:00" pages="2" color="1"
+         width="300" height="420" dpi="100"/>
+    <doc id="D2" name="Second" timestamp="2026/12/02 09:00:00" pages="2" color="1"
+         width="300" height="420" dpi="100"/>
+    <doc id="D3" name="Third" timestamp="2026/12/03 09:00:00" pages="2" color="1"
+         width="300" height="420" dpi="100"/>
+    <doc id="D4" name="Fourth" timestamp="2026/12/04 09:00:00" pages="2" color="1"
+         width="300" height="420" dpi="100"/>
+  </box>
+</mfp>)";
+
+// Answers the save dialog, once it is on the screen, with |name| in the
+// folder it opened in, as the user types a name and presses Enter.
+class SaveAsLater {
+ public:
+  explicit SaveAsLater(const std::string& name) {
+    timer_.Bind(wxEVT_TIMER, [name](wxTimerEvent&) {
+      const std::optional<ScreenWindow> chooser = FindScreenWindow("Save As");
+      if (!chooser || !chooser->viewable) return;
+      // Not into the main window, should the chooser just have gone: Enter
+      // there would press Save.
+      wxWindow* focus = wxWindow::FindFocus();
+      if (focus && dynamic_cast<wxFrame*>(wxGetTopLevelParent(focus))) return;
+      wxUIActionSimulator user;
+      user.Char('a', wxMOD_CONTROL);
+      user.Text(name.c_str());
+      user.Char(WXK_RETURN);
+    });
+    timer_.Start(500);
+  }
+
+ private:
+  wxTimer timer_;
+};
+
+class WxDeletionTest : public WxMainWindowTest {
+ protected:
+  WxDeletionTest() { store_ = kFourDocuments; }
+
+  // The page arrows and the page field greyed on the screen as in the
+  // layer, the page label empty, no row selected.
+  void ExpectPageControlsOff(const CMainDlg& d) {
+    wx_->Pump(300ms);
+    for (int id : {res::IDC_MAIN_PREV_PAGE, res::IDC_MAIN_NEXT_PAGE, res::IDC_MAIN_PAGE}) {
+      SCOPED_TRACE(id);
+      EXPECT_FALSE(d.GetDlgItem(id)->IsEnabled());
+      EXPECT_FALSE(wx_->ViewControl(d, IndexOf(d, id))->enabled);
+    }
+    EXPECT_EQ(d.GetDlgItemText(res::IDC_MAIN_PAGE_COUNT), u"");
+    EXPECT_EQ(wx_->ViewControl(d, IndexOf(d, res::IDC_MAIN_PAGE_COUNT))->text, "");
+    EXPECT_EQ(d.m_listDocuments->GetSelectedCount(), 0);
+    EXPECT_TRUE(wx_->ViewList(d, IndexOf(d, res::IDC_MAIN_DOCUMENT_LIST))->selected.empty());
+  }
+
+  // A click of the mouse on the screen at the centre of control |id|.
+  static void ClickOnScreen(const CDialog& d, int id) {
+    const Rect r = d.GetDlgItem(id)->GetWindowRect();
+    wxUIActionSimulator user;
+    user.MouseMove(r.x + r.cx / 2, r.y + r.cy / 2);
+    user.MouseClick();
+    wx_->Pump(300ms);
+  }
+};
+
+// After a delete after save and after the list's own Delete the list is
+// refilled with no row selected; the page arrows and the page field are
+// greyed on the screen, and a click on Next there does nothing.
+TEST_F(WxDeletionTest, PageControlsAreOffAfterADeletion) {
+  SettingInfo settings = GetSettingInfo();
+  settings.ColorFormat = 1;  // JPEG files: no PDF library needed
+  settings.DeleteFile = 1;
+  SetSettingInfo(settings);
+  struct Case {
+    const char* name;
+    bool save;  // delete after save; else the list's right-click Delete
+    int rowsAfter;
+    const char* shot;
+  };
+  const Case cases[] = {
+      {"delete after save", true, 3, "wx-main-deleted-page-controls-greyed.png"},
+      {"right-click Delete", false, 2, nullptr},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    CMainDlg main;
+    wx_->OnDialogShown([&](CDialog& shown) {
+      if (&shown == &main.m_progressDlg) {
+        CDialog& p = shown;
+        const std::size_t ok = IndexOf(p, res::IDC_PROGRESS_OK);
+        ASSERT_TRUE(PumpUntil(*wx_, [&] { return wx_->ViewControl(p, ok)->enabled; }));
+        EXPECT_TRUE(wx_->Click(p, ok));
+        return;
+      }
+      CMainDlg& d = main;
+      const std::size_t listIndex = IndexOf(d, res::IDC_MAIN_DOCUMENT_LIST);
+      const HTREEITEM scans = d.m_treeBoxes->GetChildItem(d.m_treeBoxes->GetRootItem());
+      ASSERT_TRUE(wx_->ClickTreeItem(d, IndexOf(d, res::IDC_MAIN_BOX_TREE), scans));
+      ASSERT_TRUE(wx_->Click(d, IndexOf(d, res::IDC_MAIN_PREVIEW)));
+      ASSERT_TRUE(wx_->ClickListRow(d, listIndex, 1, false));
+      wx_->Pump(200ms);
+      ASSERT_FALSE(d.m_previewImage.IsNull());
+      ASSERT_TRUE(wx_->ViewControl(d, IndexOf(d, res::IDC_MAIN_NEXT_PAGE))->enabled);
+      ASSERT_EQ(d.m_bDeleteAfterSave, TRUE);
+
+      if (c.save) {
+        SaveAsLater answer("scan");
+        ASSERT_TRUE(wx_->Click(d, IndexOf(d, res::IDC_MAIN_SAVE)));
+      } else {
+        KeysLater keys({WXK_DOWN, WXK_RETURN});  // the popup's "Delete"
+        ASSERT_TRUE(wx_->ClickListRow(d, listIndex, 1, true));
+      }
+      ASSERT_TRUE(PumpUntil(*wx_, [&] { return d.m_listDocuments->GetItemCount() == c.rowsAfter; }));
+      ExpectPageControlsOff(d);
+      // The picture stays until something drops it.
+      EXPECT_FALSE(d.m_previewImage.IsNull());
+      if (c.shot) ShootScreen(d, c.shot);
+
+      ClickOnScreen(d, res::IDC_MAIN_NEXT_PAGE);
+      EXPECT_EQ(wx_->ViewControl(d, IndexOf(d, res::IDC_MAIN_PAGE))->text, "1");
+      ExpectPageControlsOff(d);
+      d.InputEscape();
+    });
+    EXPECT_EQ(main.DoModal(), IDCANCEL);
+  }
+  EXPECT_EQ(test::FilesIn(program_.File("out")).size(), 2u);  // the two pages saved
+}
+
+// The tree's root and its boxes, in order.
+std::vector<HTREEITEM> TreeItems(const CMainDlg& d) {
+  std::vector<HTREEITEM> items;
+  const HTREEITEM root = d.m_treeBoxes->GetRootItem();
+  if (!root) return items;
+  items.push_back(root);
+  for (HTREEITEM box = d.m_treeBoxes->GetChildItem(root); box;
+       box = d.m_treeBoxes->GetNextSiblingItem(box)) {
+    items.push_back(box);
+  }
+  return items;
+}
+
+struct TreeCase {
+  const char* name;
+  const char* store;
+  bool wider;  // a name is wider than the tree
+  const char* shot;
+};
+
+class WxBoxTreeTest : public WxMainWindowTest, public ::testing::WithParamInterface<TreeCase> {
+ protected:
+  WxBoxTreeTest() { store_ = GetParam().store; }
+
+  // Pixels along the tree's bottom edge on the screen that are neither its
+  // white background nor its black border: those of a scroll bar.
+  static int ScrollBarPixels(const CMainDlg& d) {
+    const Rect tree = d.m_treeBoxes->GetWindowRect();
+    const std::optional<ScreenPixels> band =
+        GrabScreen(Rect{tree.x + 2, tree.bottom() - 14, tree.cx - 4, 12});
+    if (!band) return -1;
+    int count = 0;
+    for (std::size_t i = 0; i + 2 < band->rgb.size(); i += 3) {
+      const int luminance = (band->rgb[i] * 3 + band->rgb[i + 1] * 6 + band->rgb[i + 2]) / 10;
+      if (luminance > 40 && luminance < 235) ++count;
+    }
+    return count;
+  }
+};
+
+// The horizontal scroll bar is on the screen when a name is wider than the
+// tree, and not when none is; scrolled to its end it shows each name whole.
+TEST_P(WxBoxTreeTest, HorizontalScrollBarReachesEveryWholeName) {
+  const TreeCase& c = GetParam();
+  CMainDlg main;
+  wx_->OnDialogShown([&](CDialog&) {
+    CMainDlg& d = main;
+    const std::size_t treeIndex = IndexOf(d, res::IDC_MAIN_BOX_TREE);
+    const std::vector<HTREEITEM> items = TreeItems(d);
+    ASSERT_GE(items.size(), 3u);
+    wx_->Pump(200ms);
+    const std::optional<WxDriver::ScrollView> scroll = wx_->ViewTreeScroll(d, treeIndex);
+    ASSERT_TRUE(scroll);
+    EXPECT_EQ(scroll->range > scroll->page, c.wider);
+    // On the screen, the bar's trough and thumb fill the bottom band.
+    const auto barShown = [&] { return ScrollBarPixels(d) > d.m_treeBoxes->GetWindowRect().cx * 2; };
+    PumpUntil(*wx_, [&] { return barShown() == c.wider; });
+    EXPECT_EQ(barShown(), c.wider) << ScrollBarPixels(d);
+
+    ASSERT_TRUE(wx_->ScrollTree(d, treeIndex, scroll->range - scroll->page));
+    wx_->Pump(200ms);
+    for (HTREEITEM item : items) {
+      const std::string text = ToAnsi(d.m_treeBoxes->GetItemText(item));
+      SCOPED_TRACE(text);
+      const std::optional<Rect> label = wx_->TreeItemRect(d, treeIndex, item);
+      ASSERT_TRUE(label);
+      EXPECT_GE(label->cx, wx_->MeasureText(d, treeIndex, text)->cx);
+      EXPECT_LE(label->right(), scroll->page);
+    }
+    if (c.shot) ShootScreen(d, c.shot);
+    d.InputEscape();
+  });
+  EXPECT_EQ(main.DoModal(), IDCANCEL);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Names, WxBoxTreeTest,
+    ::testing::Values(TreeCase{"Long", test::kLongBoxNamesStore, true, "wx-tree-long-name-scrollbar.png"},
+                      TreeCase{"Short", kStore, false, nullptr}),
+    [](const auto& info) { return info.param.name; });
+
+class WxLongBoxNamesTest : public WxMainWindowTest {
+ protected:
+  WxLongBoxNamesTest() { store_ = test::kLongBoxNamesStore; }
+};
+
+// Clicks of the mouse on the screen, the pointer having rested on a cut
+// name first: each selects the box under the pointer and lists it.
+TEST_F(WxLongBoxNamesTest, EachClickSelectsTheBoxUnderThePointer) {
+  CMainDlg main;
+  wx_->OnDialogShown([&](CDialog&) {
+    CMainDlg& d = main;
+    const std::size_t treeIndex = IndexOf(d, res::IDC_MAIN_BOX_TREE);
+    const std::vector<HTREEITEM> items = TreeItems(d);
+    ASSERT_EQ(items.size(), 4u);
+    const int rows[] = {0, 1, 2, 0};  // each box's documents
+    // On the label of box |i|, |dx| pixels into it, on the screen.
+    const auto pointOn = [&](std::size_t i, int dx) {
+      const std::optional<Rect> label = wx_->TreeItemRect(d, treeIndex, items[i]);
+      Point at = label ? Point{label->x + std::min(label->cx / 2, dx), label->y + label->cy / 2}
+                       : Point{};
+      d.m_treeBoxes->ClientToScreen(&at);
+      return at;
+    };
+    // The move and the click reach the X server before the program has
+    // seen either, as a quick hand's do.
+    test::XInput hand(getenv("DISPLAY"));
+    ASSERT_TRUE(hand.ok());
+    const auto click = [&](std::size_t i) {
+      const Point at = pointOn(i, 30);
+      hand.Click(at.x, at.y);
+      return PumpUntil(*wx_, [&] { return d.m_treeBoxes->GetSelectedItem() == items[i]; });
+    };
+    ASSERT_TRUE(click(1));
+    // The pointer moved along the cut name, and resting there.
+    const Point along = pointOn(1, 40);
+    wxUIActionSimulator().MouseMove(along.x, along.y);
+    wx_->Pump(1500ms);
+    for (std::size_t i : {2, 3, 1, 2}) {
+      SCOPED_TRACE(i);
+      EXPECT_TRUE(click(i));
+      EXPECT_EQ(d.m_listDocuments->GetItemCount(), rows[i]);
     }
     d.InputEscape();
   });

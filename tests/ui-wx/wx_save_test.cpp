@@ -37,13 +37,6 @@ constexpr const char* kStore = R"(<mfp name="Sim">
   </box>
 </mfp>)";
 
-// Waits, handling the window system's events, until |done| or about ten
-// seconds have passed; whether |done| came.
-bool PumpUntil(WxDriver& wx, const std::function<bool()>& done) {
-  for (int i = 0; i < 200 && !done(); ++i) wx.Pump(50ms);
-  return done();
-}
-
 // The worker in the conversion, until the test lets it go on.
 struct Held {
   std::atomic<bool> inside{false};

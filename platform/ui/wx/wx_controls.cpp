@@ -13,6 +13,8 @@
 #include <wx/textctrl.h>
 #include <wx/treectrl.h>
 
+#include <gtk/gtk.h>
+
 #include <algorithm>
 #include <map>
 #include <vector>
@@ -115,6 +117,13 @@ wxWindow* WxBackend::Impl::MakeControl(Window& w, std::size_t index, const Contr
       slot.tree = std::make_unique<TreeState>();
       auto* tree = new wxTreeCtrl(parent, wxID_ANY, pos, size, style);
       tree->AddRoot(wxString());
+      // A name wider than the tree is reached by its scroll bar, which shows
+      // whenever the names need it: GTK's overlay bar is drawn only while the
+      // pointer moves over the tree.
+      if (GtkWidget* scrolled = static_cast<GtkWidget*>(tree->GetHandle());
+          scrolled && GTK_IS_SCROLLED_WINDOW(scrolled)) {
+        gtk_scrolled_window_set_overlay_scrolling(GTK_SCROLLED_WINDOW(scrolled), FALSE);
+      }
       return tree;
     }
     case ControlKind::kComboBox:
@@ -283,7 +292,10 @@ void WxBackend::Impl::Apply(Window& w, std::size_t index) {
   wxWindow* win = slot.win;
   ++updating;
   if (win->IsShown() != c.IsVisible()) win->Show(c.IsVisible());
-  if (win->IsEnabled() != c.IsEnabled()) win->Enable(c.IsEnabled());
+  // The control's own state: while its window is disabled (a modal child
+  // runs) wx answers every control as disabled, and one the layer disables
+  // then would come back enabled with its window.
+  if (win->IsThisEnabled() != c.IsEnabled()) win->Enable(c.IsEnabled());
   switch (c.Kind()) {
     case ControlKind::kStatic:
       if (c.GetStyle() & SS_NOPREFIX) {
@@ -376,7 +388,7 @@ void WxBackend::ControlChanged(Control& control) {
     case ControlKind::kComboBox:
       // Filled one row at a time: shown in one go when the loop comes round.
       if (slot.win->IsShown() != control.IsVisible() ||
-          slot.win->IsEnabled() != control.IsEnabled()) {
+          slot.win->IsThisEnabled() != control.IsEnabled()) {
         impl_->Apply(*w, it->second);
       }
       slot.dirty = true;

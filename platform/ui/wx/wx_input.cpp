@@ -173,6 +173,9 @@ void WxBackend::Impl::BindControl(Window& w, std::size_t index, const ControlTem
       };
       tree->Bind(wxEVT_TREE_ITEM_EXPANDING, veto);
       tree->Bind(wxEVT_TREE_ITEM_COLLAPSING, veto);
+      // No name tips: a tip stands over the rows below the name and takes
+      // the click meant for them. A cut name is reached by the scroll bar.
+      tree->Bind(wxEVT_TREE_ITEM_GETTOOLTIP, [](wxTreeEvent& e) { e.Veto(); });
       // The keyboard moves the wx selection; the layer's tree follows it
       // without a click.
       tree->Bind(wxEVT_TREE_SEL_CHANGED, [this, d, serial, index, after](wxTreeEvent& e) {

@@ -220,6 +220,35 @@ std::optional<Rect> WxDriver::TreeItemRect(const CDialog& dialog, std::size_t in
   return Rect{r.x, r.y, r.width, r.height};
 }
 
+std::optional<WxDriver::ScrollView> WxDriver::ViewTreeScroll(const CDialog& dialog,
+                                                               std::size_t index) const {
+  auto* tree = ControlAs<wxTreeCtrl>(impl_, dialog, index);
+  if (!tree) return std::nullopt;
+  int unit = 0;
+  int unused = 0;
+  tree->GetScrollPixelsPerUnit(&unit, &unused);
+  int start = 0;
+  tree->GetViewStart(&start, &unused);
+  ScrollView view;
+  view.position = start * unit;
+  view.page = tree->GetClientSize().x;
+  view.range = tree->GetVirtualSize().x;
+  return view;
+}
+
+bool WxDriver::ScrollTree(const CDialog& dialog, std::size_t index, int x) {
+  auto* tree = ControlAs<wxTreeCtrl>(impl_, dialog, index);
+  if (!tree) return false;
+  int unit = 0;
+  int unused = 0;
+  tree->GetScrollPixelsPerUnit(&unit, &unused);
+  if (unit <= 0) return false;
+  int y = 0;
+  tree->GetViewStart(&unused, &y);
+  tree->Scroll((x + unit - 1) / unit, y);
+  return true;
+}
+
 std::vector<WxDriver::MenuItemView> WxDriver::ViewMenuBar(const CDialog& dialog) const {
   impl_.FlushAll();
   std::vector<MenuItemView> view;

@@ -74,6 +74,18 @@ class WxDriver {
   std::optional<std::vector<TreeItemView>> ViewTree(const CDialog& dialog, std::size_t index) const;
   // The label of |item| in the wx tree, in its client pixels.
   std::optional<Rect> TreeItemRect(const CDialog& dialog, std::size_t index, HTREEITEM item) const;
+  // A tree sideways, in pixels: how far it is scrolled, how wide its
+  // client area is and how wide all it shows is. (Whether GTK draws the
+  // scroll bar only the screen tells.)
+  struct ScrollView {
+    int position = 0;
+    int page = 0;
+    int range = 0;
+  };
+  std::optional<ScrollView> ViewTreeScroll(const CDialog& dialog, std::size_t index) const;
+  // Scrolls the tree sideways to |x| pixels, as its scroll bar's thumb
+  // dragged there does.
+  bool ScrollTree(const CDialog& dialog, std::size_t index, int x);
   struct MenuItemView {
     std::string text;  // with its "&"
     int id = 0;        // the layer's command id; 0 for separators and popups
