@@ -5,7 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -25,6 +27,17 @@ inline std::size_t IndexOf(const CDialog& d, int id) {
   }
   ADD_FAILURE() << "no control " << id;
   return controls.size();
+}
+
+// Pumps until |done| holds, for |limit| at most; whether it came.
+inline bool PumpUntil(WxDriver& wx, const std::function<bool()>& done,
+                      std::chrono::milliseconds limit = std::chrono::milliseconds(3000)) {
+  const auto end = std::chrono::steady_clock::now() + limit;
+  while (!done()) {
+    if (std::chrono::steady_clock::now() > end) return false;
+    wx.Pump(std::chrono::milliseconds(20));
+  }
+  return true;
 }
 
 class WxDialogTest : public ::testing::Test {

@@ -25,16 +25,6 @@ using std::chrono::milliseconds;
 // What a dialog that the keys did not end is ended with, so that the test goes on.
 constexpr int kNotEnded = 3;
 
-// Pumps until |done| holds, for |limit| at most.
-bool PumpUntil(WxDriver& wx, const std::function<bool()>& done, milliseconds limit = milliseconds(3000)) {
-  const auto end = std::chrono::steady_clock::now() + limit;
-  while (!done()) {
-    if (std::chrono::steady_clock::now() > end) return false;
-    wx.Pump(milliseconds(20));
-  }
-  return true;
-}
-
 // The pointer away from every window: under Xvfb without a window manager a
 // keyboard left without a focus window goes to the window under it.
 void PointerAway() {

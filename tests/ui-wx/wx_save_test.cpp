@@ -37,12 +37,8 @@ constexpr const char* kStore = R"(<mfp name="Sim">
   </box>
 </mfp>)";
 
-// Waits, handling the window system's events, until |done| or about ten
-// seconds have passed; whether |done| came.
-bool PumpUntil(WxDriver& wx, const std::function<bool()>& done) {
-  for (int i = 0; i < 200 && !done(); ++i) wx.Pump(50ms);
-  return done();
-}
+// How long the test waits for a step of the save on the screen.
+constexpr auto kStepWait = 10s;
 
 // The worker in the conversion, until the test lets it go on.
 struct Held {
@@ -108,10 +104,10 @@ TEST_F(WxSaveTest, SimpleViewSavesWithTheProgressOnTheScreen) {
       progressShown = true;
       CDialog& p = shown;
       // Every page downloaded, the writer converting: the bar at 90.
-      ASSERT_TRUE(PumpUntil(*wx_, [&] { return held.inside.load(); }));
+      ASSERT_TRUE(PumpUntil(*wx_, [&] { return held.inside.load(); }, kStepWait));
       ASSERT_TRUE(PumpUntil(*wx_, [&] {
         return wx_->ViewControl(p, IndexOf(p, res::IDC_PROGRESS_BAR))->value == 90;
-      }));
+      }, kStepWait));
       EXPECT_EQ(Shown(p, res::IDC_PROGRESS_STATUS), "Now Saving Document(s)");
       EXPECT_TRUE(wx_->ViewControl(p, IndexOf(p, res::IDC_PROGRESS_CANCEL))->enabled);
       EXPECT_FALSE(wx_->ViewControl(p, IndexOf(p, res::IDC_PROGRESS_OK))->enabled);
@@ -119,7 +115,7 @@ TEST_F(WxSaveTest, SimpleViewSavesWithTheProgressOnTheScreen) {
       held.release = true;
       ASSERT_TRUE(PumpUntil(*wx_, [&] {
         return wx_->ViewControl(p, IndexOf(p, res::IDC_PROGRESS_OK))->enabled;
-      }));
+      }, kStepWait));
       EXPECT_EQ(Shown(p, res::IDC_PROGRESS_STATUS), "Saved successfully");
       EXPECT_EQ(wx_->ViewControl(p, IndexOf(p, res::IDC_PROGRESS_BAR))->value, 100);
       Shoot("Progress", "progress-saved.png");
