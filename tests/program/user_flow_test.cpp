@@ -191,24 +191,37 @@ class UserFlowTest : public ::testing::Test {
   }
 
   // The save's progress dialog until its OK is enabled (the save ended),
-  // its screenshot, then OK.
-  void ConfirmTheSave(const std::string& shot) {
+  // and its screenshot; where OK is.
+  void WaitUntilSaved(const std::string& shot, XRect* ok) {
     const auto progress = WaitForTitle("Progress");
     ASSERT_TRUE(progress) << program_->Stderr();
     const Layout l = DialogLayout(*progress, res::IDD_PROGRESS);
-    const XRect ok = l.Place(TemplateRect(res::IDD_PROGRESS, res::IDC_PROGRESS_OK));
+    *ok = l.Place(TemplateRect(res::IDD_PROGRESS, res::IDC_PROGRESS_OK));
     // An enabled button's caption is drawn dark; a disabled one's grey.
     ASSERT_TRUE(WaitFor([&] {
       const auto screen = input_->Grab();
-      return screen && !InkBands(*screen, ok).empty();
+      return screen && !InkBands(*screen, *ok).empty();
     })) << "the save did not end";
     Shot(shot);
+  }
+
+  // The save's progress dialog until the save ended, its screenshot, then OK.
+  void ConfirmTheSave(const std::string& shot) {
+    XRect ok;
+    ASSERT_NO_FATAL_FAILURE(WaitUntilSaved(shot, &ok));
     input_->Click(CenterX(ok), CenterY(ok));
     ASSERT_TRUE(Gone("Progress"));
   }
 
   // Step 3: Save, the file dialog given the full path, the progress dialog.
   void SaveAdvanced(const Layout& l, const std::string& path, const std::string& step) {
+    ASSERT_NO_FATAL_FAILURE(ChooseTheFile(l, path, step));
+    ConfirmTheSave(step + "-saved");
+    EXPECT_TRUE(std::filesystem::exists(path)) << path;
+  }
+
+  // Save, and the file dialog given the full path.
+  void ChooseTheFile(const Layout& l, const std::string& path, const std::string& step) {
     const XRect save = l.Place(TemplateRect(res::IDD_MAIN, res::IDC_MAIN_SAVE));
     input_->Click(CenterX(save), CenterY(save));
     const auto chooser = x_->WaitForWindow(
@@ -226,8 +239,6 @@ class UserFlowTest : public ::testing::Test {
       closed = WaitFor([&] { return !WindowTitled(chooser->title); }, seconds(2));
     }
     ASSERT_TRUE(closed) << "the file dialog stayed";
-    ConfirmTheSave(step + "-saved");
-    EXPECT_TRUE(std::filesystem::exists(path)) << path;
   }
 
   // Step 3b: the protected box asks for its password; while the dialog is
@@ -325,6 +336,27 @@ class UserFlowTest : public ::testing::Test {
     ConfirmTheSave("4-simple-saved");
   }
 
+  // The device stored by an earlier run, not to be asked for again.
+  void StoreTheDevice() {
+    copy_.Write("program/setting/tallowmere.ini",
+                "[MFPInfo]\nmachineName=Sim MFP\nIPv4Address=127.0.0.1\nhttpPortNumber=" +
+                    std::to_string(sim_->Port()) + "\nSearchPortNumber=" + std::to_string(searchPort_) +
+                    "\nisNotShowDlg=1\n[SettingInfo]\nmachineName=Sim MFP\nboxIndex=1\nfolderPath=" +
+                    copy_.File("simple") + "\n");
+  }
+
+  // The Advanced view with the device's boxes, laid out in |l|.
+  std::optional<XTopWindow> MainWithBoxes(Layout& l) {
+    const auto main = WaitForTitle("Tallowmere");
+    if (!main) return std::nullopt;
+    const bool listed = WaitFor([&] {
+      l = MainLayout(*main);
+      return l.clientTop > 0 &&
+             BandsIn(l.Place(TemplateRect(res::IDD_MAIN, res::IDC_MAIN_BOX_TREE))).size() >= 3;
+    });
+    return listed ? main : std::nullopt;
+  }
+
   static int Run(const std::string& command) {
     const int status = std::system(command.c_str());
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
@@ -404,26 +436,11 @@ TEST_F(UserFlowTest, SearchPreviewSaveSimpleModeExitAndStartAgain) {
 TEST_F(UserFlowTest, MainWindowKeepsItsSizeAfterAFailedAutomaticConnection) {
   WindowManager wm(xvfb_.Display());
   if (!wm.ok()) GTEST_SKIP() << "no window manager (openbox)";
-  copy_.Write("program/setting/tallowmere.ini",
-              "[MFPInfo]\nmachineName=Sim MFP\nIPv4Address=127.0.0.1\nhttpPortNumber=" +
-                  std::to_string(sim_->Port()) + "\nSearchPortNumber=" + std::to_string(searchPort_) +
-                  "\nisNotShowDlg=1\n[SettingInfo]\nmachineName=Sim MFP\nboxIndex=1\nfolderPath=" +
-                  copy_.File("simple") + "\n");
-  // The Advanced view with the device's boxes; its window's size.
-  const auto mainWithBoxes = [&](Layout& l) -> std::optional<XTopWindow> {
-    const auto main = WaitForTitle("Tallowmere");
-    if (!main) return std::nullopt;
-    const bool listed = WaitFor([&] {
-      l = MainLayout(*main);
-      return l.clientTop > 0 &&
-             BandsIn(l.Place(TemplateRect(res::IDD_MAIN, res::IDC_MAIN_BOX_TREE))).size() >= 3;
-    });
-    return listed ? main : std::nullopt;
-  };
+  StoreTheDevice();
 
   Start();
   Layout plain;
-  const auto first = mainWithBoxes(plain);
+  const auto first = MainWithBoxes(plain);
   ASSERT_TRUE(first) << program_->Stderr();
   Shot("7-connected-at-once");
   input_->Key("Escape");
@@ -441,7 +458,7 @@ TEST_F(UserFlowTest, MainWindowKeepsItsSizeAfterAFailedAutomaticConnection) {
   const XRect ok = s.Place(TemplateRect(res::IDD_SELECT_MFP, res::IDC_SELECT_MFP_OK));
   input_->Click(CenterX(ok), CenterY(ok));
   Layout mended;
-  const auto second = mainWithBoxes(mended);
+  const auto second = MainWithBoxes(mended);
   ASSERT_TRUE(second) << program_->Stderr();
   Shot("7-main-after-failed-connect");
   EXPECT_EQ(mended.window.width, plain.window.width);
@@ -450,6 +467,42 @@ TEST_F(UserFlowTest, MainWindowKeepsItsSizeAfterAFailedAutomaticConnection) {
   const XRect exit = mended.Place(TemplateRect(res::IDD_MAIN, res::IDC_MAIN_EXIT));
   EXPECT_LE(exit.y + exit.height, mended.window.y + mended.window.height);
   x_->Close(*second);
+  EXPECT_EQ(program_->WaitForExit(kWait), 0) << program_->Stderr();
+}
+
+// With a window manager, as on a desktop: while the progress dialog shows
+// "Saved successfully", a click on the main window behind it leaves the
+// keyboard with the dialog, and Enter closes it.
+TEST_F(UserFlowTest, EnterClosesTheSavedProgressAfterAClickOnTheMainWindow) {
+  WindowManager wm(xvfb_.Display());
+  if (!wm.ok()) GTEST_SKIP() << "no window manager (openbox)";
+  StoreTheDevice();
+  Start();
+  Layout l;
+  ASSERT_TRUE(MainWithBoxes(l)) << program_->Stderr();
+  const Band box = BandsIn(l.Place(TemplateRect(res::IDD_MAIN, res::IDC_MAIN_BOX_TREE)))[1];
+  input_->Click(box.right - 3, (box.top + box.bottom) / 2);
+  const XRect list = l.Place(TemplateRect(res::IDD_MAIN, res::IDC_MAIN_DOCUMENT_LIST));
+  ASSERT_TRUE(WaitFor([&] { return BandsIn(list).size() >= 3; })) << "no documents listed";
+  ASSERT_NO_FATAL_FAILURE(SelectDocument(l, 1));
+  const std::string pdf = copy_.File("out/colour.pdf");
+  std::filesystem::create_directories(copy_.File("out"));
+  ASSERT_NO_FATAL_FAILURE(ChooseTheFile(l, pdf, "11"));
+  XRect ok;
+  ASSERT_NO_FATAL_FAILURE(WaitUntilSaved("11-saved", &ok));
+
+  // A bare spot of the main window, left of its Save button, clear of the
+  // dialog centred over the window.
+  const XRect bare = l.Place(DialogRect{10, 245, 20, 14});
+  input_->Click(CenterX(bare), CenterY(bare));
+  // The window manager's answer to the click, if any, comes first.
+  std::this_thread::sleep_for(std::chrono::milliseconds(400));
+  Shot("11-main-clicked");
+  input_->Key("Return");
+  EXPECT_TRUE(Gone("Progress")) << "Enter did not reach the progress dialog";
+  Shot("11-closed");
+  EXPECT_TRUE(std::filesystem::exists(pdf)) << pdf;
+  input_->Key("Escape");
   EXPECT_EQ(program_->WaitForExit(kWait), 0) << program_->Stderr();
 }
 
