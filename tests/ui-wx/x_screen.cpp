@@ -11,6 +11,7 @@
 #include <chrono>
 #include <memory>
 #include <thread>
+#include <utility>
 
 namespace tallow::ui::testing {
 
@@ -74,6 +75,20 @@ std::optional<Found> FindTitled(Display* display, const std::string& title) {
   return found;
 }
 
+// A connection of our own and the window titled |title| on it.
+struct OnDisplay {
+  DisplayPtr display;
+  Found found;
+};
+
+std::optional<OnDisplay> OpenTitled(const std::string& title) {
+  DisplayPtr display(XOpenDisplay(nullptr));
+  if (!display) return std::nullopt;
+  std::optional<Found> found = FindTitled(display.get(), title);
+  if (!found) return std::nullopt;
+  return OnDisplay{std::move(display), *found};
+}
+
 // An atom list property of |window|.
 std::vector<Atom> Atoms(Display* display, Window window, const char* property) {
   Atom type = None;
@@ -105,36 +120,33 @@ void Pause(Display* display) {
 }  // namespace
 
 std::optional<ScreenWindow> FindScreenWindow(const std::string& title) {
-  DisplayPtr display(XOpenDisplay(nullptr));
-  if (!display) return std::nullopt;
-  const std::optional<Found> found = FindTitled(display.get(), title);
-  if (!found) return std::nullopt;
+  const std::optional<OnDisplay> t = OpenTitled(title);
+  if (!t) return std::nullopt;
+  Display* display = t->display.get();
   XWindowAttributes top;
   XWindowAttributes own;
-  if (!XGetWindowAttributes(display.get(), found->top, &top) ||
-      !XGetWindowAttributes(display.get(), found->window, &own)) {
+  if (!XGetWindowAttributes(display, t->found.top, &top) ||
+      !XGetWindowAttributes(display, t->found.window, &own)) {
     return std::nullopt;
   }
   int x = 0;
   int y = 0;
   Window child = 0;
-  XTranslateCoordinates(display.get(), found->window, DefaultRootWindow(display.get()), 0, 0, &x,
-                        &y, &child);
+  XTranslateCoordinates(display, t->found.window, DefaultRootWindow(display), 0, 0, &x, &y, &child);
   return ScreenWindow{Rect{top.x, top.y, top.width, top.height}, Rect{x, y, own.width, own.height},
-                      found->viewable};
+                      t->found.viewable};
 }
 
 std::optional<ModalHints> ModalHintsOf(const std::string& title) {
-  DisplayPtr display(XOpenDisplay(nullptr));
-  if (!display) return std::nullopt;
-  const std::optional<Found> found = FindTitled(display.get(), title);
-  if (!found) return std::nullopt;
+  const std::optional<OnDisplay> t = OpenTitled(title);
+  if (!t) return std::nullopt;
+  Display* display = t->display.get();
   ModalHints hints;
-  const Atom modal = XInternAtom(display.get(), "_NET_WM_STATE_MODAL", False);
-  for (Atom a : Atoms(display.get(), found->window, "_NET_WM_STATE")) hints.modal |= a == modal;
+  const Atom modal = XInternAtom(display, "_NET_WM_STATE_MODAL", False);
+  for (Atom a : Atoms(display, t->found.window, "_NET_WM_STATE")) hints.modal |= a == modal;
   Window over = None;
-  if (XGetTransientForHint(display.get(), found->window, &over) && over != None) {
-    hints.transientFor = test::XWindowTitle(display.get(), over);
+  if (XGetTransientForHint(display, t->found.window, &over) && over != None) {
+    hints.transientFor = test::XWindowTitle(display, over);
   }
   return hints;
 }
@@ -186,28 +198,25 @@ void PressKey(const std::string& keysym) {
 }
 
 void FocusScreenWindow(const std::string& title) {
-  DisplayPtr display(XOpenDisplay(nullptr));
-  if (!display) return;
-  const std::optional<Found> found = FindTitled(display.get(), title);
-  if (!found || !found->viewable) return;
-  XSetInputFocus(display.get(), found->window, RevertToParent, CurrentTime);
-  XSync(display.get(), False);
+  const std::optional<OnDisplay> t = OpenTitled(title);
+  if (!t || !t->found.viewable) return;
+  XSetInputFocus(t->display.get(), t->found.window, RevertToParent, CurrentTime);
+  XSync(t->display.get(), False);
 }
 
 void CloseScreenWindow(const std::string& title) {
-  DisplayPtr display(XOpenDisplay(nullptr));
-  if (!display) return;
-  const std::optional<Found> found = FindTitled(display.get(), title);
-  if (!found) return;
+  const std::optional<OnDisplay> t = OpenTitled(title);
+  if (!t) return;
+  Display* display = t->display.get();
   XEvent event{};
   event.xclient.type = ClientMessage;
-  event.xclient.window = found->window;
-  event.xclient.message_type = XInternAtom(display.get(), "WM_PROTOCOLS", False);
+  event.xclient.window = t->found.window;
+  event.xclient.message_type = XInternAtom(display, "WM_PROTOCOLS", False);
   event.xclient.format = 32;
-  event.xclient.data.l[0] = static_cast<long>(XInternAtom(display.get(), "WM_DELETE_WINDOW", False));
+  event.xclient.data.l[0] = static_cast<long>(XInternAtom(display, "WM_DELETE_WINDOW", False));
   event.xclient.data.l[1] = CurrentTime;
-  XSendEvent(display.get(), found->window, False, NoEventMask, &event);
-  XSync(display.get(), False);
+  XSendEvent(display, t->found.window, False, NoEventMask, &event);
+  XSync(display, False);
 }
 
 std::optional<ScreenPixels> GrabScreen(const Rect& area) {
