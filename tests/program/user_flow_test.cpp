@@ -80,11 +80,33 @@ class UserFlowTest : public ::testing::Test {
                 "[SettingInfo]\nboxIndex=1\nfolderPath=" + copy_.File("simple") + "\n");
   }
 
-  void Start() {
-    program_ = std::make_unique<ProgramProcess>(
-        copy_, xvfb_.Display(),
-        std::vector<std::pair<std::string, std::string>>{
-            {"TALLOWMERE_USB_REGISTRY", sim_->UsbRegistry()}});
+  void Start(std::vector<std::pair<std::string, std::string>> environment = {}) {
+    environment.insert(environment.begin(), {"TALLOWMERE_USB_REGISTRY", sim_->UsbRegistry()});
+    program_ = std::make_unique<ProgramProcess>(copy_, xvfb_.Display(), environment);
+  }
+
+  // The simulator stored as the device, so that a start connects to it at
+  // once without the selection dialog.
+  // |settings| are further "SettingInfo" lines.
+  void StoreTheSimulatedMfp(const std::string& settings = "") {
+    copy_.Write("program/setting/tallowmere.ini",
+                "[MFPInfo]\nmachineName=Sim MFP\nIPv4Address=127.0.0.1\nhttpPortNumber=" +
+                    std::to_string(sim_->Port()) + "\nSearchPortNumber=" + std::to_string(searchPort_) +
+                    "\nisNotShowDlg=1\n[SettingInfo]\nmachineName=Sim MFP\nboxIndex=1\n" + settings +
+                    "folderPath=" + copy_.File("simple") + "\n");
+  }
+
+  // The Advanced view once its tree shows |rows| rows (the root and the
+  // boxes), laid out in |l|.
+  std::optional<XTopWindow> MainWindowWithBoxes(Layout& l, std::size_t rows = 3) {
+    const auto main = WaitForTitle("Tallowmere");
+    if (!main) return std::nullopt;
+    const bool listed = WaitFor([&] {
+      l = MainLayout(*main);
+      return l.clientTop > 0 &&
+             BandsIn(l.Place(TemplateRect(res::IDD_MAIN, res::IDC_MAIN_BOX_TREE))).size() >= rows;
+    });
+    return listed ? main : std::nullopt;
   }
 
   // Waits until |condition| holds; false after |timeout|.
@@ -154,20 +176,21 @@ class UserFlowTest : public ::testing::Test {
     input_->Click(CenterX(ok), CenterY(ok));
   }
 
-  // Step 2: the main window; a click on the first box lists its documents,
-  // the chosen one is previewed in the frame.
-  void OpenTheBoxAndPreview(Layout& l) {
-    const auto main = WaitForTitle("Tallowmere");
-    ASSERT_TRUE(main) << program_->Stderr();
-    // The boxes are listed once the tree holds more than its root.
-    ASSERT_TRUE(WaitFor([&] {
-      l = MainLayout(*main);
-      return l.clientTop > 0 && BandsIn(l.Place(TemplateRect(res::IDD_MAIN, res::IDC_MAIN_BOX_TREE))).size() >= 3;
-    })) << "no boxes listed";
+  // The main window once its tree shows |boxes| rows (the root and the
+  // boxes); a click on the first box lists its documents, until the list
+  // shows |rows| rows (the header and the documents).
+  void OpenTheFirstBox(Layout& l, std::size_t boxes, std::size_t rows) {
+    ASSERT_TRUE(MainWindowWithBoxes(l, boxes)) << "no boxes listed: " << program_->Stderr();
     const Band box = BandsIn(l.Place(TemplateRect(res::IDD_MAIN, res::IDC_MAIN_BOX_TREE)))[1];
     input_->Click(box.right - 3, (box.top + box.bottom) / 2);
     const XRect list = l.Place(TemplateRect(res::IDD_MAIN, res::IDC_MAIN_DOCUMENT_LIST));
-    ASSERT_TRUE(WaitFor([&] { return BandsIn(list).size() >= 3; })) << "no documents listed";
+    ASSERT_TRUE(WaitFor([&] { return BandsIn(list).size() >= rows; })) << "no documents listed";
+  }
+
+  // Step 2: the main window; a click on the first box lists its documents,
+  // the chosen one is previewed in the frame.
+  void OpenTheBoxAndPreview(Layout& l) {
+    ASSERT_NO_FATAL_FAILURE(OpenTheFirstBox(l, 3, 3));
     // Kept on the device, so that Simple Mode finds them later.
     const XRect erase = l.Place(TemplateRect(res::IDD_MAIN, res::IDC_MAIN_DELETE_AFTER_SAVE));
     input_->Click(CenterX(erase), CenterY(erase));
@@ -215,13 +238,13 @@ class UserFlowTest : public ::testing::Test {
 
   // Step 3: Save, the file dialog given the full path, the progress dialog.
   void SaveAdvanced(const Layout& l, const std::string& path, const std::string& step) {
-    ASSERT_NO_FATAL_FAILURE(ChooseTheFile(l, path, step));
+    ASSERT_NO_FATAL_FAILURE(ChooseSaveFile(l, path, step));
     ConfirmTheSave(step + "-saved");
     EXPECT_TRUE(std::filesystem::exists(path)) << path;
   }
 
-  // Save, and the file dialog given the full path.
-  void ChooseTheFile(const Layout& l, const std::string& path, const std::string& step) {
+  // Save, and the file dialog given the full path: the save starts.
+  void ChooseSaveFile(const Layout& l, const std::string& path, const std::string& step) {
     const XRect save = l.Place(TemplateRect(res::IDD_MAIN, res::IDC_MAIN_SAVE));
     input_->Click(CenterX(save), CenterY(save));
     const auto chooser = x_->WaitForWindow(
@@ -336,27 +359,6 @@ class UserFlowTest : public ::testing::Test {
     ConfirmTheSave("4-simple-saved");
   }
 
-  // The device stored by an earlier run, not to be asked for again.
-  void StoreTheDevice() {
-    copy_.Write("program/setting/tallowmere.ini",
-                "[MFPInfo]\nmachineName=Sim MFP\nIPv4Address=127.0.0.1\nhttpPortNumber=" +
-                    std::to_string(sim_->Port()) + "\nSearchPortNumber=" + std::to_string(searchPort_) +
-                    "\nisNotShowDlg=1\n[SettingInfo]\nmachineName=Sim MFP\nboxIndex=1\nfolderPath=" +
-                    copy_.File("simple") + "\n");
-  }
-
-  // The Advanced view with the device's boxes, laid out in |l|.
-  std::optional<XTopWindow> MainWithBoxes(Layout& l) {
-    const auto main = WaitForTitle("Tallowmere");
-    if (!main) return std::nullopt;
-    const bool listed = WaitFor([&] {
-      l = MainLayout(*main);
-      return l.clientTop > 0 &&
-             BandsIn(l.Place(TemplateRect(res::IDD_MAIN, res::IDC_MAIN_BOX_TREE))).size() >= 3;
-    });
-    return listed ? main : std::nullopt;
-  }
-
   static int Run(const std::string& command) {
     const int status = std::system(command.c_str());
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
@@ -436,11 +438,11 @@ TEST_F(UserFlowTest, SearchPreviewSaveSimpleModeExitAndStartAgain) {
 TEST_F(UserFlowTest, MainWindowKeepsItsSizeAfterAFailedAutomaticConnection) {
   WindowManager wm(xvfb_.Display());
   if (!wm.ok()) GTEST_SKIP() << "no window manager (openbox)";
-  StoreTheDevice();
+  StoreTheSimulatedMfp();
 
   Start();
   Layout plain;
-  const auto first = MainWithBoxes(plain);
+  const auto first = MainWindowWithBoxes(plain);
   ASSERT_TRUE(first) << program_->Stderr();
   Shot("7-connected-at-once");
   input_->Key("Escape");
@@ -458,7 +460,7 @@ TEST_F(UserFlowTest, MainWindowKeepsItsSizeAfterAFailedAutomaticConnection) {
   const XRect ok = s.Place(TemplateRect(res::IDD_SELECT_MFP, res::IDC_SELECT_MFP_OK));
   input_->Click(CenterX(ok), CenterY(ok));
   Layout mended;
-  const auto second = MainWithBoxes(mended);
+  const auto second = MainWindowWithBoxes(mended);
   ASSERT_TRUE(second) << program_->Stderr();
   Shot("7-main-after-failed-connect");
   EXPECT_EQ(mended.window.width, plain.window.width);
@@ -476,23 +478,19 @@ TEST_F(UserFlowTest, MainWindowKeepsItsSizeAfterAFailedAutomaticConnection) {
 TEST_F(UserFlowTest, EnterClosesTheSavedProgressAfterAClickOnTheMainWindow) {
   WindowManager wm(xvfb_.Display());
   if (!wm.ok()) GTEST_SKIP() << "no window manager (openbox)";
-  StoreTheDevice();
+  StoreTheSimulatedMfp();
   Start();
   Layout l;
-  ASSERT_TRUE(MainWithBoxes(l)) << program_->Stderr();
-  const Band box = BandsIn(l.Place(TemplateRect(res::IDD_MAIN, res::IDC_MAIN_BOX_TREE)))[1];
-  input_->Click(box.right - 3, (box.top + box.bottom) / 2);
-  const XRect list = l.Place(TemplateRect(res::IDD_MAIN, res::IDC_MAIN_DOCUMENT_LIST));
-  ASSERT_TRUE(WaitFor([&] { return BandsIn(list).size() >= 3; })) << "no documents listed";
+  ASSERT_NO_FATAL_FAILURE(OpenTheFirstBox(l, 3, 3));
   ASSERT_NO_FATAL_FAILURE(SelectDocument(l, 1));
   const std::string pdf = copy_.File("out/colour.pdf");
   std::filesystem::create_directories(copy_.File("out"));
-  ASSERT_NO_FATAL_FAILURE(ChooseTheFile(l, pdf, "11"));
+  ASSERT_NO_FATAL_FAILURE(ChooseSaveFile(l, pdf, "11"));
   XRect ok;
   ASSERT_NO_FATAL_FAILURE(WaitUntilSaved("11-saved", &ok));
 
   // A bare spot of the main window, left of its Save button, clear of the
-  // dialog centred over the window.
+  // dialog in the middle of the screen.
   const XRect bare = l.Place(DialogRect{10, 245, 20, 14});
   input_->Click(CenterX(bare), CenterY(bare));
   // The window manager's answer to the click, if any, comes first.
