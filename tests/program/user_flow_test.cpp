@@ -431,6 +431,38 @@ TEST_F(UserFlowTest, SearchPreviewSaveSimpleModeExitAndStartAgain) {
   EXPECT_EQ(program_->WaitForExit(kWait), 0) << program_->Stderr();
 }
 
+// With a window manager, as on a desktop: while the progress dialog shows
+// "Saved successfully", a click on the main window behind it leaves the
+// keyboard with the dialog, and Enter closes it.
+TEST_F(UserFlowTest, EnterClosesTheSavedProgressAfterAClickOnTheMainWindow) {
+  WindowManager wm(xvfb_.Display());
+  if (!wm.ok()) GTEST_SKIP() << "no window manager (openbox)";
+  StoreTheSimulatedMfp();
+  Start();
+  Layout l;
+  ASSERT_NO_FATAL_FAILURE(OpenTheFirstBox(l, 3, 3));
+  ASSERT_NO_FATAL_FAILURE(SelectDocument(l, 1));
+  const std::string pdf = copy_.File("out/colour.pdf");
+  std::filesystem::create_directories(copy_.File("out"));
+  ASSERT_NO_FATAL_FAILURE(ChooseSaveFile(l, pdf, "11"));
+  XRect ok;
+  ASSERT_NO_FATAL_FAILURE(WaitUntilSaved("11-saved", &ok));
+
+  // A bare spot of the main window, left of its Save button, clear of the
+  // dialog in the middle of the screen.
+  const XRect bare = l.Place(DialogRect{10, 245, 20, 14});
+  input_->Click(CenterX(bare), CenterY(bare));
+  // The window manager's answer to the click, if any, comes first.
+  std::this_thread::sleep_for(std::chrono::milliseconds(400));
+  Shot("11-main-clicked");
+  input_->Key("Return");
+  EXPECT_TRUE(Gone("Progress")) << "Enter did not reach the progress dialog";
+  Shot("11-closed");
+  EXPECT_TRUE(std::filesystem::exists(pdf)) << pdf;
+  input_->Key("Escape");
+  EXPECT_EQ(program_->WaitForExit(kWait), 0) << program_->Stderr();
+}
+
 // With a window manager, as on a desktop: the device stored, a first start
 // that connects at once, then one whose connection fails and is mended in
 // the selection dialog. The main window has the same size on the screen
@@ -469,38 +501,6 @@ TEST_F(UserFlowTest, MainWindowKeepsItsSizeAfterAFailedAutomaticConnection) {
   const XRect exit = mended.Place(TemplateRect(res::IDD_MAIN, res::IDC_MAIN_EXIT));
   EXPECT_LE(exit.y + exit.height, mended.window.y + mended.window.height);
   x_->Close(*second);
-  EXPECT_EQ(program_->WaitForExit(kWait), 0) << program_->Stderr();
-}
-
-// With a window manager, as on a desktop: while the progress dialog shows
-// "Saved successfully", a click on the main window behind it leaves the
-// keyboard with the dialog, and Enter closes it.
-TEST_F(UserFlowTest, EnterClosesTheSavedProgressAfterAClickOnTheMainWindow) {
-  WindowManager wm(xvfb_.Display());
-  if (!wm.ok()) GTEST_SKIP() << "no window manager (openbox)";
-  StoreTheSimulatedMfp();
-  Start();
-  Layout l;
-  ASSERT_NO_FATAL_FAILURE(OpenTheFirstBox(l, 3, 3));
-  ASSERT_NO_FATAL_FAILURE(SelectDocument(l, 1));
-  const std::string pdf = copy_.File("out/colour.pdf");
-  std::filesystem::create_directories(copy_.File("out"));
-  ASSERT_NO_FATAL_FAILURE(ChooseSaveFile(l, pdf, "11"));
-  XRect ok;
-  ASSERT_NO_FATAL_FAILURE(WaitUntilSaved("11-saved", &ok));
-
-  // A bare spot of the main window, left of its Save button, clear of the
-  // dialog in the middle of the screen.
-  const XRect bare = l.Place(DialogRect{10, 245, 20, 14});
-  input_->Click(CenterX(bare), CenterY(bare));
-  // The window manager's answer to the click, if any, comes first.
-  std::this_thread::sleep_for(std::chrono::milliseconds(400));
-  Shot("11-main-clicked");
-  input_->Key("Return");
-  EXPECT_TRUE(Gone("Progress")) << "Enter did not reach the progress dialog";
-  Shot("11-closed");
-  EXPECT_TRUE(std::filesystem::exists(pdf)) << pdf;
-  input_->Key("Escape");
   EXPECT_EQ(program_->WaitForExit(kWait), 0) << program_->Stderr();
 }
 
