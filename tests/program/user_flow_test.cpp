@@ -217,18 +217,24 @@ class UserFlowTest : public ::testing::Test {
   }
 
   // The save's progress dialog until its OK is enabled (the save ended),
-  // its screenshot, then OK.
-  void ConfirmTheSave(const std::string& shot) {
+  // and its screenshot; where OK is.
+  void WaitUntilSaved(const std::string& shot, XRect* ok) {
     const auto progress = WaitForTitle("Progress");
     ASSERT_TRUE(progress) << program_->Stderr();
     const Layout l = DialogLayout(*progress, res::IDD_PROGRESS);
-    const XRect ok = l.Place(TemplateRect(res::IDD_PROGRESS, res::IDC_PROGRESS_OK));
+    *ok = l.Place(TemplateRect(res::IDD_PROGRESS, res::IDC_PROGRESS_OK));
     // An enabled button's caption is drawn dark; a disabled one's grey.
     ASSERT_TRUE(WaitFor([&] {
       const auto screen = input_->Grab();
-      return screen && !InkBands(*screen, ok).empty();
+      return screen && !InkBands(*screen, *ok).empty();
     })) << "the save did not end";
     Shot(shot);
+  }
+
+  // The save's progress dialog until the save ended, its screenshot, then OK.
+  void ConfirmTheSave(const std::string& shot) {
+    XRect ok;
+    ASSERT_NO_FATAL_FAILURE(WaitUntilSaved(shot, &ok));
     input_->Click(CenterX(ok), CenterY(ok));
     ASSERT_TRUE(Gone("Progress"));
   }
@@ -425,6 +431,38 @@ TEST_F(UserFlowTest, SearchPreviewSaveSimpleModeExitAndStartAgain) {
   Shot("6-started-again");
   const XRect exit = l.Place(TemplateRect(res::IDD_MAIN, res::IDC_MAIN_EXIT));
   input_->Click(CenterX(exit), CenterY(exit));
+  EXPECT_EQ(program_->WaitForExit(kWait), 0) << program_->Stderr();
+}
+
+// With a window manager, as on a desktop: while the progress dialog shows
+// "Saved successfully", a click on the main window behind it leaves the
+// keyboard with the dialog, and Enter closes it.
+TEST_F(UserFlowTest, EnterClosesTheSavedProgressAfterAClickOnTheMainWindow) {
+  WindowManager wm(xvfb_.Display());
+  if (!wm.ok()) GTEST_SKIP() << "no window manager (openbox)";
+  StoreTheSimulatedMfp();
+  Start();
+  Layout l;
+  ASSERT_NO_FATAL_FAILURE(OpenTheFirstBox(l, 3, 3));
+  ASSERT_NO_FATAL_FAILURE(SelectDocument(l, 1));
+  const std::string pdf = copy_.File("out/colour.pdf");
+  std::filesystem::create_directories(copy_.File("out"));
+  ASSERT_NO_FATAL_FAILURE(ChooseSaveFile(l, pdf, "11"));
+  XRect ok;
+  ASSERT_NO_FATAL_FAILURE(WaitUntilSaved("11-saved", &ok));
+
+  // A bare spot of the main window, left of its Save button, clear of the
+  // dialog in the middle of the screen.
+  const XRect bare = l.Place(DialogRect{10, 245, 20, 14});
+  input_->Click(CenterX(bare), CenterY(bare));
+  // The window manager's answer to the click, if any, comes first.
+  std::this_thread::sleep_for(std::chrono::milliseconds(400));
+  Shot("11-main-clicked");
+  input_->Key("Return");
+  EXPECT_TRUE(Gone("Progress")) << "Enter did not reach the progress dialog";
+  Shot("11-closed");
+  EXPECT_TRUE(std::filesystem::exists(pdf)) << pdf;
+  input_->Key("Escape");
   EXPECT_EQ(program_->WaitForExit(kWait), 0) << program_->Stderr();
 }
 

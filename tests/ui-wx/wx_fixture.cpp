@@ -15,13 +15,18 @@ namespace tallow::ui::testing {
 WxBackend* WxDialogTest::backend_ = nullptr;
 WxDriver* WxDialogTest::wx_ = nullptr;
 
+#ifndef TALLOWMERE_WX_WINDOW_MANAGER
+#define TALLOWMERE_WX_WINDOW_MANAGER 0
+#endif
+
 // One back end for the whole run, shared by every suite of this folder: wx
 // started a second time in one process paints with what the first left.
+// The test program built with a window manager runs under one of its own.
 void WxDialogTest::SetUpTestSuite() {
   static bool tried = false;
   if (tried) return;
   tried = true;
-  if (!EnsureDisplay()) return;
+  if (!EnsureDisplay(TALLOWMERE_WX_WINDOW_MANAGER != 0)) return;
   // GTK's file chooser keeps its settings in memory, not in the user's.
   setenv("GSETTINGS_BACKEND", "memory", 0);
   backend_ = new WxBackend();

@@ -51,7 +51,7 @@ class WxDialogTest : public ::testing::Test {
 
  protected:
   void SetUp() override {
-    if (!backend_) GTEST_SKIP() << "no display and no Xvfb";
+    if (!backend_) GTEST_SKIP() << "no display and no Xvfb (or no window manager on it)";
   }
   void TearDown() override {
     if (wx_) wx_->OnDialogShown(nullptr);

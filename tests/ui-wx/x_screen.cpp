@@ -5,9 +5,13 @@
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
+#include <X11/extensions/XTest.h>
 #include <X11/extensions/Xfixes.h>
 
+#include <chrono>
 #include <memory>
+#include <thread>
+#include <utility>
 
 namespace tallow::ui::testing {
 
@@ -18,29 +22,201 @@ struct DisplayCloser {
 };
 using DisplayPtr = std::unique_ptr<Display, DisplayCloser>;
 
-}  // namespace
 
-std::optional<ScreenWindow> FindScreenWindow(const std::string& title) {
-  DisplayPtr display(XOpenDisplay(nullptr));
-  if (!display) return std::nullopt;
-  const Window root = DefaultRootWindow(display.get());
+// |window| if it has |title|, else the first window below it that has: a
+// window manager's frame holds its client a level or two down.
+Window Titled(Display* display, Window window, const std::string& title, int depth = 0) {
+  if (test::XWindowTitle(display, window) == title) return window;
+  if (depth >= 3) return None;
   Window rootOut = 0;
   Window parent = 0;
   Window* children = nullptr;
   unsigned int count = 0;
-  if (!XQueryTree(display.get(), root, &rootOut, &parent, &children, &count)) return std::nullopt;
-  std::optional<ScreenWindow> found;
-  // From the top of the stacking order down, a viewable one first: a window
-  // closed a moment ago may linger unmapped beside a new one of its title.
-  for (unsigned int i = count; i-- > 0 && !(found && found->viewable);) {
-    if (test::XWindowTitle(display.get(), children[i]) != title) continue;
-    XWindowAttributes a;
-    if (!XGetWindowAttributes(display.get(), children[i], &a)) continue;
-    const ScreenWindow w{Rect{a.x, a.y, a.width, a.height}, a.map_state == IsViewable};
-    if (!found || w.viewable) found = w;
+  if (!XQueryTree(display, window, &rootOut, &parent, &children, &count)) return None;
+  Window found = None;
+  for (unsigned int i = 0; i < count && found == None; ++i) {
+    found = Titled(display, children[i], title, depth + 1);
   }
   if (children) XFree(children);
   return found;
+}
+
+// The top-level window titled |title| (a viewable one if there is one), and
+// the window on the screen that holds it (itself, or a window manager's frame).
+struct Found {
+  Window window = None;
+  Window top = None;
+  bool viewable = false;
+};
+
+std::optional<Found> FindTitled(Display* display, const std::string& title) {
+  const Window root = DefaultRootWindow(display);
+  Window rootOut = 0;
+  Window parent = 0;
+  Window* children = nullptr;
+  unsigned int count = 0;
+  if (!XQueryTree(display, root, &rootOut, &parent, &children, &count)) return std::nullopt;
+  std::optional<Found> found;
+  // From the top of the stacking order down, a viewable one first: a window
+  // closed a moment ago may linger unmapped beside a new one of its title.
+  for (unsigned int i = count; i-- > 0 && !(found && found->viewable);) {
+    const Window window = Titled(display, children[i], title);
+    if (window == None) continue;
+    XWindowAttributes top;
+    XWindowAttributes own;
+    if (!XGetWindowAttributes(display, children[i], &top) ||
+        !XGetWindowAttributes(display, window, &own)) {
+      continue;
+    }
+    const Found f{window, children[i], top.map_state == IsViewable && own.map_state == IsViewable};
+    if (!found || f.viewable) found = f;
+  }
+  if (children) XFree(children);
+  return found;
+}
+
+// A connection of our own and the window titled |title| on it.
+struct OnDisplay {
+  DisplayPtr display;
+  Found found;
+};
+
+std::optional<OnDisplay> OpenTitled(const std::string& title) {
+  DisplayPtr display(XOpenDisplay(nullptr));
+  if (!display) return std::nullopt;
+  std::optional<Found> found = FindTitled(display.get(), title);
+  if (!found) return std::nullopt;
+  return OnDisplay{std::move(display), *found};
+}
+
+// An atom list property of |window|.
+std::vector<Atom> Atoms(Display* display, Window window, const char* property) {
+  Atom type = None;
+  int format = 0;
+  unsigned long count = 0;
+  unsigned long after = 0;
+  unsigned char* data = nullptr;
+  std::vector<Atom> atoms;
+  if (XGetWindowProperty(display, window, XInternAtom(display, property, False), 0, 64, False,
+                         XA_ATOM, &type, &format, &count, &after, &data) == Success &&
+      data) {
+    if (type == XA_ATOM && format == 32) {
+      const auto* values = reinterpret_cast<const Atom*>(data);
+      atoms.assign(values, values + count);
+    }
+    XFree(data);
+  }
+  return atoms;
+}
+
+// Time for the toolkit and the window manager to see one event before the
+// next: a click right after a move can land before GTK knows what is under
+// the pointer.
+void Pause(Display* display) {
+  XSync(display, False);
+  std::this_thread::sleep_for(std::chrono::milliseconds(40));
+}
+
+}  // namespace
+
+std::optional<ScreenWindow> FindScreenWindow(const std::string& title) {
+  const std::optional<OnDisplay> t = OpenTitled(title);
+  if (!t) return std::nullopt;
+  Display* display = t->display.get();
+  XWindowAttributes top;
+  XWindowAttributes own;
+  if (!XGetWindowAttributes(display, t->found.top, &top) ||
+      !XGetWindowAttributes(display, t->found.window, &own)) {
+    return std::nullopt;
+  }
+  int x = 0;
+  int y = 0;
+  Window child = 0;
+  XTranslateCoordinates(display, t->found.window, DefaultRootWindow(display), 0, 0, &x, &y, &child);
+  return ScreenWindow{Rect{top.x, top.y, top.width, top.height}, Rect{x, y, own.width, own.height},
+                      t->found.viewable};
+}
+
+std::optional<ModalHints> ModalHintsOf(const std::string& title) {
+  const std::optional<OnDisplay> t = OpenTitled(title);
+  if (!t) return std::nullopt;
+  Display* display = t->display.get();
+  ModalHints hints;
+  const Atom modal = XInternAtom(display, "_NET_WM_STATE_MODAL", False);
+  for (Atom a : Atoms(display, t->found.window, "_NET_WM_STATE")) hints.modal |= a == modal;
+  Window over = None;
+  if (XGetTransientForHint(display, t->found.window, &over) && over != None) {
+    hints.transientFor = test::XWindowTitle(display, over);
+  }
+  return hints;
+}
+
+std::string FocusedWindowTitle() {
+  DisplayPtr display(XOpenDisplay(nullptr));
+  if (!display) return {};
+  Window focus = None;
+  int revert = 0;
+  XGetInputFocus(display.get(), &focus, &revert);
+  const Window root = DefaultRootWindow(display.get());
+  // The focus may sit on a window inside the top-level one: up to the first
+  // that has a title.
+  while (focus != None && focus != PointerRoot && focus != root) {
+    std::string title = test::XWindowTitle(display.get(), focus);
+    if (!title.empty()) return title;
+    Window rootOut = 0;
+    Window parent = None;
+    Window* children = nullptr;
+    unsigned int count = 0;
+    if (!XQueryTree(display.get(), focus, &rootOut, &parent, &children, &count)) break;
+    if (children) XFree(children);
+    focus = parent;
+  }
+  return {};
+}
+
+void ClickScreen(Point screen) {
+  DisplayPtr display(XOpenDisplay(nullptr));
+  if (!display) return;
+  XTestFakeMotionEvent(display.get(), -1, screen.x, screen.y, CurrentTime);
+  Pause(display.get());
+  XTestFakeButtonEvent(display.get(), 1, True, CurrentTime);
+  Pause(display.get());
+  XTestFakeButtonEvent(display.get(), 1, False, CurrentTime);
+  Pause(display.get());
+}
+
+void PressKey(const std::string& keysym) {
+  DisplayPtr display(XOpenDisplay(nullptr));
+  if (!display) return;
+  const KeySym sym = XStringToKeysym(keysym.c_str());
+  const KeyCode code = sym == NoSymbol ? 0 : XKeysymToKeycode(display.get(), sym);
+  if (!code) return;
+  XTestFakeKeyEvent(display.get(), code, True, CurrentTime);
+  Pause(display.get());
+  XTestFakeKeyEvent(display.get(), code, False, CurrentTime);
+  Pause(display.get());
+}
+
+void FocusScreenWindow(const std::string& title) {
+  const std::optional<OnDisplay> t = OpenTitled(title);
+  if (!t || !t->found.viewable) return;
+  XSetInputFocus(t->display.get(), t->found.window, RevertToParent, CurrentTime);
+  XSync(t->display.get(), False);
+}
+
+void CloseScreenWindow(const std::string& title) {
+  const std::optional<OnDisplay> t = OpenTitled(title);
+  if (!t) return;
+  Display* display = t->display.get();
+  XEvent event{};
+  event.xclient.type = ClientMessage;
+  event.xclient.window = t->found.window;
+  event.xclient.message_type = XInternAtom(display, "WM_PROTOCOLS", False);
+  event.xclient.format = 32;
+  event.xclient.data.l[0] = static_cast<long>(XInternAtom(display, "WM_DELETE_WINDOW", False));
+  event.xclient.data.l[1] = CurrentTime;
+  XSendEvent(display, t->found.window, False, NoEventMask, &event);
+  XSync(display, False);
 }
 
 std::optional<ScreenPixels> GrabScreen(const Rect& area) {

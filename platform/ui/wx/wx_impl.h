@@ -150,6 +150,8 @@ struct WxBackend::Impl {
     // becomes the active window again, as the window system gives the
     // keyboard back to an ended dialog's owner.
     bool activate = false;
+    // Marked modal for the window manager (and GTK), over its owner.
+    bool modal = false;
     // Menus of its bar open now (a submenu counts as well).
     int openMenus = 0;
     // Menus: wx ids to the layer's commands, and the layer's menu behind each wx menu.

@@ -10,6 +10,10 @@
 #include <wx/iconbndl.h>
 #include <wx/utils.h>
 
+// What wx does not reach: a window marked modal for the window manager
+// without wx's own modal loop.
+#include <gtk/gtk.h>
+
 #include <algorithm>
 
 namespace tallow::ui {
@@ -84,6 +88,19 @@ void WxBackend::Impl::FlushWindow(Window& w) {
       }
     }
 
+    // A dialog run modally over an owner is modal for the window manager
+    // too, and stands over that owner: a click on the owner, which the
+    // layer disabled, leaves the dialog the keyboard, as the other system
+    // does. GTK then keeps the toolkit's own input for it (its grab). Set
+    // before the window is first shown, so that the manager knows at once.
+    const Window* owner = d.IsModal() ? Find(d.GetOwner()) : nullptr;
+    if ((owner != nullptr) != w.modal) {
+      w.modal = owner != nullptr;
+      GtkWindow* gtk = GTK_WINDOW(w.top->GetHandle());
+      if (owner) gtk_window_set_transient_for(gtk, GTK_WINDOW(owner->top->GetHandle()));
+      gtk_window_set_modal(gtk, w.modal);
+    }
+
     const bool visible = d.IsWindowVisible();
     if (visible && !w.shown) {
       w.shown = true;
@@ -100,6 +117,12 @@ void WxBackend::Impl::FlushWindow(Window& w) {
       w.iconic = d.IsIconic();
       w.top->Iconize(w.iconic);
       if (!w.iconic) w.top->Raise();
+    }
+    // GTK lets a modal window's grab go when the window is disabled (its
+    // own modal child runs); it takes its input back with the keyboard.
+    GtkWidget* widget = w.top->GetHandle();
+    if (w.modal && w.shown && w.top->IsEnabled() && !gtk_widget_has_grab(widget)) {
+      gtk_grab_add(widget);
     }
   }
   if (w.menuDirty) {
