@@ -481,6 +481,18 @@ class WxBoxTreeTest : public WxMainWindowTest, public ::testing::WithParamInterf
     }
     return count;
   }
+
+  // Whether the tree's bottom edge on the screen is its black line along
+  // its whole width: the border goes round the scroll bar, as round the list.
+  static bool BottomLineIsBlack(const CMainDlg& d) {
+    const Rect tree = d.m_treeBoxes->GetWindowRect();
+    const std::optional<ScreenPixels> line = GrabScreen(Rect{tree.x, tree.bottom() - 1, tree.cx, 1});
+    if (!line || line->rgb.empty()) return false;
+    for (std::size_t i = 0; i + 2 < line->rgb.size(); i += 3) {
+      if (line->rgb[i] > 40 || line->rgb[i + 1] > 40 || line->rgb[i + 2] > 40) return false;
+    }
+    return true;
+  }
 };
 
 // The horizontal scroll bar is on the screen when a name is wider than the
@@ -501,6 +513,7 @@ TEST_P(WxBoxTreeTest, HorizontalScrollBarReachesEveryWholeName) {
     const auto barShown = [&] { return ScrollBarPixels(d) > d.m_treeBoxes->GetWindowRect().cx * 2; };
     PumpUntil(*wx_, [&] { return barShown() == c.wider; });
     EXPECT_EQ(barShown(), c.wider) << ScrollBarPixels(d);
+    EXPECT_TRUE(BottomLineIsBlack(d));
 
     ASSERT_TRUE(wx_->ScrollTree(d, treeIndex, scroll->range - scroll->page));
     wx_->Pump(200ms);

@@ -21,6 +21,25 @@
 
 namespace tallow::ui {
 
+namespace {
+
+// A one-pixel black line round a scrolled window and its scroll bars: the
+// line a bordered control has, drawn by GTK where wx would draw it inside
+// the scroll bars.
+void FrameInBlack(GtkWidget* scrolled) {
+  static GtkCssProvider* const css = [] {
+    GtkCssProvider* provider = gtk_css_provider_new();
+    gtk_css_provider_load_from_data(provider, "scrolledwindow.frame { border: 1px solid black; }", -1,
+                                    nullptr);
+    return provider;
+  }();
+  gtk_scrolled_window_set_shadow_type(GTK_SCROLLED_WINDOW(scrolled), GTK_SHADOW_IN);
+  gtk_style_context_add_provider(gtk_widget_get_style_context(scrolled), GTK_STYLE_PROVIDER(css),
+                                 GTK_STYLE_PROVIDER_PRIORITY_APPLICATION);
+}
+
+}  // namespace
+
 wxWindow* WxBackend::Impl::MakeControl(Window& w, std::size_t index, const ControlTemplate& t,
                                        const Rect& px) {
   wxPanel* parent = w.client;
@@ -110,7 +129,9 @@ wxWindow* WxBackend::Impl::MakeControl(Window& w, std::size_t index, const Contr
     }
     case ControlKind::kTreeView: {
       // The layer's trees have any number of top items: wx's root stays hidden.
-      long style = wxTR_HIDE_ROOT | wxTR_SINGLE | border;
+      // The border is the scrolled window's own (below), so that it goes
+      // round the scroll bar too, as round the list's.
+      long style = wxTR_HIDE_ROOT | wxTR_SINGLE | wxBORDER_NONE;
       style |= (s & TVS_HASBUTTONS) ? wxTR_HAS_BUTTONS : wxTR_NO_BUTTONS;
       if (!(s & TVS_HASLINES)) style |= wxTR_NO_LINES;
       if (s & TVS_LINESATROOT) style |= wxTR_LINES_AT_ROOT;
@@ -123,6 +144,7 @@ wxWindow* WxBackend::Impl::MakeControl(Window& w, std::size_t index, const Contr
       if (GtkWidget* scrolled = static_cast<GtkWidget*>(tree->GetHandle());
           scrolled && GTK_IS_SCROLLED_WINDOW(scrolled)) {
         gtk_scrolled_window_set_overlay_scrolling(GTK_SCROLLED_WINDOW(scrolled), FALSE);
+        if (s & WS_BORDER) FrameInBlack(scrolled);
       }
       return tree;
     }
