@@ -156,7 +156,7 @@ TEST_F(ProgressDlgTest, FailureShowsItsBoxThenTheStatusThenCloses) {
     EXPECT_EQ(box.text, c.text);
     EXPECT_EQ(box.caption, c.caption);
     EXPECT_EQ(box.type, MB_ICONERROR);
-    EXPECT_EQ(box.owner, static_cast<HWND>(&progress));
+    EXPECT_EQ(box.ownerWindow, &progress);
     EXPECT_TRUE(openAtBox);
     ExpectSaving(atBox, 45);  // the status changes only after the box
   }
@@ -185,7 +185,7 @@ TEST_F(ProgressDlgTest, WorkerThatFinishesBeforeTheWindowExistsIsShownWhenItOpen
   EXPECT_EQ(RunSave(), IDCANCEL);
   ASSERT_EQ(ui.MessageBoxes().size(), 1u);
   EXPECT_EQ(ui.MessageBoxes()[0].text, u"Unable to download the file.");
-  EXPECT_EQ(ui.MessageBoxes()[0].owner, static_cast<HWND>(&dlg));
+  EXPECT_EQ(ui.MessageBoxes()[0].ownerWindow, &dlg);
   EXPECT_EQ(dlg.m_strStatus, u"Failed to save the file.");
 
   // Pages only: the bar stands where the worker had come.
