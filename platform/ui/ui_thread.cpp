@@ -167,7 +167,9 @@ bool RunFirst(Pick pick) {
     failure = std::current_exception();
   }
   std::lock_guard lock(s.mutex);
-  item.sent->failure = failure;
+  // Handed over whole: the UI thread keeps no share of what was thrown, so
+  // that only the sender releases it.
+  item.sent->failure = std::move(failure);
   item.sent->done = true;
   s.finished.notify_all();
   return true;
