@@ -84,6 +84,19 @@ std::int32_t NodeId(const XmlHttpApi& api, XhNode node, std::int32_t fallback) {
   return static_cast<std::int32_t>(value);
 }
 
+// A reply's "CODE", as the walkers take it: success marks the reply answered
+// (|result| 1) and the walk goes on; any other code stops the walk and goes
+// to |*failure| when given.
+bool TakeReplyCode(const XmlHttpApi& api, XhNode node, int& result, int* failure) {
+  const std::int32_t code = NodeNumber(api, node, 0);
+  if (code != kCodeSuccess) {
+    if (failure) *failure = code;
+    return false;
+  }
+  result = 1;
+  return true;
+}
+
 // Calls |visit| for every reply node until it returns false. False when the
 // reply has no node at all.
 template <class Visit>
@@ -151,15 +164,7 @@ int WalkBoxListing(const XmlHttpApi& api, XhDocument doc, BoxTables& tables) {
   bool walked = ForEachNode(api, doc, [&](XhNode node, std::int32_t tag) {
     BoxFolderRecord& record = tables.folders[tables.folderCount];
     switch (tag) {
-      case TAG_CODE: {
-        std::int32_t code = NodeNumber(api, node, 0);
-        if (code != kCodeSuccess) {
-          result = code;
-          return false;
-        }
-        result = 1;
-        return true;
-      }
+      case TAG_CODE: return TakeReplyCode(api, node, result, &result);
       case TAG_FILE:
       case TAG_FOLDER:
         if (tables.folderCount >= kMaxBoxRecords - 1) return false;
@@ -183,15 +188,7 @@ int WalkBoxListing(const XmlHttpApi& api, XhDocument doc, BoxTables& tables) {
 int WalkFileListing(const XmlHttpApi& api, XhDocument doc, BoxTables& tables, int* errorCode) {
   int result = 0;
   bool walked = ForEachNode(api, doc, [&](XhNode node, std::int32_t tag) {
-    if (tag == TAG_CODE) {
-      std::int32_t code = NodeNumber(api, node, 0);
-      if (code != kCodeSuccess) {
-        if (errorCode) *errorCode = code;
-        return false;
-      }
-      result = 1;
-      return true;
-    }
+    if (tag == TAG_CODE) return TakeReplyCode(api, node, result, errorCode);
     if (tag == TAG_FILE || tag == TAG_FOLDER) {
       if (tables.fileCount + 1 >= kMaxFileRecords) return false;
       ++tables.fileCount;
@@ -225,15 +222,7 @@ int WalkImageInfo(const XmlHttpApi& api, XhDocument doc, ImageInfo& info) {
   int result = 0;
   ForEachNode(api, doc, [&](XhNode node, std::int32_t tag) {
     switch (tag) {
-      case TAG_CODE: {
-        std::int32_t code = NodeNumber(api, node, 0);
-        if (code != kCodeSuccess) {
-          result = code;
-          return false;
-        }
-        result = 1;
-        return true;
-      }
+      case TAG_CODE: return TakeReplyCode(api, node, result, &result);
       case TAG_XPIXEL: info.XPIXEL = NodeNumber(api, node, info.XPIXEL); return true;
       case TAG_YPIXEL: info.YPIXEL = NodeNumber(api, node, info.YPIXEL); return true;
       case TAG_XRESOLUTION: info.XRESOLUTION = NodeNumber(api, node, info.XRESOLUTION); return true;
@@ -247,14 +236,7 @@ int WalkImageInfo(const XmlHttpApi& api, XhDocument doc, ImageInfo& info) {
 int WalkDeleteReply(const XmlHttpApi& api, XhDocument doc, int* errorCode) {
   int result = 0;
   ForEachNode(api, doc, [&](XhNode node, std::int32_t tag) {
-    if (tag != TAG_CODE) return true;
-    std::int32_t code = NodeNumber(api, node, 0);
-    if (code != kCodeSuccess) {
-      if (errorCode) *errorCode = code;
-      return false;
-    }
-    result = 1;
-    return true;
+    return tag != TAG_CODE || TakeReplyCode(api, node, result, errorCode);
   });
   return result;
 }

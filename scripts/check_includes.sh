@@ -15,6 +15,7 @@ rules=(
   "platform/ui/headless/:platform/ contracts/"
   "platform/ui/:!platform/ui/wx/ !platform/ui/headless/ platform/ contracts/"
   "platform/registry.cpp:!platform/ui/ platform/ contracts/ libs/common/usb_registry.h"
+  "platform/text.cpp:!platform/ui/ platform/ contracts/ libs/common/utf.h"
   "platform/:!platform/ui/ platform/ contracts/"
   "res/:res/ !platform/ui/wx/ !platform/ui/headless/ platform/"
   "core/:core/ res/ !platform/ui/ platform/ contracts/"

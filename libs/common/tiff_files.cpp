@@ -6,6 +6,8 @@
 
 #include <cstring>
 
+#include "page_limits.h"
+
 namespace dumel {
 
 namespace {
@@ -148,6 +150,22 @@ TiffHandle OpenTiffForWriting(int fd, const std::string& name, bool bigTiff) {
                        : nullptr;
   if (!tiff) ::close(fd);
   return TiffHandle(tiff);
+}
+
+bool ReadTiffPageSize(TIFF* tiff, const PageLimits& limits, std::uint32_t& width,
+                      std::uint32_t& height, std::string& reason) {
+  width = height = 0;
+  if (!TIFFGetField(tiff, TIFFTAG_IMAGEWIDTH, &width) || !TIFFGetField(tiff, TIFFTAG_IMAGELENGTH, &height) ||
+      width == 0 || height == 0) {
+    reason = "no image size";
+    return false;
+  }
+  if (width > limits.maxSide || height > limits.maxSide ||
+      std::uint64_t{width} * height > limits.maxPixels) {
+    reason = "image too large";
+    return false;
+  }
+  return true;
 }
 
 }  // namespace dumel

@@ -6,6 +6,7 @@
 
 #include <tiffio.h>
 
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
@@ -13,6 +14,8 @@
 #include "codec_files.h"
 
 namespace dumel {
+
+struct PageLimits;
 
 struct TiffCloser {
   void operator()(TIFF* tiff) const {
@@ -28,6 +31,11 @@ using TiffHandle = std::unique_ptr<TIFF, TiffCloser>;
 TiffHandle OpenTiffForReading(const PageReader& page, tmsize_t maxSingleAlloc, int* errors = nullptr);
 // Takes |fd| (closed with the handle, or at once when that fails).
 TiffHandle OpenTiffForWriting(int fd, const std::string& name, bool bigTiff);
+
+// The size of the page in |tiff|'s current directory. False, with a reason,
+// when it gives none, or when a side or the pixel count passes |limits|.
+bool ReadTiffPageSize(TIFF* tiff, const PageLimits& limits, std::uint32_t& width,
+                      std::uint32_t& height, std::string& reason);
 
 // A TIFF file in memory, growing up to |limit| bytes.
 struct MemoryTiff {

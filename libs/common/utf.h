@@ -1,5 +1,7 @@
 // UTF-8 and UTF-16 for the stand-ins: the libraries take and hand out
-// UTF-16 and read and write UTF-8 files, sockets and datagrams.
+// UTF-16 and read and write UTF-8 files, sockets and datagrams. The
+// program's own conversions (platform/text.cpp) are these too, so that both
+// sides of the exports treat malformed text alike.
 #pragma once
 
 #include <cstddef>

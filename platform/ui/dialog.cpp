@@ -88,9 +88,7 @@ CDialog::~CDialog() {
   if (created_) CallOnUi([&] { DestroyNow(); });
 }
 
-CDialog* CDialog::FromHandle(HWND hwnd) {
-  return IsWindow(hwnd) ? static_cast<CDialog*>(hwnd) : nullptr;
-}
+CDialog* CDialog::FromHandle(HWND hwnd) { return WindowFromHandle(hwnd); }
 
 namespace {
 std::unique_ptr<Control> MakeControl(CDialog& dialog, const ControlTemplate& t) {
@@ -156,7 +154,7 @@ bool CDialog::MakeWindow(CDialog* parent, bool modal) {
   map_.Clear();
   DeclareMessageMap(map_);
   created_ = true;
-  RegisterWindow(GetSafeHwnd());
+  hwnd_ = RegisterWindow(this);
   backend->WindowCreated(*this);
   if (visible_) Invalidate(FALSE);
   return true;
@@ -181,7 +179,8 @@ void CDialog::BindBuddies() {
 void CDialog::DestroyNow() {
   if (!created_) return;
   if (UiBackend* backend = CurrentBackend()) backend->WindowDestroyed(*this);
-  UnregisterWindow(GetSafeHwnd());
+  UnregisterWindow(hwnd_);
+  hwnd_ = nullptr;
   created_ = false;
   owner_ = nullptr;
   controls_.clear();
@@ -426,13 +425,16 @@ BOOL CDialog::UpdateData(BOOL saveAndValidate) {
   });
 }
 
-BOOL CDialog::PostMessageW(UINT message, WPARAM wParam, LPARAM lParam) {
-  const HWND hwnd = GetSafeHwnd();
-  if (!hwnd) return FALSE;
+BOOL PostMessageW(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (!IsWindow(hwnd)) return FALSE;
   PostToUi([hwnd, message, wParam, lParam] {
-    if (CDialog* dialog = FromHandle(hwnd)) dialog->WindowProc(message, wParam, lParam);
+    if (CDialog* dialog = CDialog::FromHandle(hwnd)) dialog->WindowProc(message, wParam, lParam);
   });
   return TRUE;
+}
+
+BOOL CDialog::PostMessageW(UINT message, WPARAM wParam, LPARAM lParam) {
+  return ui::PostMessageW(GetSafeHwnd(), message, wParam, lParam);
 }
 
 LRESULT CDialog::SendMessageW(UINT message, WPARAM wParam, LPARAM lParam) {

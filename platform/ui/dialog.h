@@ -149,7 +149,9 @@ class CDialog : public DialogWindow {
   // Ends the modal loop with |result| once the current handler returns.
   void EndDialog(int result);
 
-  HWND GetSafeHwnd() const { return created_ ? const_cast<CDialog*>(this) : nullptr; }
+  // The window's handle while it exists, else null; each making of the
+  // window gives it a new one.
+  HWND GetSafeHwnd() const { return hwnd_; }
   static CDialog* FromHandle(HWND hwnd);
   int TemplateId() const { return template_ ? template_->id : 0; }
   const DialogTemplate* Template() const { return template_; }
@@ -296,8 +298,9 @@ class CDialog : public DialogWindow {
   std::unique_ptr<CMenu> menu_;
   std::unique_ptr<CMenu> systemMenu_;
   WString caption_;
-  // Read by GetSafeHwnd on any thread.
   std::atomic<bool> created_{false};
+  // Read by GetSafeHwnd on any thread.
+  std::atomic<HWND> hwnd_{nullptr};
   bool modal_ = false;
   bool ended_ = false;
   bool visible_ = false;
@@ -313,6 +316,11 @@ class CDialog : public DialogWindow {
   FrameMetrics frame_;
   Surface surface_;
 };
+
+// Queued for the UI thread, through the WindowProc of the window |hwnd|
+// names; dropped if that window is gone by then, even when another window
+// has been made at its address. FALSE when |hwnd| names no window.
+BOOL PostMessageW(HWND hwnd, UINT message, WPARAM wParam = 0, LPARAM lParam = 0);
 
 // The application's main window, as the other system's class library keeps
 // it: a file dialog opened without a parent is owned by it. The layer

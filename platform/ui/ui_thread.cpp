@@ -2,9 +2,11 @@
 
 #include <algorithm>
 #include <condition_variable>
+#include <cstdint>
 #include <deque>
+#include <exception>
+#include <map>
 #include <mutex>
-#include <set>
 #include <thread>
 
 #include "platform/ui/dialog.h"
@@ -13,10 +15,17 @@ namespace tallow::ui {
 
 namespace {
 
+// What the sender of a sent call waits for: the call has run, and what it
+// threw, if anything.
+struct SentState {
+  bool done = false;
+  std::exception_ptr failure;
+};
+
 struct Queued {
   std::function<void()> call;
   // Set for sent calls: the sender waits on it.
-  bool* done = nullptr;
+  SentState* sent = nullptr;
 };
 
 struct UiState {
@@ -24,7 +33,10 @@ struct UiState {
   std::condition_variable queued;
   std::condition_variable finished;
   std::deque<Queued> queue;
-  std::set<HWND> windows;
+  std::map<HWND, CDialog*> windows;
+  // The serial of the next window's handle; never reset, so that no handle
+  // is given twice.
+  std::uintptr_t nextHandle = 1;
   UiBackend* backend = nullptr;
   std::thread::id uiThread;
 };
@@ -102,14 +114,14 @@ void PostToUi(std::function<void()> call) { Enqueue(Queued{std::move(call), null
 
 void SendToUi(const std::function<void()>& call) {
   UiState& s = State();
-  bool done = false;
+  SentState sent;
   UiBackend* backend = nullptr;
   {
     // Checked and queued under one lock, so that a detach in between cannot
     // leave the call waiting in a queue nobody runs.
     std::lock_guard lock(s.mutex);
     if (s.backend && s.uiThread != std::this_thread::get_id()) {
-      s.queue.push_back(Queued{call, &done});
+      s.queue.push_back(Queued{call, &sent});
       backend = s.backend;
       s.queued.notify_all();
     }
@@ -119,13 +131,16 @@ void SendToUi(const std::function<void()>& call) {
     return;
   }
   backend->Wake();
-  std::unique_lock lock(s.mutex);
-  s.finished.wait(lock, [&] { return done; });
+  {
+    std::unique_lock lock(s.mutex);
+    s.finished.wait(lock, [&] { return sent.done; });
+  }
+  if (sent.failure) std::rethrow_exception(sent.failure);
 }
 
 namespace {
 
-bool IsSent(const Queued& item) { return item.done != nullptr; }
+bool IsSent(const Queued& item) { return item.sent != nullptr; }
 
 // Takes the first queued call that |pick| accepts and runs it.
 template <class Pick>
@@ -139,12 +154,24 @@ bool RunFirst(Pick pick) {
     item = std::move(*it);
     s.queue.erase(it);
   }
-  item.call();
-  if (item.done) {
-    std::lock_guard lock(s.mutex);
-    *item.done = true;
-    s.finished.notify_all();
+  if (!item.sent) {
+    item.call();
+    return true;
   }
+  // A sent call's failure belongs to its sender, which would otherwise wait
+  // for ever; the UI thread goes on.
+  std::exception_ptr failure;
+  try {
+    item.call();
+  } catch (...) {
+    failure = std::current_exception();
+  }
+  std::lock_guard lock(s.mutex);
+  // Handed over whole: the UI thread keeps no share of what was thrown, so
+  // that only the sender releases it.
+  item.sent->failure = std::move(failure);
+  item.sent->done = true;
+  s.finished.notify_all();
   return true;
 }
 
@@ -178,10 +205,12 @@ bool WaitForSent(std::chrono::milliseconds timeout) {
 
 void UiBackend::WaitForSentCall(std::chrono::milliseconds timeout) { WaitForSent(timeout); }
 
-void RegisterWindow(HWND hwnd) {
+HWND RegisterWindow(CDialog* window) {
   UiState& s = State();
   std::lock_guard lock(s.mutex);
-  s.windows.insert(hwnd);
+  const HWND hwnd = reinterpret_cast<HWND>(s.nextHandle++);
+  s.windows.emplace(hwnd, window);
+  return hwnd;
 }
 
 void UnregisterWindow(HWND hwnd) {
@@ -190,11 +219,14 @@ void UnregisterWindow(HWND hwnd) {
   s.windows.erase(hwnd);
 }
 
-bool IsWindow(HWND hwnd) {
-  if (!hwnd) return false;
+bool IsWindow(HWND hwnd) { return WindowFromHandle(hwnd) != nullptr; }
+
+CDialog* WindowFromHandle(HWND hwnd) {
+  if (!hwnd) return nullptr;
   UiState& s = State();
   std::lock_guard lock(s.mutex);
-  return s.windows.count(hwnd) != 0;
+  const auto it = s.windows.find(hwnd);
+  return it == s.windows.end() ? nullptr : it->second;
 }
 
 }  // namespace tallow::ui

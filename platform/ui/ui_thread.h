@@ -29,7 +29,8 @@ bool IsUiThread();
 
 void PostToUi(std::function<void()> call);
 // Runs |call| on the UI thread and returns when it has run; on the UI thread
-// itself, or with no UI thread attached, it runs in place.
+// itself, or with no UI thread attached, it runs in place. What |call| throws
+// is thrown again here, in its sender, and the UI thread goes on.
 void SendToUi(const std::function<void()>& call);
 
 // The result of |f| run on the UI thread.
@@ -60,9 +61,14 @@ bool RunOneSent();
 // UI thread only: waits until a sent call is queued or |timeout| passes.
 bool WaitForSent(std::chrono::milliseconds timeout);
 
-// Live windows, so that a message posted to a window that is gone is dropped.
-void RegisterWindow(HWND hwnd);
+// Window handles. A window gets a handle each time it is made, one that no
+// window had before: a handle kept past its window's end (a message posted to
+// it, an owner remembered) then names nothing, never a later window made at
+// the same address, and what was meant for the old one is dropped.
+HWND RegisterWindow(CDialog* window);  // the new window's handle
 void UnregisterWindow(HWND hwnd);
 bool IsWindow(HWND hwnd);
+// The window |hwnd| names while it exists, else null.
+CDialog* WindowFromHandle(HWND hwnd);
 
 }  // namespace tallow::ui

@@ -1,6 +1,7 @@
 #include "app/dialogs/progress_dlg.h"
 
 #include <atomic>
+#include <cstddef>
 #include <thread>
 
 #include "app_fixture.h"
@@ -86,7 +87,8 @@ TEST_F(ProgressDlgTest, WorkerCompletesAndOkIsTheOnlyEnabledDefaultButton) {
       for (int page = 1; page <= 3; ++page) dlg.UpdateSaveProgress(page, 3);
       PostToUi([&] { before = Take(d); });
       dlg.UpdateSaveProgress(4, 3);
-      dlg.UpdateSaveProgress(2, 3);  // nothing moves after completion
+      dlg.UpdateSaveProgress(2, 3);  // nothing moves after completion,
+      dlg.ReportSaveFailure(kSaveConvertFailed);  // nor does a failure
       PostToUi([&] {
         after = Take(d);
         d.InputEscape();  // Cancel is disabled: the key does nothing
@@ -156,7 +158,7 @@ TEST_F(ProgressDlgTest, FailureShowsItsBoxThenTheStatusThenCloses) {
     EXPECT_EQ(box.text, c.text);
     EXPECT_EQ(box.caption, c.caption);
     EXPECT_EQ(box.type, MB_ICONERROR);
-    EXPECT_EQ(box.owner, static_cast<HWND>(&progress));
+    EXPECT_EQ(box.ownerWindow, &progress);
     EXPECT_TRUE(openAtBox);
     ExpectSaving(atBox, 45);  // the status changes only after the box
   }
@@ -177,16 +179,20 @@ TEST_F(ProgressDlgTest, WorkerThatFinishesBeforeTheWindowExistsIsShownWhenItOpen
   EXPECT_EQ(RunSave(), IDOK);
   ExpectCompleted(atOpen);
 
-  // Failure: its box comes once the window is there, owned by it.
-  worker = std::thread([&] { dlg.ReportSaveFailure(kSaveDownloadFailed); });
-  worker.join();
-  EXPECT_TRUE(ui.MessageBoxes().empty());
-  ui.OnDialog([&](CDialog& d) { ExpectSaving(Take(d), 0); });
-  EXPECT_EQ(RunSave(), IDCANCEL);
-  ASSERT_EQ(ui.MessageBoxes().size(), 1u);
-  EXPECT_EQ(ui.MessageBoxes()[0].text, u"Unable to download the file.");
-  EXPECT_EQ(ui.MessageBoxes()[0].owner, static_cast<HWND>(&dlg));
-  EXPECT_EQ(dlg.m_strStatus, u"Failed to save the file.");
+  // Failure: its box comes once the window is there, owned by it; the next
+  // save that fails so shows its own.
+  for (std::size_t save = 1; save <= 2; ++save) {
+    SCOPED_TRACE(save);
+    worker = std::thread([&] { dlg.ReportSaveFailure(kSaveDownloadFailed); });
+    worker.join();
+    EXPECT_EQ(ui.MessageBoxes().size(), save - 1);
+    ui.OnDialog([&](CDialog& d) { ExpectSaving(Take(d), 0); });
+    EXPECT_EQ(RunSave(), IDCANCEL);
+    ASSERT_EQ(ui.MessageBoxes().size(), save);
+    EXPECT_EQ(ui.MessageBoxes().back().text, u"Unable to download the file.");
+    EXPECT_EQ(ui.MessageBoxes().back().ownerWindow, &dlg);
+    EXPECT_EQ(dlg.m_strStatus, u"Failed to save the file.");
+  }
 
   // Pages only: the bar stands where the worker had come.
   dlg.UpdateSaveProgress(2, 4);
@@ -197,8 +203,23 @@ TEST_F(ProgressDlgTest, WorkerThatFinishesBeforeTheWindowExistsIsShownWhenItOpen
   EXPECT_EQ(RunSave(), IDCANCEL);
 }
 
+// The user cancels between a failure and its box: no box for a save given
+// up. The failure came before the window opened, so that its box is queued
+// behind the click.
+TEST_F(ProgressDlgTest, CancelBeforeAFailuresBoxShowsNoBox) {
+  worker = std::thread([&] { dlg.ReportSaveFailure(kSaveDownloadFailed); });
+  worker.join();
+  PostToUi([&] { dlg.InputClick(IDC_PROGRESS_CANCEL); });
+  EXPECT_EQ(RunSave(), IDCANCEL);
+  EXPECT_EQ(owner.cancels, 1);
+  EXPECT_TRUE(ui.MessageBoxes().empty());
+  EXPECT_EQ(dlg.m_strStatus, u"Failed to save the file.");
+}
+
 TEST_F(ProgressDlgTest, CancelDuringABurstOfReportsStopsTheBarAndWaitsForTheWorker) {
-  constexpr int kLast = 100;
+  // Each page moves the bar (90 / 20 steps), so that a report let through
+  // after the cancel shows.
+  constexpr int kLast = 20;
   constexpr int kCancelAfter = 10;
   std::atomic<int> stoppedAt{0};
   Snapshot afterCancel;
@@ -206,12 +227,14 @@ TEST_F(ProgressDlgTest, CancelDuringABurstOfReportsStopsTheBarAndWaitsForTheWork
   ui.OnDialog([&](CDialog& d) {
     worker = std::thread([&] {
       for (int page = 1; page <= kLast; ++page) {
+        // The page in hand when the cancel comes is reported all the same.
+        dlg.UpdateSaveProgress(page, kLast);
         if (owner.cancels > 0) {
           stoppedAt = page;
           break;
         }
-        dlg.UpdateSaveProgress(page, kLast);
-        if (page == kCancelAfter) PostToUi([&] { d.InputClick(IDC_PROGRESS_CANCEL); });
+        // The user's click between two reports, handled before the next.
+        if (page == kCancelAfter) SendToUi([&] { d.InputClick(IDC_PROGRESS_CANCEL); });
       }
       // The dialog is still open after the cancel, showing where it stopped.
       PostToUi([&] {
@@ -225,10 +248,10 @@ TEST_F(ProgressDlgTest, CancelDuringABurstOfReportsStopsTheBarAndWaitsForTheWork
   EXPECT_EQ(RunSave(), IDCANCEL);
   worker.join();
   EXPECT_EQ(owner.cancels, 1);
-  EXPECT_GT(stoppedAt, kCancelAfter);
+  EXPECT_EQ(stoppedAt, kCancelAfter + 1);
   EXPECT_TRUE(openAfterCancel);
-  // The sent report of page 11 ran after the click and left the bar alone.
-  ExpectSaving(afterCancel, 90 * kCancelAfter / kLast, false);
+  // Page 10's 45 steps; the report of page 11, after the click, would give 49.
+  ExpectSaving(afterCancel, 45, false);
   EXPECT_TRUE(ui.MessageBoxes().empty());
 }
 
@@ -238,15 +261,17 @@ TEST_F(ProgressDlgTest, CancelKeyAndCloseRequestAskTheWorkerToStopAndAFailureThe
     Snapshot afterAsk, afterFailure;
     bool openAfterAsk = false, openAfterFailure = false;
     const int cancelsBefore = owner.cancels;
+    int cancelsAfterAsk = 0;
     ui.OnDialog([&](CDialog& d) {
       if (byKey) {
         d.InputEscape();
       } else {
         d.WindowProc(WM_CLOSE);  // while the worker runs, a close request is a cancel
       }
-      d.InputEscape();  // Cancel is disabled now: no second request
+      cancelsAfterAsk = owner.cancels;
       openAfterAsk = !d.IsEnded();
       afterAsk = Take(d);
+      d.InputEscape();  // Cancel is disabled now: no second request
       worker = std::thread([&] {
         // A failure after a cancel changes nothing: no box, no status, no close.
         dlg.ReportSaveFailure(kSaveConvertFailed);
@@ -261,6 +286,7 @@ TEST_F(ProgressDlgTest, CancelKeyAndCloseRequestAskTheWorkerToStopAndAFailureThe
     worker.join();
     EXPECT_TRUE(openAfterAsk);
     EXPECT_TRUE(openAfterFailure);
+    EXPECT_EQ(cancelsAfterAsk, cancelsBefore + 1);
     EXPECT_EQ(owner.cancels, cancelsBefore + 1);
     ExpectSaving(afterAsk, 0, false);
     ExpectSaving(afterFailure, 0, false);

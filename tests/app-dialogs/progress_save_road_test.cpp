@@ -268,7 +268,7 @@ TEST_F(ProgressSaveRoadTest, FailureShowsItsBoxClosesAndLeavesTheNextSaveAlone) 
     ASSERT_EQ(ui.MessageBoxes().size(), boxes + 1);
     EXPECT_EQ(ui.MessageBoxes().back().text, c.text);
     EXPECT_EQ(ui.MessageBoxes().back().caption, c.caption);
-    EXPECT_EQ(ui.MessageBoxes().back().owner, static_cast<HWND>(&road.m_progressDlg));
+    EXPECT_EQ(ui.MessageBoxes().back().ownerWindow, &road.m_progressDlg);
     EXPECT_EQ(road.m_progressDlg.m_strStatus, u"Failed to save the file.");
 
     // The failed save's final report does not reach the next one.

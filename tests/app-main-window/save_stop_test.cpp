@@ -202,7 +202,7 @@ TEST_P(SaveTest, DeviceFaultInTheMiddleOfADownloadSavesAndDeletesNothing) {
       sim_->SetFaults({});
       EXPECT_EQ(TakeMessages(), std::vector<WString>{u"Unable to download the file."});
       EXPECT_EQ(ui.MessageBoxes().back().caption, u"Communication");
-      EXPECT_EQ(ui.MessageBoxes().back().owner, static_cast<HWND>(&d.m_progressDlg));
+      EXPECT_EQ(ui.MessageBoxes().back().ownerWindow, &d.m_progressDlg);
       EXPECT_FALSE(progressCompletedSeen);
       EXPECT_EQ(progressAtClose.status, u"Failed to save the file.");
       const std::vector<std::string> log = TakeLog();

@@ -100,7 +100,7 @@ TEST_F(UiTest, InvalidIntegerShowsItsMessageAndKeepsTheDialogOpen) {
     ASSERT_EQ(ui.MessageBoxes().size(), boxesBefore + 1);
     const MessageBoxRecord& box = ui.MessageBoxes().back();
     EXPECT_EQ(box.text, u"Please enter an integer.");
-    EXPECT_EQ(box.owner, static_cast<HWND>(&dialog));
+    EXPECT_EQ(box.ownerWindow, &dialog);
     EXPECT_EQ(box.type, MB_OK | MB_ICONWARNING);
   }
 }

@@ -1,10 +1,16 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <cstddef>
 #include <functional>
+#include <new>
+#include <optional>
+#include <stdexcept>
+#include <string>
 #include <thread>
 #include <vector>
 
+#include "message_dlg.h"
 #include "platform/ui/ui_thread.h"
 #include "platform/ui/worker_thread.h"
 #include "ui_fixture.h"
@@ -55,7 +61,7 @@ TEST_F(UiTest, WorkerDrivesAModalDialogBySentCallsAndEndsItByAPost) {
   EXPECT_TRUE(sentRanOnUi);
   EXPECT_EQ(boxAnswer, IDCANCEL);
   ASSERT_EQ(ui.MessageBoxes().size(), 1u);
-  EXPECT_EQ(ui.MessageBoxes()[0].owner, static_cast<HWND>(&progress));
+  EXPECT_EQ(ui.MessageBoxes()[0].ownerWindow, &progress);
   EXPECT_EQ(ui.MessageBoxes()[0].type, MB_ICONERROR);
 }
 
@@ -92,6 +98,85 @@ TEST_F(UiTest, MessagePostedToAWindowThatIsGoneIsDropped) {
     modeless.PostMessageW(WM_CLOSE);
   }  // destroyed before the queue runs
   EXPECT_EQ(ui.RunPosted(), 1);  // ran, and found no window
+}
+
+// A handle names one window: a message posted to it after that window is gone
+// reaches no later window made at the same address, be it the same object
+// made again (a dialog kept as a member) or a new one built in the same
+// storage (a dialog on the stack).
+TEST_F(UiTest, MessagePostedToAWindowThatIsGoneReachesNoLaterWindowAtItsAddress) {
+  for (const bool sameObject : {true, false}) {
+    SCOPED_TRACE(sameObject ? "the same object made again" : "a new object in the same storage");
+    alignas(MessageDlg) std::byte storage[sizeof(MessageDlg)];
+    auto* first = new (storage) MessageDlg(res::IDD_PROGRESS);
+    ASSERT_TRUE(first->Create());
+    ui.RunPosted();
+    const HWND gone = first->GetSafeHwnd();
+    EXPECT_TRUE(PostMessageW(gone, MessageDlg::kOverridden, 1));
+    EXPECT_TRUE(first->PostMessageW(MessageDlg::kOverridden, 2));
+    MessageDlg* later = first;
+    if (sameObject) {
+      first->DestroyWindow();
+    } else {
+      first->~MessageDlg();
+      later = new (storage) MessageDlg(res::IDD_PROGRESS);
+    }
+    ASSERT_TRUE(later->Create());
+    ASSERT_EQ(static_cast<void*>(later), static_cast<void*>(storage));
+    EXPECT_NE(later->GetSafeHwnd(), gone);
+    EXPECT_FALSE(IsWindow(gone));
+    EXPECT_EQ(CDialog::FromHandle(gone), nullptr);
+    EXPECT_FALSE(PostMessageW(gone, MessageDlg::kOverridden, 3));
+    ui.RunPosted();
+    EXPECT_TRUE(later->seen.empty());
+    // Its own handle reaches it.
+    EXPECT_TRUE(PostMessageW(later->GetSafeHwnd(), MessageDlg::kOverridden, 4));
+    ui.RunPosted();
+    EXPECT_EQ(later->seen, (std::vector<MessageDlg::Seen>{
+                               {MessageDlg::kOverridden, 4, std::this_thread::get_id()}}));
+    later->~MessageDlg();
+  }
+}
+
+// What a sent call throws goes back to the thread that sent it, which would
+// otherwise wait for ever; the UI thread serves on.
+TEST_F(UiTest, SentCallThatThrowsHandsItsExceptionToTheSender) {
+  std::atomic<bool> finished{false};
+  std::string caught;          // the worker's until |finished|
+  std::optional<int> answer;  // likewise
+  std::thread worker([&] {
+    try {
+      SendToUi([] { throw std::runtime_error("sent"); });
+    } catch (const std::runtime_error& e) {
+      caught = e.what();
+    }
+    try {
+      CallOnUi([]() -> int { throw std::logic_error("called"); });
+    } catch (const std::logic_error& e) {
+      caught += std::string(" ") + e.what();
+    }
+    answer = CallOnUi([] { return 42; });
+    finished = true;
+  });
+  // A generous bound instead of a hang when the sender is left waiting.
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+  bool reachedUiThread = false;
+  while (!finished && std::chrono::steady_clock::now() < deadline) {
+    try {
+      if (!RunOneSent()) WaitForSent(std::chrono::milliseconds(10));
+    } catch (...) {
+      reachedUiThread = true;
+    }
+  }
+  EXPECT_FALSE(reachedUiThread);
+  if (!finished) {
+    ADD_FAILURE() << "the sender still waits for its call";
+    worker.detach();  // it would wait for ever
+    return;
+  }
+  worker.join();
+  EXPECT_EQ(caught, "sent called");
+  EXPECT_EQ(answer, 42);
 }
 
 // Once the dialog is handed over, the test gets each idle moment of its loop:

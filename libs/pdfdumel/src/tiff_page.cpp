@@ -180,16 +180,7 @@ bool PlanTiffPage(const PageReader& page, const PageLimits& limits, TiffInput& i
   }
   TIFF* tiff = input.handle.get();
   std::uint32_t width = 0, height = 0;
-  if (!TIFFGetField(tiff, TIFFTAG_IMAGEWIDTH, &width) ||
-      !TIFFGetField(tiff, TIFFTAG_IMAGELENGTH, &height) || width == 0 || height == 0) {
-    reason = "no image size";
-    return false;
-  }
-  if (width > limits.maxSide || height > limits.maxSide ||
-      std::uint64_t{width} * height > limits.maxPixels) {
-    reason = "image too large";
-    return false;
-  }
+  if (!ReadTiffPageSize(tiff, limits, width, height, reason)) return false;
   plan.width = width;
   plan.height = height;
 

@@ -52,16 +52,7 @@ void CopyField(TIFF* in, TIFF* out, ttag_t tag) {
 bool CopyTags(TIFF* in, TIFF* out, const PageLimits& limits, int index, int total,
               std::string& reason) {
   std::uint32_t width = 0, height = 0;
-  if (!TIFFGetField(in, TIFFTAG_IMAGEWIDTH, &width) || !TIFFGetField(in, TIFFTAG_IMAGELENGTH, &height) ||
-      width == 0 || height == 0) {
-    reason = "no image size";
-    return false;
-  }
-  if (width > limits.maxSide || height > limits.maxSide ||
-      std::uint64_t{width} * height > limits.maxPixels) {
-    reason = "image too large";
-    return false;
-  }
+  if (!ReadTiffPageSize(in, limits, width, height, reason)) return false;
   std::uint16_t compression = COMPRESSION_NONE, bits = 1, samples = 1;
   std::uint16_t planar = PLANARCONFIG_CONTIG, photometric = 0;
   TIFFGetFieldDefaulted(in, TIFFTAG_COMPRESSION, &compression);

@@ -64,7 +64,7 @@ void HeadlessBackend::Show(HCURSOR cursor) {
 }
 
 int HeadlessBackend::ShowMessageBox(HWND owner, WStringView text, WStringView caption, UINT type) {
-  MessageBoxRecord record{owner, WString(text), WString(caption), type, IDOK};
+  MessageBoxRecord record{owner, WString(text), WString(caption), type, IDOK, CDialog::FromHandle(owner)};
   if (onBox_) {
     BoxHandler handler = onBox_;
     record.answer = handler(record);

@@ -25,6 +25,9 @@ struct MessageBoxRecord {
   WString caption;
   UINT type;
   int answer;
+  // The window |owner| named as the box opened; null for none. A handle
+  // names nothing once its window is gone, so that a test asks this.
+  const CDialog* ownerWindow = nullptr;
 };
 
 class HeadlessBackend : public UiBackend, public CursorBackend {
