@@ -8,7 +8,7 @@ namespace tallow {
 
 namespace {
 
-constexpr long kDefaultStallMs = 30000;
+constexpr long kDefaultStallMs = TRANSFER_DEFAULT_STALL_MS;
 constexpr long kLongestStallMs = 24L * 3600 * 1000;
 
 }  // namespace

@@ -5,6 +5,8 @@
 #include <chrono>
 #include <cstdint>
 
+#include "contracts/transfer_limits.h"
+
 namespace tallow {
 
 // 30 s, or the milliseconds of the environment variable
@@ -14,7 +16,7 @@ std::chrono::milliseconds TransferStallLimit();
 
 // A transfer that receives less than this within one stall limit is given
 // up as a stalled one, as the network channel's library does.
-inline constexpr std::uint64_t kMinBytesPerStall = 1024;
+inline constexpr std::uint64_t kMinBytesPerStall = TRANSFER_MIN_BYTES_PER_STALL;
 
 // Watches a transfer's progress: it has stalled once a whole stall limit
 // went by with less than kMinBytesPerStall received, so that a device that

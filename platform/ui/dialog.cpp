@@ -85,7 +85,7 @@ ModalOwnerScope::~ModalOwnerScope() {
 CDialog::~CDialog() {
   CDialog* self = this;
   g_mainWindow.compare_exchange_strong(self, nullptr);
-  if (created_) CallOnUi([&] { DestroyNow(); });
+  if (Created()) CallOnUi([&] { DestroyNow(); });
 }
 
 CDialog* CDialog::FromHandle(HWND hwnd) { return WindowFromHandle(hwnd); }
@@ -104,12 +104,12 @@ std::unique_ptr<Control> MakeControl(CDialog& dialog, const ControlTemplate& t) 
 
 bool CDialog::MakeWindow(CDialog* parent, bool modal) {
   UiBackend* backend = CurrentBackend();
-  if (!template_ || created_ || !backend) return false;
+  if (!template_ || Created() || !backend) return false;
   parent_ = parent ? parent : parent_;
   // A modal dialog without a parent belongs to the main window, as the
   // other system's class library gives it one.
   owner_ = parent_ ? parent_ : modal ? GetMainWindow() : nullptr;
-  if (owner_ == this || (owner_ && !owner_->created_)) owner_ = parent_;
+  if (owner_ == this || (owner_ && !owner_->Created())) owner_ = parent_;
   const BaseUnits units = backend->DialogBaseUnits(*template_);
   frame_ = backend->WindowFrame(*template_);
   controls_.clear();
@@ -146,14 +146,13 @@ bool CDialog::MakeWindow(CDialog* parent, bool modal) {
     windowRect_ = Rect{area.x + (area.cx - cx) / 2, area.y + (area.cy - cy) / 2, cx, cy};
   } else {
     Point origin;
-    if (owner_ && owner_->created_) owner_->ClientToScreen(&origin);
+    if (owner_ && owner_->Created()) owner_->ClientToScreen(&origin);
     const Rect at = DialogUnitsToPixels(template_->rect, units);
     windowRect_ = Rect{origin.x + at.x, origin.y + at.y, cx, cy};
   }
 
   map_.Clear();
   DeclareMessageMap(map_);
-  created_ = true;
   hwnd_ = RegisterWindow(this);
   backend->WindowCreated(*this);
   if (visible_) Invalidate(FALSE);
@@ -177,11 +176,10 @@ void CDialog::BindBuddies() {
 }
 
 void CDialog::DestroyNow() {
-  if (!created_) return;
+  if (!Created()) return;
   if (UiBackend* backend = CurrentBackend()) backend->WindowDestroyed(*this);
   UnregisterWindow(hwnd_);
   hwnd_ = nullptr;
-  created_ = false;
   owner_ = nullptr;
   controls_.clear();
   map_.Clear();
@@ -210,7 +208,7 @@ int CDialog::DoModal() {
 }
 
 void CDialog::OnModalIdle() {
-  if (!created_ || ended_ || shownOnce_) return;
+  if (!Created() || ended_ || shownOnce_) return;
   shownOnce_ = true;
   // The dialog manager shows a modal dialog once its queue is empty, as a
   // normal window even when its template made it minimised.
@@ -221,7 +219,7 @@ bool CDialog::Create(CDialog* parent) {
   return CallOnUi([&] {
     if (!MakeWindow(parent, false)) return false;
     OnInitDialog();
-    if (created_ && visible_) CurrentBackend()->PresentNow(*this);
+    if (Created() && visible_) CurrentBackend()->PresentNow(*this);
     return true;
   });
 }
@@ -259,7 +257,7 @@ WString CDialog::GetDlgItemText(int id) const {
 void CDialog::SetWindowText(WStringView caption) {
   CallOnUi([&] {
     caption_.assign(caption);
-    if (created_) CurrentBackend()->WindowChanged(*this);
+    if (Created()) CurrentBackend()->WindowChanged(*this);
   });
 }
 
@@ -267,7 +265,7 @@ WString CDialog::GetWindowText() const { return CallOnUi([&] { return caption_; 
 
 void CDialog::ShowWindow(int command) {
   CallOnUi([&] {
-    if (!created_) return;
+    if (!Created()) return;
     const bool wasVisible = visible_;
     visible_ = command != SW_HIDE;
     CurrentBackend()->WindowChanged(*this);
@@ -277,20 +275,20 @@ void CDialog::ShowWindow(int command) {
   });
 }
 
-bool CDialog::IsWindowVisible() const { return CallOnUi([&] { return created_ && visible_; }); }
+bool CDialog::IsWindowVisible() const { return CallOnUi([&] { return Created() && visible_; }); }
 
 void CDialog::EnableWindow(bool enable) {
   CallOnUi([&] {
     enabled_ = enable;
-    if (created_) CurrentBackend()->WindowChanged(*this);
+    if (Created()) CurrentBackend()->WindowChanged(*this);
   });
 }
 
-bool CDialog::IsWindowEnabled() const { return CallOnUi([&] { return created_ && enabled_; }); }
+bool CDialog::IsWindowEnabled() const { return CallOnUi([&] { return Created() && enabled_; }); }
 
 void CDialog::SetForegroundWindow() {
   CallOnUi([&] {
-    if (created_) CurrentBackend()->WindowChanged(*this);
+    if (Created()) CurrentBackend()->WindowChanged(*this);
   });
 }
 
@@ -313,7 +311,7 @@ void CDialog::SetFocusId(int id) {
     if (Control* c = GetDlgItem(id); c && c->Kind() == ControlKind::kEdit && focusId_ == id) {
       OnCommand(id, EN_SETFOCUS);
     }
-    if (created_) CurrentBackend()->WindowChanged(*this);
+    if (Created()) CurrentBackend()->WindowChanged(*this);
   });
 }
 
@@ -344,7 +342,7 @@ HICON CDialog::SetIcon(HICON icon, BOOL big) {
     HICON& slot = big ? bigIcon_ : smallIcon_;
     const HICON previous = slot;
     slot = icon;
-    if (created_) CurrentBackend()->WindowChanged(*this);
+    if (Created()) CurrentBackend()->WindowChanged(*this);
     return previous;
   });
 }
@@ -355,7 +353,7 @@ HICON CDialog::GetIcon(BOOL big) const {
 
 void CDialog::DrawMenuBar() {
   CallOnUi([&] {
-    if (created_ && menu_) CurrentBackend()->MenuChanged(*this);
+    if (Created() && menu_) CurrentBackend()->MenuChanged(*this);
   });
 }
 
@@ -366,7 +364,7 @@ CMenu* CDialog::GetSystemMenu(BOOL revert) {
     // The menu lives and dies with this window.
     systemMenu_->OnChange([this] {
       UiBackend* backend = CurrentBackend();
-      if (created_ && backend) backend->WindowChanged(*this);
+      if (Created() && backend) backend->WindowChanged(*this);
     });
     return nullptr;
   });
@@ -388,7 +386,7 @@ bool CDialog::IsCloseCommandEnabled() const {
 
 void CDialog::Invalidate(BOOL erase) {
   CallOnUi([&] {
-    if (!created_) return;
+    if (!Created()) return;
     UiBackend* backend = CurrentBackend();
     if (erase) {
       surface_.Clear();
@@ -410,7 +408,7 @@ void CDialog::Invalidate(BOOL erase) {
 
 void CDialog::UpdateWindow() {
   CallOnUi([&] {
-    if (!created_ || !paintPending_) return;
+    if (!Created() || !paintPending_) return;
     paintPending_ = false;
     if (visible_) WindowProc(WM_PAINT);
   });
@@ -418,7 +416,7 @@ void CDialog::UpdateWindow() {
 
 BOOL CDialog::UpdateData(BOOL saveAndValidate) {
   return CallOnUi([&] {
-    if (!created_) return FALSE;
+    if (!Created()) return FALSE;
     CDataExchange dx(this, saveAndValidate);
     DoDataExchange(&dx);
     return dx.Failed() ? FALSE : TRUE;
@@ -438,7 +436,7 @@ BOOL CDialog::PostMessageW(UINT message, WPARAM wParam, LPARAM lParam) {
 }
 
 LRESULT CDialog::SendMessageW(UINT message, WPARAM wParam, LPARAM lParam) {
-  return CallOnUi([&]() -> LRESULT { return created_ ? WindowProc(message, wParam, lParam) : 0; });
+  return CallOnUi([&]() -> LRESULT { return Created() ? WindowProc(message, wParam, lParam) : 0; });
 }
 
 int CDialog::MessageBox(WStringView text, WStringView caption, UINT type) {
@@ -447,7 +445,7 @@ int CDialog::MessageBox(WStringView text, WStringView caption, UINT type) {
 }
 
 void CDialog::InputType(int id, WStringView text) {
-  if (!created_ || !enabled_) return;
+  if (!Created() || !enabled_) return;
   if (Control* c = GetDlgItem(id)) {
     c->SetFocus();
     c->InputType(text);
@@ -455,7 +453,7 @@ void CDialog::InputType(int id, WStringView text) {
 }
 
 void CDialog::InputClick(int id) {
-  if (!created_ || !enabled_) return;
+  if (!Created() || !enabled_) return;
   Control* c = GetDlgItem(id);
   if (!c || !c->IsEnabled() || !c->IsVisible()) return;
   if (c->Kind() == ControlKind::kCheckBox) {
@@ -468,15 +466,15 @@ void CDialog::InputClick(int id) {
     }
   }
   c->SetFocus();
-  if (!created_) return;
+  if (!Created()) return;
   OnCommand(id, BN_CLICKED);
 }
 
 void CDialog::InputKey(WPARAM key) {
-  if (!created_ || !enabled_) return;
+  if (!Created() || !enabled_) return;
   Control* focus = GetFocus();
   MSG msg{focus ? focus->GetSafeHwnd() : GetSafeHwnd(), WM_KEYDOWN, key, 0};
-  if (PreTranslateMessage(&msg) || !created_) return;
+  if (PreTranslateMessage(&msg) || !Created()) return;
   // Not the dialog's: the focused control has it. An up-down with arrow
   // keys steps when its buddy has the focus.
   focus = GetFocus();
@@ -518,7 +516,7 @@ BOOL CDialog::IsDialogMessage(MSG* msg) {
 void CDialog::InputCloseBox() { InputSysCommand(SC_CLOSE); }
 
 void CDialog::InputSysCommand(UINT id) {
-  if (!created_ || !enabled_) return;
+  if (!Created() || !enabled_) return;
   if (systemMenu_) {
     const UINT state = systemMenu_->GetMenuState(id, MF_BYCOMMAND);
     if (state != kMenuFailed && (state & (MF_GRAYED | MF_DISABLED)) && id != SC_RESTORE) return;
@@ -527,14 +525,14 @@ void CDialog::InputSysCommand(UINT id) {
 }
 
 void CDialog::InputMenuCommand(int id) {
-  if (!created_ || !enabled_ || !menu_) return;
+  if (!Created() || !enabled_ || !menu_) return;
   const UINT state = menu_->GetMenuState(static_cast<UINT>(id), MF_BYCOMMAND);
   if (state == kMenuFailed || (state & (MF_GRAYED | MF_DISABLED))) return;
   OnCommand(id, 0);
 }
 
 void CDialog::OnCommand(int id, int code) {
-  if (!created_) return;
+  if (!Created()) return;
   if (const auto* handler = map_.Find(id, code)) {
     // A copy: the handler may end and destroy the map's owner's window.
     auto call = *handler;
@@ -548,7 +546,7 @@ void CDialog::OnCommand(int id, int code) {
 
 LRESULT CDialog::SendNotify(NMHDR& header) {
   return CallOnUi([&]() -> LRESULT {
-    if (!created_) return 0;
+    if (!Created()) return 0;
     const auto* handler = map_.FindNotify(header.idFrom, header.code);
     if (!handler) return 0;
     auto call = *handler;
@@ -589,7 +587,7 @@ LRESULT CDialog::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
 }
 
 LRESULT CDialog::DefWindowProc(UINT message, WPARAM /*wParam*/, LPARAM /*lParam*/) {
-  if (message == WM_ICONERASEBKGND && created_) {
+  if (message == WM_ICONERASEBKGND && Created()) {
     surface_.Clear();
     if (UiBackend* backend = CurrentBackend()) backend->SurfaceChanged(*this, nullptr);
   }

@@ -289,6 +289,7 @@ class CDialog : public DialogWindow {
   void Restore();
   void SendSize();
   void BindBuddies();
+  bool Created() const { return hwnd_ != nullptr; }
 
   const DialogTemplate* template_;
   CDialog* parent_;
@@ -298,8 +299,7 @@ class CDialog : public DialogWindow {
   std::unique_ptr<CMenu> menu_;
   std::unique_ptr<CMenu> systemMenu_;
   WString caption_;
-  std::atomic<bool> created_{false};
-  // Read by GetSafeHwnd on any thread.
+  // Null while there is no window; read by GetSafeHwnd on any thread.
   std::atomic<HWND> hwnd_{nullptr};
   bool modal_ = false;
   bool ended_ = false;

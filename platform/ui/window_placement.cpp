@@ -90,7 +90,7 @@ void CDialog::ScreenToClient(Point* point) const {
 
 void CDialog::MoveWindow(int x, int y, int cx, int cy, BOOL repaint) {
   CallOnUi([&] {
-    if (!created_) return;
+    if (!Created()) return;
     const Rect r{x, y, std::max(0, cx), std::max(0, cy)};
     if (iconic_) {
       windowRect_ = r;  // where it comes back to
@@ -107,11 +107,11 @@ void CDialog::MoveWindow(int x, int y, int cx, int cy, BOOL repaint) {
 
 void CDialog::CenterWindow(CDialog* alternateOwner) {
   CallOnUi([&] {
-    if (!created_) return;
+    if (!Created()) return;
     const Rect area = GetWorkArea();
     CDialog* owner = alternateOwner ? alternateOwner : parent_;
     Rect over = area;
-    if (owner && owner->created_ && owner->visible_ && !owner->iconic_ && !iconic_ && visible_) {
+    if (owner && owner->Created() && owner->visible_ && !owner->iconic_ && !iconic_ && visible_) {
       over = owner->windowRect_;
     }
     const int cx = windowRect_.cx;
@@ -133,7 +133,7 @@ void CDialog::CenterWindow(CDialog* alternateOwner) {
   });
 }
 
-bool CDialog::IsIconic() const { return CallOnUi([&] { return created_ && iconic_; }); }
+bool CDialog::IsIconic() const { return CallOnUi([&] { return Created() && iconic_; }); }
 
 void CDialog::Minimize() {
   if (iconic_) return;
@@ -156,7 +156,7 @@ void CDialog::SendSize() {
 }
 
 void CDialog::InputMoved(int x, int y) {
-  if (!created_ || iconic_) return;
+  if (!Created() || iconic_) return;
   windowRect_.x = x;
   windowRect_.y = y;
 }

@@ -10,6 +10,7 @@
 #include "contracts/page_limits.h"
 #include "contracts/still_image.h"
 #include "contracts/string_resources.h"
+#include "contracts/transfer_limits.h"
 #include "contracts/usb_registry.h"
 #include "contracts/xml_http_api.h"
 

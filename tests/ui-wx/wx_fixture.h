@@ -19,6 +19,9 @@
 
 namespace tallow::ui::testing {
 
+// What a dialog that the keys did not end is ended with, so that the test goes on.
+inline constexpr int kNotEnded = 3;
+
 // The position of control |id| in the dialog's template.
 inline std::size_t IndexOf(const CDialog& d, int id) {
   const auto& controls = d.Controls();

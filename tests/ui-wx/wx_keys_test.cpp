@@ -22,9 +22,6 @@ namespace {
 
 using std::chrono::milliseconds;
 
-// What a dialog that the keys did not end is ended with, so that the test goes on.
-constexpr int kNotEnded = 3;
-
 // The pointer away from every window: under Xvfb without a window manager a
 // keyboard left without a focus window goes to the window under it.
 void PointerAway() {

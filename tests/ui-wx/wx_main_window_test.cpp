@@ -311,7 +311,6 @@ TEST_F(WxMainWindowTest, WaitCursorIsOnTheScreenWhileTheDeviceIsAsked) {
   EXPECT_EQ(main.DoModal(), IDCANCEL);
 }
 
-
 // Four colour documents of two pages: a deletion leaves rows to refill the
 // list with.
 constexpr const char* kFourDocuments = R"(<mfp name="Sim">

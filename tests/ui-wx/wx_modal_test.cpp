@@ -25,9 +25,6 @@ namespace {
 
 using namespace std::chrono_literals;
 
-// What a dialog that the keys did not end is ended with, so that the test goes on.
-constexpr int kNotEnded = 3;
-
 constexpr const char* kMainTitle = "Tallowmere";
 constexpr const char* kBoxCaption = "Modal box";
 

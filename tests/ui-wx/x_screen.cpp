@@ -1,16 +1,15 @@
 #include "tests/ui-wx/x_screen.h"
 
+#include "support/x_input.h"
 #include "support/x_windows.h"
 
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
-#include <X11/extensions/XTest.h>
 #include <X11/extensions/Xfixes.h>
 
-#include <chrono>
+#include <cstdlib>
 #include <memory>
-#include <thread>
 #include <utility>
 
 namespace tallow::ui::testing {
@@ -109,12 +108,10 @@ std::vector<Atom> Atoms(Display* display, Window window, const char* property) {
   return atoms;
 }
 
-// Time for the toolkit and the window manager to see one event before the
-// next: a click right after a move can land before GTK knows what is under
-// the pointer.
-void Pause(Display* display) {
-  XSync(display, False);
-  std::this_thread::sleep_for(std::chrono::milliseconds(40));
+// The display this process's windows are on.
+std::string DisplayName() {
+  const char* name = std::getenv("DISPLAY");
+  return name ? name : "";
 }
 
 }  // namespace
@@ -174,28 +171,10 @@ std::string FocusedWindowTitle() {
   return {};
 }
 
-void ClickScreen(Point screen) {
-  DisplayPtr display(XOpenDisplay(nullptr));
-  if (!display) return;
-  XTestFakeMotionEvent(display.get(), -1, screen.x, screen.y, CurrentTime);
-  Pause(display.get());
-  XTestFakeButtonEvent(display.get(), 1, True, CurrentTime);
-  Pause(display.get());
-  XTestFakeButtonEvent(display.get(), 1, False, CurrentTime);
-  Pause(display.get());
-}
+// The user's hands are those of the program's tests (XTEST).
+void ClickScreen(Point screen) { test::XInput(DisplayName()).Click(screen.x, screen.y); }
 
-void PressKey(const std::string& keysym) {
-  DisplayPtr display(XOpenDisplay(nullptr));
-  if (!display) return;
-  const KeySym sym = XStringToKeysym(keysym.c_str());
-  const KeyCode code = sym == NoSymbol ? 0 : XKeysymToKeycode(display.get(), sym);
-  if (!code) return;
-  XTestFakeKeyEvent(display.get(), code, True, CurrentTime);
-  Pause(display.get());
-  XTestFakeKeyEvent(display.get(), code, False, CurrentTime);
-  Pause(display.get());
-}
+void PressKey(const std::string& keysym) { test::XInput(DisplayName()).Key(keysym); }
 
 void FocusScreenWindow(const std::string& title) {
   const std::optional<OnDisplay> t = OpenTitled(title);
@@ -207,16 +186,9 @@ void FocusScreenWindow(const std::string& title) {
 void CloseScreenWindow(const std::string& title) {
   const std::optional<OnDisplay> t = OpenTitled(title);
   if (!t) return;
-  Display* display = t->display.get();
-  XEvent event{};
-  event.xclient.type = ClientMessage;
-  event.xclient.window = t->found.window;
-  event.xclient.message_type = XInternAtom(display, "WM_PROTOCOLS", False);
-  event.xclient.format = 32;
-  event.xclient.data.l[0] = static_cast<long>(XInternAtom(display, "WM_DELETE_WINDOW", False));
-  event.xclient.data.l[1] = CurrentTime;
-  XSendEvent(display, t->found.window, False, NoEventMask, &event);
-  XSync(display, False);
+  test::XTopWindow window;
+  window.id = t->found.window;
+  test::XWindows(DisplayName()).Close(window);
 }
 
 std::optional<ScreenPixels> GrabScreen(const Rect& area) {

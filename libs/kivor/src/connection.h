@@ -5,16 +5,17 @@
 #include <cstdint>
 #include <string>
 
+#include "contracts/transfer_limits.h"
 #include "document.h"
 
 namespace kivor {
 
 inline constexpr std::size_t kMaxPageBytes = std::size_t{256} << 20;
 inline constexpr long kDefaultConnectTimeoutMs = 10000;
-inline constexpr long kDefaultStallTimeoutMs = 30000;
+inline constexpr long kDefaultStallTimeoutMs = TRANSFER_DEFAULT_STALL_MS;
 // A transfer that receives less than this within one stall time is abandoned
 // as a stalled one: a device that trickles must not hold the caller for ever.
-inline constexpr long kMinBytesPerStall = 1024;
+inline constexpr long kMinBytesPerStall = TRANSFER_MIN_BYTES_PER_STALL;
 inline constexpr long kPostTimeoutSeconds = 120;
 inline constexpr long kReceiveBufferBytes = 256 * 1024;
 
