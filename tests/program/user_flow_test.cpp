@@ -507,64 +507,130 @@ TEST_F(UserFlowTest, MainWindowKeepsItsSizeAfterAFailedAutomaticConnection) {
   EXPECT_EQ(program_->WaitForExit(kWait), 0) << program_->Stderr();
 }
 
-// One colour document of five A4 pages at 200 dpi, about 0.94 MiB each.
+// One colour document of five A4 pages at 200 dpi, about 0.94 MiB each, and
+// one black-and-white document of five A4 pages at 600 dpi, about 0.35 MiB
+// each; the black-and-white one is the newer.
 constexpr const char* kFivePageStore = R"(<mfp name="Sim MFP">
   <box id="1" name="Scans">
     <doc id="C05" name="Five pages" timestamp="2026/12/04 09:00:00" pages="5" color="1"
          width="1654" height="2339" dpi="200"/>
+    <doc id="B05" name="Five mono" timestamp="2026/12/05 09:00:00" pages="5" color="0"
+         width="4960" height="7016" dpi="600"/>
   </box>
 </mfp>)";
 
-// The colour document saved as JPEG into a folder on a file system with
-// room for about three of its pages: the save says "Failed to save the
-// file.", the device keeps the document although "Delete after save" is
+// A save of the five-page store's documents, by its row and file name.
+struct FullDiskSave {
+  const char* name;  // also the folder's
+  std::size_t row;   // 0: the black-and-white document
+  const char* file;
+  std::size_t room;  // bytes of the folder's file system
+};
+
+// Each format saved into a folder on a file system with room for part of
+// its output (about three of the JPEG pages): the save says "Failed to save
+// the file.", the device keeps the document although "Delete after save" is
 // ticked, and the folder holds nothing of the save, no hidden copy either.
-TEST_F(UserFlowTest, FailedJpegSaveIntoAFullFolderLeavesItAsItWas) {
-  // A simulator with the large document in place of the fixture's.
+TEST_F(UserFlowTest, FailedSavesIntoAFullFolderLeaveItAsItWas) {
+  const FullDiskSave saves[] = {
+      {"jpeg", 1, "p.jpg", 3 << 20},
+      {"colour-pdf", 1, "p.pdf", 3 << 20},
+      {"tiff", 0, "p.tif", 1 << 20},
+      {"mono-pdf", 0, "p.pdf", 1 << 20},
+  };
+  // A simulator with the large documents in place of the fixture's.
   sim_.reset();
   SimOptions options;
   options.config = kFivePageStore;
   options.searchPort = FreeLoopbackUdpPort();
   searchPort_ = options.searchPort;
   sim_ = std::make_unique<SimProcess>(options);
-  const std::string full = copy_.File("full");
-  std::filesystem::create_directories(full);
-  // Made before the program starts, which sees it; gone at the end of the test.
-  const ScopedMount disk = ScopedMount::Tmpfs(full, 3 * 1024 * 1024);
-  if (!disk.ok()) GTEST_SKIP() << "no small file system: " << disk.Why();
+  // Made before the program starts, which sees them; gone at the end of the test.
+  std::vector<ScopedMount> disks;
+  for (const FullDiskSave& save : saves) {
+    const std::string full = copy_.File(std::string("full-") + save.name);
+    std::filesystem::create_directories(full);
+    disks.push_back(ScopedMount::Tmpfs(full, save.room));
+    if (!disks.back().ok()) GTEST_SKIP() << "no small file system: " << disks.back().Why();
+  }
   StoreTheSimulatedMfp("DeleteFile=1\n");
 
   Start();
   Layout l;
-  // The root and the one box; the header and the one document.
-  ASSERT_NO_FATAL_FAILURE(OpenTheFirstBox(l, 2, 2));
-  ASSERT_NO_FATAL_FAILURE(SelectDocument(l, 0));
-  Shot("8-listed");
-  sim_->ClearLog();
+  // The root and the one box; the header and the two documents.
+  ASSERT_NO_FATAL_FAILURE(OpenTheFirstBox(l, 2, 3));
+  for (const FullDiskSave& save : saves) {
+    SCOPED_TRACE(save.name);
+    const std::string full = copy_.File(std::string("full-") + save.name);
+    const std::string step = std::string("8-") + save.name;
+    ASSERT_NO_FATAL_FAILURE(SelectDocument(l, save.row));
+    Shot(step + "-listed");
+    sim_->ClearLog();
 
-  ASSERT_NO_FATAL_FAILURE(ChooseSaveFile(l, full + "/p.jpg", "8"));
-  // The failure's box, over the progress dialog.
-  const auto failed = WaitForTitle("Save");
-  ASSERT_TRUE(failed) << "no failure reported: " << program_->Stderr();
-  Shot("8-save-failed");
-  input_->Key("Return");
-  if (!WaitFor([&] { return !WindowTitled("Save"); }, seconds(5))) x_->Close(*failed);
-  ASSERT_TRUE(Gone("Save"));
-  ASSERT_TRUE(Gone("Progress"));
-  Shot("8-after-the-failure");
+    ASSERT_NO_FATAL_FAILURE(ChooseSaveFile(l, full + "/" + save.file, step));
+    // The failure's box, over the progress dialog.
+    const auto failed = WaitForTitle("Save");
+    ASSERT_TRUE(failed) << "no failure reported: " << program_->Stderr();
+    Shot(step + "-save-failed");
+    input_->Key("Return");
+    if (!WaitFor([&] { return !WindowTitled("Save"); }, seconds(5))) x_->Close(*failed);
+    ASSERT_TRUE(Gone("Save"));
+    ASSERT_TRUE(Gone("Progress"));
+    Shot(step + "-after-the-failure");
 
-  // Every page came, so the writer failed, and the document stays.
-  int pagesLoaded = 0;
-  for (const std::string& line : sim_->Log()) {
-    EXPECT_EQ(line.find(" DELETE"), std::string::npos) << line;
-    if (line.starts_with("loadimg FileID=00000C05")) ++pagesLoaded;
+    // Every page came, so the writer failed, and the document stays.
+    const std::string pages = save.row == 0 ? "loadimg FileID=00000B05" : "loadimg FileID=00000C05";
+    int pagesLoaded = 0;
+    for (const std::string& line : sim_->Log()) {
+      EXPECT_EQ(line.find(" DELETE"), std::string::npos) << line;
+      if (line.starts_with(pages)) ++pagesLoaded;
+    }
+    EXPECT_EQ(pagesLoaded, 5);
+    EXPECT_EQ(FilesIn(full), std::vector<std::string>{});
   }
-  EXPECT_EQ(pagesLoaded, 5);
-  EXPECT_EQ(FilesIn(full), std::vector<std::string>{});
 
   const XRect exit = l.Place(TemplateRect(res::IDD_MAIN, res::IDC_MAIN_EXIT));
   input_->Click(CenterX(exit), CenterY(exit));
   EXPECT_EQ(program_->WaitForExit(kWait), 0) << program_->Stderr();
+}
+
+// The program killed in the middle of a save, once every page has come: no
+// DELETE reached the device, and the folder holds no file under the name
+// chosen, unless it is the whole document (the conversion ended first).
+TEST_F(UserFlowTest, AKillInTheMiddleOfASaveLeavesNoCutFileAndDeletesNothing) {
+  sim_.reset();
+  SimOptions options;
+  options.config = kFivePageStore;
+  options.searchPort = FreeLoopbackUdpPort();
+  searchPort_ = options.searchPort;
+  sim_ = std::make_unique<SimProcess>(options);
+  StoreTheSimulatedMfp("DeleteFile=1\n");
+  const std::string out = copy_.File("out");
+  std::filesystem::create_directories(out);
+
+  Start();
+  Layout l;
+  ASSERT_NO_FATAL_FAILURE(OpenTheFirstBox(l, 2, 3));
+  ASSERT_NO_FATAL_FAILURE(SelectDocument(l, 1));
+  sim_->ClearLog();
+  const std::string pdf = out + "/killed.pdf";
+  ASSERT_NO_FATAL_FAILURE(ChooseSaveFile(l, pdf, "12"));
+  // Killed as soon as the last page has come: the writer is at work then.
+  const auto pagesLoaded = [&] {
+    int n = 0;
+    for (const std::string& line : sim_->Log()) n += line.starts_with("loadimg FileID=00000C05") ? 1 : 0;
+    return n;
+  };
+  ASSERT_TRUE(WaitFor([&] { return pagesLoaded() == 5; })) << program_->Stderr();
+  program_->Kill();
+
+  for (const std::string& line : sim_->Log()) EXPECT_EQ(line.find(" DELETE"), std::string::npos) << line;
+  if (std::filesystem::exists(pdf)) {
+    EXPECT_EQ(Run("qpdf --check '" + pdf + "' >/dev/null"), 0);
+  }
+  for (const std::string& name : FilesIn(out)) {
+    EXPECT_TRUE(name == "killed.pdf" || name.starts_with(".")) << name;
+  }
 }
 
 // A device that trickles page data: a preview, downloaded on the user
