@@ -70,17 +70,24 @@ class UserFlowTest : public ::testing::Test {
     x_ = std::make_unique<XWindows>(xvfb_.Display());
     input_ = std::make_unique<XInput>(xvfb_.Display());
     ASSERT_TRUE(x_->ok() && input_->ok());
-    SimOptions options;
-    options.config = kStore;
-    options.searchPort = FreeLoopbackUdpPort();
-    options.usb = {"SIM-USB"};
-    sim_ = std::make_unique<SimProcess>(options);
-    searchPort_ = options.searchPort;
+    StartSimulator(kStore);
     // Simple Mode's folder, set before the first start as Basic Settings
     // would store it; the device is left for the selection dialog.
     std::filesystem::create_directories(copy_.File("simple"));
     copy_.Write("program/setting/tallowmere.ini",
                 "[SettingInfo]\nboxIndex=1\nfolderPath=" + copy_.File("simple") + "\n");
+  }
+
+  // The simulator serving |store| over the network, its discovery answer and
+  // the USB device "SIM-USB", in place of any before it.
+  void StartSimulator(const char* store) {
+    sim_.reset();
+    SimOptions options;
+    options.config = store;
+    options.searchPort = FreeLoopbackUdpPort();
+    options.usb = {"SIM-USB"};
+    sim_ = std::make_unique<SimProcess>(options);
+    searchPort_ = options.searchPort;
   }
 
   void Start(std::vector<std::pair<std::string, std::string>> environment = {}) {
@@ -539,12 +546,7 @@ TEST_F(UserFlowTest, FailedSavesIntoAFullFolderLeaveItAsItWas) {
       {"mono-pdf", 0, "p.pdf", 1 << 20},
   };
   // A simulator with the large documents in place of the fixture's.
-  sim_.reset();
-  SimOptions options;
-  options.config = kFivePageStore;
-  options.searchPort = FreeLoopbackUdpPort();
-  searchPort_ = options.searchPort;
-  sim_ = std::make_unique<SimProcess>(options);
+  StartSimulator(kFivePageStore);
   // Made before the program starts, which sees them; gone at the end of the test.
   std::vector<ScopedMount> disks;
   for (const FullDiskSave& save : saves) {
@@ -598,12 +600,7 @@ TEST_F(UserFlowTest, FailedSavesIntoAFullFolderLeaveItAsItWas) {
 // DELETE reached the device, and the folder holds no file under the name
 // chosen, unless it is the whole document (the conversion ended first).
 TEST_F(UserFlowTest, AKillInTheMiddleOfASaveLeavesNoCutFileAndDeletesNothing) {
-  sim_.reset();
-  SimOptions options;
-  options.config = kFivePageStore;
-  options.searchPort = FreeLoopbackUdpPort();
-  searchPort_ = options.searchPort;
-  sim_ = std::make_unique<SimProcess>(options);
+  StartSimulator(kFivePageStore);
   StoreTheSimulatedMfp("DeleteFile=1\n");
   const std::string out = copy_.File("out");
   std::filesystem::create_directories(out);
@@ -738,13 +735,7 @@ TEST_F(UserFlowTest, DeleteAfterSaveLeavesThePageControlsGreyed) {
 // Box names wider than the tree: its horizontal scroll bar is on the
 // screen, and a click on a box under a cut name selects that box.
 TEST_F(UserFlowTest, LongBoxNamesGetTheTreesScrollBar) {
-  SimOptions options;
-  options.config = kLongBoxNamesStore;
-  options.searchPort = FreeLoopbackUdpPort();
-  options.usb = {"SIM-USB"};
-  sim_.reset();
-  sim_ = std::make_unique<SimProcess>(options);
-  searchPort_ = options.searchPort;
+  StartSimulator(kLongBoxNamesStore);
   Start();
   ASSERT_NO_FATAL_FAILURE(SelectTheSimulatedMfp());
   Layout l;
